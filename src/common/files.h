@@ -1,0 +1,28 @@
+// The data directory and safe replacement of files in it.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qelvar {
+
+// $HOME/Qelvarfiles (the current folder's Qelvarfiles when HOME is unset).
+std::string dataDir();
+
+// Full path of a file in the data directory.
+std::string dataPath(std::string_view name);
+
+// Creates the data directory; an existing one is fine. False on failure.
+bool ensureDataDir();
+
+// Replaces `path` by `bytes`: a temporary file in the same folder is
+// written, then renamed over the old one, so a reader (or a crash) sees the
+// old file or the new one, never a torn one. With `durable` the data is
+// synced before the rename (set-up files); step files skip the sync for
+// speed. False when any step fails; the old file is then untouched.
+bool replaceFile(const std::string& path, std::span<const unsigned char> bytes,
+                 bool durable = false);
+bool replaceFile(const std::string& path, std::string_view bytes, bool durable = false);
+
+} // namespace qelvar
