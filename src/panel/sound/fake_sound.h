@@ -1,0 +1,45 @@
+// A sound layer that only records the calls made to it: the test seam for
+// checking exact call sequences.
+#pragma once
+
+#include "panel/sound/sound.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qelvar::sound {
+
+class FakeSound : public SoundServices {
+public:
+    struct Call {
+        enum Kind { Play, Mci } kind;
+        std::string text; // sound name or command
+        unsigned flags = 0;
+        bool operator==(const Call&) const = default;
+    };
+
+    std::vector<Call> calls;
+    // Called on "save capture PATH" with PATH, so a test can put a
+    // crafted capture file in place.
+    std::function<void(const std::string&)> onSave;
+
+    long playSound(const std::string& name, unsigned flags) override {
+        calls.push_back({Call::Play, name, flags});
+        return 1;
+    }
+    long mciSendString(const std::string& command, std::string* ret) override {
+        calls.push_back({Call::Mci, command, 0});
+        if (ret)
+            ret->clear();
+        const std::string prefix = kSaveCapturePrefix;
+        if (onSave && command.rfind(prefix, 0) == 0)
+            onSave(command.substr(prefix.size()));
+        return 0;
+    }
+
+    static Call play(std::string name, unsigned flags) { return {Call::Play, std::move(name), flags}; }
+    static Call mci(std::string cmd) { return {Call::Mci, std::move(cmd), 0}; }
+};
+
+} // namespace qelvar::sound

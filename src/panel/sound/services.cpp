@@ -1,0 +1,26 @@
+#include "panel/sound/sound.h"
+
+namespace qelvar::sound {
+namespace {
+
+// Until main installs the real backend every call fails quietly.
+class NoSound : public SoundServices {
+public:
+    long playSound(const std::string&, unsigned) override { return 0; }
+    long mciSendString(const std::string&, std::string* ret) override {
+        if (ret)
+            ret->clear();
+        return 1;
+    }
+    std::string statusText() const override { return "No sound device found"; }
+};
+
+NoSound noSound;
+SoundServices* current = &noSound;
+
+} // namespace
+
+SoundServices& services() { return *current; }
+void setServices(SoundServices* s) { current = s ? s : &noSound; }
+
+} // namespace qelvar::sound

@@ -1,0 +1,53 @@
+// The sound services the windows rely on, shaped like the two platform
+// calls they were designed around: loop / stop a WAV file, and a
+// command-string recorder. Results are returned for the record only; the
+// callers store them and never act on them.
+#pragma once
+
+#include <string>
+
+namespace qelvar::sound {
+
+// playSound flags.
+inline constexpr unsigned kSndAsync = 0x0001;
+inline constexpr unsigned kSndNoDefault = 0x0002;
+inline constexpr unsigned kSndLoop = 0x0008;
+inline constexpr unsigned kSndPurge = 0x0040;
+inline constexpr unsigned kSndFilename = 0x20000;
+inline constexpr unsigned kLoopFile = kSndFilename | kSndLoop | kSndAsync;    // 0x20009
+inline constexpr unsigned kPlayOnce = kSndFilename | kSndAsync;               // 0x20001
+inline constexpr unsigned kPurgeAll = kSndPurge | kSndNoDefault;              // 0x42
+
+// The recorder's commands, exactly as the windows send them.
+inline constexpr const char* kCloseAll = "close all";
+inline constexpr const char* kOpenCapture = "open new type waveaudio alias capture";
+inline constexpr const char* kSeekCapture = "seek capture to start";
+inline constexpr const char* kSetCapture =
+    "set capture alignment 4 bitspersample 16 samplespersec 44100 channels 2 bytespersec 176400";
+inline constexpr const char* kRecordCapture = "record capture";
+inline constexpr const char* kStopCapture = "stop capture";
+inline constexpr const char* kSaveCapturePrefix = "save capture ";
+
+class SoundServices {
+public:
+    virtual ~SoundServices() = default;
+
+    // Loops (kLoopFile), plays once (kPlayOnce) or purges (name "0",
+    // kPurgeAll). 1 on success, 0 on failure, like the platform call.
+    virtual long playSound(const std::string& name, unsigned flags) = 0;
+
+    // One recorder command; 0 on success, a non-zero error number on
+    // failure. `returnBuffer` (when given) receives the command's answer.
+    virtual long mciSendString(const std::string& command, std::string* returnBuffer = nullptr) = 0;
+
+    // A one-line description of why there is no sound ("" while sound
+    // works or its state is not known yet), for a window's status line.
+    virtual std::string statusText() const { return {}; }
+};
+
+// The process-wide sound services the windows use (set once by main or a
+// test; never null after that).
+SoundServices& services();
+void setServices(SoundServices* s);
+
+} // namespace qelvar::sound
