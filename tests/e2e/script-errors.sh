@@ -1,0 +1,37 @@
+#!/bin/sh
+# Script lines that cannot be carried out end the program at once with
+# status 2 and one line "script line N: REASON" on standard error.
+set -u
+qelvar=$1
+home=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-e2e.XXXXXX")
+export HOME="$home"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    mkdir -p "$home/.runtime" && chmod 700 "$home/.runtime"
+    export XDG_RUNTIME_DIR="$home/.runtime"
+fi
+export QT_QPA_PLATFORM=offscreen
+status=0
+check() { # check EXPECTED-LINE-PREFIX SCRIPT-TEXT
+    printf '%s\n' "$2" > "$home/s"
+    timeout 60 "$qelvar" --script "$home/s" > "$home/out" 2> "$home/err"
+    rc=$?
+    if [ $rc -ne 2 ] || ! grep -q "^$1" "$home/err" || [ "$(wc -l < "$home/err")" -ne 1 ]; then
+        echo "FAIL: expected status 2 and '$1...', got $rc:"; cat "$home/err"; status=1
+    fi
+}
+check "script line 1: " "frobnicate panel"
+check "script line 3: " "# comment
+
+print nowindow.Label1"
+check "script line 1: " "print panel.NoSuchControl"
+check "script line 2: " "wait 1
+wait soon"
+check "script line 1: " "click page.Play"
+check "script line 1: " "shown nowindow"
+# A good script prints and quits with 0.
+printf 'shown page\nshown panel\nquit\n' > "$home/s"
+out=$(timeout 60 "$qelvar" --script "$home/s" 2>/dev/null)
+[ "$out" = "page=0
+panel=1" ] || { echo "FAIL: shown gave '$out'"; status=1; }
+rm -rf "$home"
+exit $status
