@@ -1,0 +1,44 @@
+// Finding the round trip of the sound path in the signal itself, and the
+// frame arithmetic that lines a recording up with the sound being played.
+//
+// A short pseudo-random burst is played once when the stream opens and
+// looked for in the input by normalised cross-correlation; the lag of the
+// best match is the number of frames between writing a frame and reading
+// it back. Neither the host API's latency figures nor its timestamps
+// predict that lag reliably, the signal does.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace qelvar::sound {
+
+// The burst: `frames` values of ±`level` from a 16-bit maximal-length
+// shift register (a flat spectrum, one sharp correlation peak).
+std::vector<std::int16_t> probeBurst(std::size_t frames, std::int16_t level);
+
+struct Match {
+    std::int64_t lag = -1; // frames; -1 when nothing was searched
+    double corr = 0;       // normalised correlation at that lag, -1..1
+};
+
+// Best normalised correlation of `probe` against `input` (mono) over lags
+// [lagBegin, lagEnd): input[lag + k] lines up with probe[k]. Lags whose
+// window would run past the input are skipped.
+Match bestMatch(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
+                std::int64_t lagEnd);
+
+// Output frame at which a recording asked for at output frame `now` starts
+// while a sound that began at frame `soundStart` loops every `loopFrames`
+// frames: the latest loop boundary not after `now`, so the recording opens
+// on the sound's first sample. With no loop, or a boundary more than
+// `maxBack` frames ago, the recording starts at `now`.
+std::int64_t alignedStart(std::int64_t now, std::int64_t soundStart, std::int64_t loopFrames,
+                          std::int64_t maxBack);
+
+// A recording of `frames` frames cut to whole loops of `loopFrames`; left
+// as it is when it holds less than one loop or nothing loops.
+std::int64_t trimToLoops(std::int64_t frames, std::int64_t loopFrames);
+
+} // namespace qelvar::sound

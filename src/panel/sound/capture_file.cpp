@@ -1,0 +1,125 @@
+#include "panel/sound/capture_file.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include <unistd.h>
+
+namespace qelvar::sound {
+namespace {
+
+void put32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void put16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+// Copies `bytes` bytes of the spool into `out`.
+bool copySpool(std::FILE* in, std::FILE* out, std::int64_t bytes) {
+    std::vector<char> buf(1 << 16);
+    if (std::fseek(in, 0, SEEK_SET) != 0)
+        return false;
+    while (bytes > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(bytes, 1 << 16));
+        if (std::fread(buf.data(), 1, want, in) != want ||
+            std::fwrite(buf.data(), 1, want, out) != want)
+            return false;
+        bytes -= static_cast<std::int64_t>(want);
+    }
+    return std::fseek(in, 0, SEEK_END) == 0;
+}
+
+} // namespace
+
+std::array<std::uint8_t, 44> captureHeader(std::uint32_t dataBytes) {
+    std::array<std::uint8_t, 44> h{};
+    auto tag = [&](int at, const char* s) { std::copy(s, s + 4, h.begin() + at); };
+    tag(0, "RIFF");
+    put32(&h[4], dataBytes + 36);
+    tag(8, "WAVE");
+    tag(12, "fmt ");
+    put32(&h[16], 16);
+    put16(&h[20], 1);      // PCM
+    put16(&h[22], 2);      // channels
+    put32(&h[24], 44100);  // frames a second
+    put32(&h[28], 176400); // bytes a second
+    put16(&h[32], 4);      // bytes a frame
+    put16(&h[34], 16);     // bits
+    tag(36, "data");
+    put32(&h[40], dataBytes);
+    return h;
+}
+
+CaptureSpool::~CaptureSpool() {
+    if (file_)
+        std::fclose(file_);
+}
+
+bool CaptureSpool::reset() {
+    frames_ = 0;
+    failed_ = false;
+    if (file_) {
+        std::fflush(file_);
+        if (ftruncate(fileno(file_), 0) == 0 && std::fseek(file_, 0, SEEK_SET) == 0)
+            return true;
+        std::fclose(file_);
+    }
+    file_ = std::tmpfile();
+    failed_ = !file_;
+    return file_ != nullptr;
+}
+
+bool CaptureSpool::append(const std::uint32_t* frames, std::size_t count) {
+    if (!file_ || failed_)
+        return false;
+    std::uint8_t buf[4096 * 4];
+    while (count > 0) {
+        const std::size_t n = std::min<std::size_t>(count, 4096);
+        for (std::size_t i = 0; i < n; ++i)
+            put32(&buf[i * 4], frames[i]);
+        if (std::fwrite(buf, 4, n, file_) != n) {
+            failed_ = true;
+            return false;
+        }
+        frames_ += static_cast<std::int64_t>(n);
+        frames += n;
+        count -= n;
+    }
+    return true;
+}
+
+bool CaptureSpool::save(const std::string& path, std::int64_t frames) {
+    if (!file_ || failed_ || std::fflush(file_) != 0)
+        return false;
+    // A WAV data chunk can't say more than 4 GiB.
+    frames = std::clamp<std::int64_t>(frames, 0, std::min<std::int64_t>(frames_, 0x3FFFFFF0));
+    std::string tmp = path + ".XXXXXX";
+    const int fd = mkstemp(tmp.data());
+    if (fd < 0)
+        return false;
+    std::FILE* out = fdopen(fd, "wb");
+    if (!out) {
+        close(fd);
+        std::remove(tmp.c_str());
+        return false;
+    }
+    const auto h = captureHeader(static_cast<std::uint32_t>(frames * 4));
+    bool ok = std::fwrite(h.data(), 1, h.size(), out) == h.size();
+    ok = ok && copySpool(file_, out, frames * 4);
+    ok = (std::fclose(out) == 0) && ok;
+    std::error_code ec;
+    if (ok)
+        std::filesystem::permissions(tmp, std::filesystem::perms(0644), ec);
+    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace qelvar::sound

@@ -1,0 +1,43 @@
+// The recorder's spool and the capture file it saves: 16-bit stereo PCM at
+// 44100 frames a second behind a 44-byte RIFF WAVE header, the layout the
+// level reader expects (frames from file offset 44 on).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace qelvar::sound {
+
+// The 44-byte header of a capture holding `dataBytes` bytes of frames.
+std::array<std::uint8_t, 44> captureHeader(std::uint32_t dataBytes);
+
+// Frames recorded so far, kept in an anonymous temporary file so that a
+// recording of many minutes costs no memory.
+class CaptureSpool {
+  public:
+    CaptureSpool() = default;
+    ~CaptureSpool();
+    CaptureSpool(const CaptureSpool&) = delete;
+    CaptureSpool& operator=(const CaptureSpool&) = delete;
+
+    // Forgets every frame. False when the temporary file can't be made.
+    bool reset();
+    // Appends packed stereo frames (left in the low 16 bits).
+    bool append(const std::uint32_t* frames, std::size_t count);
+    std::int64_t frames() const { return frames_; }
+    bool failed() const { return failed_; }
+
+    // Writes the first `frames` frames to `path` as a capture file: a
+    // temporary file beside it, renamed over it, so an existing capture is
+    // either replaced whole or left as it was.
+    bool save(const std::string& path, std::int64_t frames);
+
+  private:
+    std::FILE* file_ = nullptr;
+    std::int64_t frames_ = 0;
+    bool failed_ = false;
+};
+
+} // namespace qelvar::sound

@@ -1,0 +1,51 @@
+// The input history: every frame the device delivers, written by the
+// audio callback at its absolute frame number and read by the recorder.
+// The writer never waits; a reader that falls a whole ring behind finds
+// out from the published count and treats those frames as lost. Frames
+// are atomics so a lapped read is merely stale, never a data race.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace qelvar::sound {
+
+class FrameRing {
+  public:
+    static constexpr std::int64_t kSize = 1 << 19; // ~11.9 s at 44100
+    // Frames a reader must stay clear of the writer's published count,
+    // covering a callback still writing ahead of it.
+    static constexpr std::int64_t kGuard = 1 << 16;
+
+    FrameRing() : frames_(new std::atomic<std::uint32_t>[kSize]) {}
+
+    static std::uint32_t pack(std::int16_t l, std::int16_t r) {
+        return static_cast<std::uint16_t>(l) | (std::uint32_t{static_cast<std::uint16_t>(r)} << 16);
+    }
+    static std::int16_t left(std::uint32_t f) { return static_cast<std::int16_t>(f & 0xFFFF); }
+    static std::int16_t right(std::uint32_t f) { return static_cast<std::int16_t>(f >> 16); }
+
+    // Writer side (audio callback): store, then publish the new count.
+    void store(std::int64_t frame, std::uint32_t v) {
+        frames_[frame & (kSize - 1)].store(v, std::memory_order_relaxed);
+    }
+    void publish(std::int64_t count) { written_.store(count, std::memory_order_release); }
+
+    // Reader side: frames [0, written()) have been delivered.
+    std::int64_t written() const { return written_.load(std::memory_order_acquire); }
+    // Oldest frame still safely readable.
+    std::int64_t oldest() const {
+        const std::int64_t w = written();
+        return w > kSize - kGuard ? w - (kSize - kGuard) : 0;
+    }
+    std::uint32_t load(std::int64_t frame) const {
+        return frames_[frame & (kSize - 1)].load(std::memory_order_relaxed);
+    }
+
+  private:
+    std::unique_ptr<std::atomic<std::uint32_t>[]> frames_;
+    std::atomic<std::int64_t> written_{0};
+};
+
+} // namespace qelvar::sound

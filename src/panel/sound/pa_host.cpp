@@ -1,0 +1,52 @@
+#include "panel/sound/pa_host.h"
+
+#include <alsa/asoundlib.h>
+#ifdef QELVAR_HAVE_JACK
+#include <jack/jack.h>
+#endif
+
+#include <algorithm>
+#include <cctype>
+
+namespace qelvar::sound {
+namespace {
+
+void alsaQuiet(const char*, int, const char*, int, const char*, ...) {}
+#ifdef QELVAR_HAVE_JACK
+void jackQuiet(const char*) {}
+#endif
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+} // namespace
+
+PaError initialiseQuietly() {
+    snd_lib_error_set_handler(alsaQuiet);
+#ifdef QELVAR_HAVE_JACK
+    jack_set_error_function(jackQuiet);
+    jack_set_info_function(jackQuiet);
+#endif
+    return Pa_Initialize();
+}
+
+PaDeviceIndex pickDevice(const std::string& want, bool input) {
+    if (want.empty())
+        return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+    const std::string key = lower(want);
+    const PaDeviceIndex count = Pa_GetDeviceCount();
+    for (PaDeviceIndex i = 0; i < count; ++i) {
+        const PaDeviceInfo* d = Pa_GetDeviceInfo(i);
+        if (!d || !d->name)
+            continue;
+        const int ch = input ? d->maxInputChannels : d->maxOutputChannels;
+        if (ch > 0 && lower(d->name).find(key) != std::string::npos)
+            return i;
+    }
+    return paNoDevice;
+}
+
+} // namespace qelvar::sound

@@ -1,0 +1,81 @@
+#include "panel/sound/wav_reader.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qelvar::sound {
+namespace {
+
+struct SndCloser {
+    SNDFILE* f;
+    ~SndCloser() {
+        if (f)
+            sf_close(f);
+    }
+};
+
+// All channels of the file, read in blocks, folded to stereo.
+Clip readFrames(SNDFILE* f, const SF_INFO& info) {
+    const int ch = info.channels;
+    const std::int64_t want = std::min<std::int64_t>(info.frames, kMaxClipFrames);
+    Clip clip;
+    clip.samples.reserve(static_cast<std::size_t>(want) * 2);
+    std::vector<short> block(4096 * static_cast<std::size_t>(ch));
+    std::int64_t got = 0;
+    while (got < want) {
+        const sf_count_t ask = std::min<std::int64_t>(4096, want - got);
+        const sf_count_t n = sf_readf_short(f, block.data(), ask);
+        if (n <= 0)
+            break;
+        for (sf_count_t i = 0; i < n; ++i) {
+            const short* fr = &block[static_cast<std::size_t>(i * ch)];
+            clip.samples.push_back(fr[0]);
+            clip.samples.push_back(ch > 1 ? fr[1] : fr[0]);
+        }
+        got += n;
+    }
+    return clip;
+}
+
+} // namespace
+
+std::optional<Clip> readClip(const std::string& path, int rate) {
+    SF_INFO info{};
+    SndCloser f{sf_open(path.c_str(), SFM_READ, &info)};
+    if (!f.f || info.channels < 1 || info.samplerate < 1 || info.frames < 1)
+        return std::nullopt;
+    Clip clip = readFrames(f.f, info);
+    if (clip.frames() == 0)
+        return std::nullopt;
+    if (info.samplerate != rate)
+        clip = resampleLoop(clip, info.samplerate, rate);
+    return clip;
+}
+
+Clip resampleLoop(const Clip& in, int from, int to) {
+    const std::size_t n = in.frames();
+    Clip out;
+    if (n == 0 || from <= 0 || to <= 0)
+        return out;
+    const double exact = static_cast<double>(n) * to / from;
+    const std::size_t m = std::max<std::size_t>(1, static_cast<std::size_t>(std::llround(exact)));
+    // The step is fitted to the rounded length so that one output loop
+    // spans exactly one input loop.
+    const double step = static_cast<double>(n) / static_cast<double>(m);
+    out.samples.resize(m * 2);
+    for (std::size_t j = 0; j < m; ++j) {
+        const double pos = static_cast<double>(j) * step;
+        const std::size_t i0 = std::min(n - 1, static_cast<std::size_t>(pos));
+        const std::size_t i1 = (i0 + 1) % n;
+        const double t = pos - static_cast<double>(i0);
+        for (std::size_t c = 0; c < 2; ++c) {
+            const double v = in.samples[i0 * 2 + c] * (1.0 - t) + in.samples[i1 * 2 + c] * t;
+            out.samples[j * 2 + c] = static_cast<std::int16_t>(std::lround(v));
+        }
+    }
+    return out;
+}
+
+} // namespace qelvar::sound
