@@ -1,0 +1,108 @@
+#include "construct/noise/noise_run.h"
+
+#include "common/files.h"
+#include "construct/noise/noise_frame.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qelvar::noise {
+
+void initialize(NoiseState& st, UniformSource& rng) {
+    rng.reseedFromClock();
+    for (double& v : st.randtable)
+        v = rng.u();
+}
+
+double newrandom(NoiseState& st, UniformSource& rng) {
+    rng.reseedFromClock();
+    double r = rng.u();
+    // floor(101 r) is 0..100 for any r in [0, 1); kept there for any source.
+    auto k = static_cast<std::size_t>(std::clamp(std::floor(101.0 * r), 0.0, 100.0));
+    double result = st.randtable[k];
+    st.randtable[k] = rng.u();
+    return result;
+}
+
+namespace {
+
+void fillWhite(NoiseState& st, UniformSource& rng, std::vector<double>& white) {
+    for (std::size_t i = 1; i <= noiseFrames; ++i) {
+        newrandom(st, rng);
+        white[i] = newrandom(st, rng) - 0.5;
+    }
+}
+
+// A fresh draw (no reseed) turned into an index 0..176400.
+std::size_t drawIndex(UniformSource& rng) {
+    double k = roundHalfEven(static_cast<double>(rng.u()) * static_cast<double>(noiseFrames));
+    return static_cast<std::size_t>(std::clamp(k, 0.0, static_cast<double>(noiseFrames)));
+}
+
+} // namespace
+
+void noisedatacalc(NoiseState& st, UniformSource& rng, wav::FileImage& image) {
+    if (image.lastElement() < fullNoiseBytes)
+        return;
+    const double gainL = 1.0;
+    const double gainR = 1.0;
+    const double F = 65535.0;
+    initialize(st, rng);
+    fillWhite(st, rng, st.whiteL);
+    fillWhite(st, rng, st.whiteR);
+    for (std::size_t i = 1; i <= noiseFrames; ++i) {
+        double wL = st.whiteL[drawIndex(rng)];
+        st.noiseL[i] = (F * wL) / (2.0 / gainL);
+        double wR = st.whiteR[drawIndex(rng)];
+        st.noiseR[i] = (F * wR) / (2.0 / gainR);
+        encodeNoiseFrame(image, i, st.noiseL[i], st.noiseR[i], fullCodes);
+    }
+}
+
+void putNoiseHeader(wav::FileImage& image) {
+    if (image.lastElement() < 44)
+        return;
+    image.putConstantHeader();
+    image.setFormat(2, 44100, 16);
+    image.setBlockAlign(4);
+    const std::uint32_t L = noiseFrames * 4;
+    image.setDataLength(L);
+    image.setRiffLength(L);
+    image.setByteRate(2 * 44100 * 2);
+}
+
+RunResult NoiseRun::run(wav::FileImage& image, const std::string& dir, UniformSource& rng) {
+    if (image.lastElement() < fullNoiseBytes)
+        return {false, std::string(noiseFileNames[0])};
+    struct Step {
+        void (*build)(NoiseState&, wav::FileImage&, UniformSource&);
+        std::size_t bytes;
+    };
+    static constexpr std::array<Step, 6> steps{{
+        {[](NoiseState& s, wav::FileImage& im, UniformSource& r) { noisedatacalc(s, r, im); },
+         fullNoiseBytes},
+        {[](NoiseState& s, wav::FileImage& im, UniformSource&) { iecfilter(s, im); },
+         shortNoiseBytes},
+        {[](NoiseState& s, wav::FileImage& im, UniformSource&) { subfilter(s, im); },
+         shortNoiseBytes},
+        {[](NoiseState& s, wav::FileImage& im, UniformSource&) {
+             pinkfilter(s);
+             highpasspink(s, im);
+         },
+         fullNoiseBytes},
+        {[](NoiseState& s, wav::FileImage& im, UniformSource&) { ulfilter(s, im); },
+         fullNoiseBytes},
+        {[](NoiseState& s, wav::FileImage& im, UniformSource&) { csafilter(s, im); },
+         fullNoiseBytes},
+    }};
+    putNoiseHeader(image);
+    for (std::size_t f = 0; f < steps.size(); ++f) {
+        steps[f].build(st_, image, rng);
+        std::string path = dir + "/" + std::string(noiseFileNames[f]);
+        if (!replaceFile(path, image.fileBytes(steps[f].bytes)))
+            return {false, std::string(noiseFileNames[f])};
+    }
+    return {};
+}
+
+} // namespace qelvar::noise

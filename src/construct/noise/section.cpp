@@ -1,0 +1,118 @@
+#include "construct/noise/section.h"
+
+#include "construct/noise/noise_frame.h"
+
+#include <algorithm>
+
+namespace qelvar::noise {
+
+int Section::order() const {
+    for (int k = 4; k > 0; --k)
+        if (b[static_cast<std::size_t>(k)] != 0.0 || a[static_cast<std::size_t>(k)] != 0.0)
+            return k;
+    return 0;
+}
+
+namespace {
+
+constexpr std::size_t maxSections = 20;
+
+template <int Order> void push(DelayLine& d, double x, double y) {
+    for (int k = Order - 1; k > 0; --k) {
+        d.x[k] = d.x[k - 1];
+        d.y[k] = d.y[k - 1];
+    }
+    if constexpr (Order > 0) {
+        d.x[0] = x;
+        d.y[0] = y;
+    }
+}
+
+// One clamped output of the difference equation, terms summed in order.
+template <int Order>
+double step(const Section& c, DelayLine& d, double x, const EngineLimits& lim) {
+    double v = c.b[0] * x;
+    for (int k = 1; k <= Order; ++k)
+        v = v + c.b[k] * d.x[k - 1];
+    double y = c.a[0] * v;
+    for (int k = 1; k <= Order; ++k)
+        y = y - c.a[k] * d.y[k - 1];
+    if (y > lim.hi)
+        y = lim.hi;
+    if (y < lim.lo)
+        y = lim.lo;
+    push<Order>(d, x, y);
+    return y;
+}
+
+// Every section has the same shape in each filter, so one order serves
+// all; sections of lower order carry zeros in the extra terms.
+// Samples are taken one at a time through all sections: each section reads
+// w(i) after the sections before it have finished with sample i, exactly
+// as if every section made its own pass, but the independent recursions
+// overlap in the processor.
+template <int Order>
+void runFrom5(std::span<const Section> sec, std::span<DelayLine> lines, double* w, double* acc,
+              std::size_t last, const EngineLimits& lim) {
+    const std::size_t ns = sec.size();
+    for (std::size_t i = 5; i <= last; ++i) {
+        for (std::size_t s = 0; s < ns; ++s) {
+            double r = roundHalfEven(step<Order>(sec[s], lines[s], w[i], lim));
+            if (acc)
+                acc[i] += r;
+            else
+                w[i] = r;
+        }
+    }
+}
+
+void prime(std::span<DelayLine> lines, double* w, std::size_t last, const EngineLimits& lim) {
+    for (std::size_t i = 1; i <= std::min<std::size_t>(4, last); ++i) {
+        for (auto& d : lines) {
+            double y = w[i];
+            push<4>(d, y, y);
+            if (-lim.passLimit < y && y < lim.passLimit)
+                w[i] = roundHalfEven(y);
+        }
+    }
+}
+
+} // namespace
+
+void runSections(std::span<const Section> sections, std::span<double> w, std::size_t Lw,
+                 const EngineLimits& limits, std::span<double> acc) {
+    if (w.empty())
+        return;
+    sections = sections.first(std::min(sections.size(), maxSections));
+    Lw = std::min(Lw, w.size() - 1);
+    const bool parallel = !acc.empty();
+    if (parallel)
+        Lw = std::min(Lw, acc.size() - 1);
+    std::size_t tail = 10 * sections.size();
+    if (sections.empty() || Lw <= tail)
+        return;
+    const std::size_t last = Lw - tail;
+
+    std::array<DelayLine, maxSections> store{};
+    std::span<DelayLine> lines(store.data(), sections.size());
+    prime(lines, w.data(), last, limits);
+
+    int order = 0;
+    for (const auto& s : sections)
+        order = std::max(order, s.order());
+    double* a = parallel ? acc.data() : nullptr;
+    switch (order) {
+    case 0:
+    case 1:
+        runFrom5<1>(sections, lines, w.data(), a, last, limits);
+        break;
+    case 2:
+        runFrom5<2>(sections, lines, w.data(), a, last, limits);
+        break;
+    default:
+        runFrom5<4>(sections, lines, w.data(), a, last, limits);
+        break;
+    }
+}
+
+} // namespace qelvar::noise
