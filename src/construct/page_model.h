@@ -1,0 +1,163 @@
+// The construction page as data and routines: the sweep table and its
+// builds, the pulse builder, the sequencer, the measurement flags and the
+// set-up file. The window only shows `controls()` and forwards clicks,
+// typing and timer ticks; nothing here needs a display.
+#pragma once
+
+#include "construct/measure/measure.h"
+#include "construct/page_controls.h"
+#include "construct/step_table.h"
+#include "panel/sound/sound.h"
+#include "panel/wav/wav.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace qelvar::construct {
+
+class PageModel {
+  public:
+    // Elements 0..3000000 of the file image buffer.
+    static constexpr std::size_t kImageLast = 3000000;
+
+    // `dataDir` is the folder every file of the page lives in.
+    PageModel(sound::SoundServices& snd, std::string dataDir);
+    explicit PageModel(sound::SoundServices& snd);
+
+    // Page open: start-up values, set-up file, update2, calibration file,
+    // constant header bytes. The timer stays stopped.
+    void open();
+
+    PageControls& controls() { return c_; }
+    const PageControls& controls() const { return c_; }
+    StepTable& table() { return t_; }
+    const StepTable& table() const { return t_; }
+    wav::FileImage& image() { return image_; }
+    const std::string& dataDir() const { return dir_; }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string stepFile(int step) const;
+    std::string captureFile(int step) const;
+
+    // --- Buttons ---------------------------------------------------------
+    void build(int row); // 1..20, or kPulseOn for the pulse row
+    void autobuildAll();
+    void pulse();
+    // Saves both files; the window then closes. False (and a status line)
+    // when a file could not be written, so the page can stay open.
+    bool off();
+    void pasteToNotes();
+    void lOff() { setColumn(true, 99); }
+    void rOff() { setColumn(false, 99); }
+    void lOn() { setColumn(true, 0); }
+    void rOn() { setColumn(false, 0); }
+
+    void play();
+    void stop();
+    void loop();
+    void step();
+    void tick();
+    // Timer interval in ms; 0 = stopped.
+    int interval() const { return interval_; }
+
+    void fullDuplex();
+    void useCal();
+    void offsetDb();
+    void setCal();
+    // Writes the graph data file; false when it could not be written.
+    bool viewGraph();
+
+    // --- Routines --------------------------------------------------------
+    void update();
+    void update2();
+    void update3();
+    void buildwav();
+    void lengthdata();
+    void rifflength();
+    void byterate();
+    void blockalign();
+    void datacalc();
+    void writewav();
+    void playloop();
+    void Stopplay();
+    void peakread();
+
+    // --- State -----------------------------------------------------------
+    int currentStep() const { return currentStep_; }
+    std::int32_t dataLength() const { return L_; }
+    int cycleCount() const { return cycleCount_; }
+    const std::string& fileName() const { return fileName_; }
+    void setFileName(std::string name) { fileName_ = std::move(name); }
+
+    // Test-signal flags (the waveform mode of every build).
+    bool signalFlag(Signal s) const { return signal_[static_cast<int>(s)] != 0; }
+    void setSignalFlag(Signal s, bool on);
+
+    int stepIndex() const { return stepIndex_; }
+    int previousStep() const { return previous_; }
+    bool playing() const { return playing_ != 0; }
+    bool loopOn() const { return loop_ != 0; }
+    bool pulsePlaying() const { return pulsePlaying_ != 0; }
+    bool fullDuplexOn() const { return fullDuplex_ != 0; }
+    bool useCalOn() const { return measure_.calOn; }
+    bool offsetOn() const { return measure_.offsetOn; }
+    float offsetDbValue() const { return offsetDb_; }
+    MeasureSettings& measurement() { return measure_; }
+    const std::string& scratchpad() const { return scratch_; }
+
+  private:
+    void setColumn(bool left, int db);
+    void allRowsIdle();
+    void setLamp(Lamp l, bool on);
+    void takeInRow(int i, bool ownRightTest);
+    void takeOffset();
+    void applyGain(int n, int box);
+    double waveform(double theta) const;
+    int pulseGroup() const;
+    double pulseScaled(double L1);
+    std::int32_t pulseBlock() const;
+    void writePulse();
+    bool writeFile(const std::string& name, const std::uint8_t* bytes, std::size_t n);
+    void passOver();
+    void afterPassOver();
+    void endStepRecording();
+    void startStepRecording();
+    void loadFiles();
+    bool saveFiles();
+
+    sound::SoundServices& snd_;
+    std::string dir_;
+    PageControls c_;
+    StepTable t_;
+    wav::FileImage image_{kImageLast};
+
+    // Build state.
+    int currentStep_ = 1;
+    std::int32_t L_ = 0;
+    int cycleCount_ = 2;
+    int channels_ = 2;
+    int bytesPerSample_ = 2;
+    int pulseMode_ = 0;
+    double pulseOn_ = 0; // on and off times as cycles of the on frequency
+    double pulseOff_ = 0;
+    std::string fileName_;
+    bool writeFailed_ = false; // a file of the last build could not be written
+    std::array<int, kSignalCount> signal_{};
+
+    // Sequencer.
+    int stepIndex_ = 0;
+    int previous_ = 0;
+    int playing_ = 0;
+    int skip_ = 0;
+    int loop_ = 0;
+    int pulsePlaying_ = 0;
+    int interval_ = 0;
+
+    // Measurement.
+    int fullDuplex_ = 0;
+    float offsetDb_ = 0;
+    MeasureSettings measure_; // offset and calibration flags, calL, calR
+    std::string scratch_;
+};
+
+} // namespace qelvar::construct

@@ -1,0 +1,111 @@
+// A page model on a private data folder with a recording sound fake, and an
+// encoder for expected sample bytes worked from the 16-bit rule directly.
+#pragma once
+
+#include "construct/page_model.h"
+#include "panel/sound/fake_sound.h"
+
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qelvar::construct::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+using sound::FakeSound;
+
+inline Bytes readBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+inline std::string readText(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeText(const std::filesystem::path& p, const std::string& s) {
+    std::ofstream(p, std::ios::binary) << s;
+}
+
+inline std::uint32_t u32(const Bytes& b, std::size_t offset) {
+    return b[offset] | b[offset + 1] << 8 | b[offset + 2] << 16 |
+           std::uint32_t(b[offset + 3]) << 24;
+}
+
+// 16-bit code of s at gain g: a = (65535 × s) ÷ (2 ÷ g), + 65535 below 0,
+// limited to 0..65535, nearest even. Gain 0 is silence.
+inline std::uint16_t code16(double s, double g) {
+    if (g == 0)
+        return 0;
+    double a = (65535.0 * s) / (2.0 / g);
+    if (s < 0)
+        a += 65535.0;
+    a = std::min(std::max(a, 0.0), 65535.0);
+    return static_cast<std::uint16_t>(std::nearbyint(a));
+}
+
+inline double gainDb(double att) {
+    return std::pow(10.0, -att / 20.0);
+}
+
+// Expected data bytes of `cycles` sine turns in `bytes` bytes.
+inline Bytes sineData(std::size_t bytes, int cycles, double gL, double gR) {
+    const double p = static_cast<double>(bytes) / (2 * 2 * cycles);
+    const double delta = 6.283038530718 / p;
+    Bytes out;
+    for (std::size_t i = 0; i < bytes / 4; ++i) {
+        const double s = std::sin(delta * static_cast<double>(i));
+        for (double g : {gL, gR}) {
+            std::uint16_t c = code16(s, g);
+            out.push_back(c & 0xFF);
+            out.push_back(c >> 8);
+        }
+    }
+    return out;
+}
+
+class PageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qelvar-page-XXXXXX";
+        dir = mkdtemp(tmpl);
+        page = std::make_unique<PageModel>(snd, dir.string());
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    void open() {
+        page = std::make_unique<PageModel>(snd, dir.string());
+        page->open();
+    }
+    PageControls& c() { return page->controls(); }
+    Bytes file(const std::string& name) { return readBytes(dir / name); }
+    Bytes stepFile(int r) { return file("tessalyf" + std::to_string(r) + ".wav"); }
+    std::string path(const std::string& name) { return (dir / name).string(); }
+
+    // The player and recorder calls made since the last clear.
+    std::vector<FakeSound::Call> stopCalls() {
+        return {FakeSound::play(path("stopwav.wav"), sound::kPlayOnce),
+                FakeSound::play("0", sound::kPurgeAll), FakeSound::mci("close all")};
+    }
+    int loopCalls() {
+        int n = 0;
+        for (auto& call : snd.calls)
+            n += call.kind == FakeSound::Call::Play && call.flags == sound::kLoopFile;
+        return n;
+    }
+
+    std::filesystem::path dir;
+    FakeSound snd;
+    std::unique_ptr<PageModel> page;
+};
+
+} // namespace qelvar::construct::testing
