@@ -67,8 +67,7 @@ void pinkFile(NoiseState& st, wav::FileImage& image, const Section& hp, CodeRang
         return;
     copyAndClear(st);
     std::span<const Section> one(&hp, 1);
-    runSections(one, st.workL, noiseFrames, highPassLimits, st.accL);
-    runSections(one, st.workR, noiseFrames, highPassLimits, st.accR);
+    runSections(one, {st.workL, st.accL}, {st.workR, st.accR}, noiseFrames, highPassLimits);
     for (std::size_t n = 1; n <= noiseFrames; ++n)
         encodeNoiseFrame(image, n, 4.0 * st.accL[n], 4.0 * st.accR[n], codes);
     constexpr std::size_t dropped = 6710 * 4;
@@ -121,8 +120,7 @@ void subfilter(NoiseState& st, wav::FileImage& image) {
 void pinkfilter(NoiseState& st) {
     copyAndClear(st);
     auto bank = pinkSections();
-    runSections(bank, st.workL, noiseFrames, pinkLimits, st.accL);
-    runSections(bank, st.workR, noiseFrames, pinkLimits, st.accR);
+    runSections(bank, {st.workL, st.accL}, {st.workR, st.accR}, noiseFrames, pinkLimits);
     for (std::size_t i = 1; i <= noiseFrames; ++i) {
         st.noiseL[i] = 2.0 * st.accL[i];
         st.noiseR[i] = 2.0 * st.accR[i];

@@ -50,30 +50,82 @@ double step(const Section& c, DelayLine& d, double x, const EngineLimits& lim) {
 // Samples are taken one at a time through all sections: each section reads
 // w(i) after the sections before it have finished with sample i, exactly
 // as if every section made its own pass, but the independent recursions
-// overlap in the processor.
-template <int Order>
-void runFrom5(std::span<const Section> sec, std::span<DelayLine> lines, double* w, double* acc,
-              std::size_t last, const EngineLimits& lim) {
+// (sections, and the lanes of a stereo pair) overlap in the processor.
+struct LaneState {
+    double* w;
+    double* acc; // null in series
+    std::array<DelayLine, maxSections> lines{};
+};
+
+template <int Order, std::size_t Lanes>
+void runFrom5(std::span<const Section> sec, std::array<LaneState, Lanes>& lanes, std::size_t last,
+              const EngineLimits& lim) {
     const std::size_t ns = sec.size();
     for (std::size_t i = 5; i <= last; ++i) {
-        for (std::size_t s = 0; s < ns; ++s) {
-            double r = roundHalfEven(step<Order>(sec[s], lines[s], w[i], lim));
-            if (acc)
-                acc[i] += r;
-            else
-                w[i] = r;
+        for (auto& ln : lanes) {
+            for (std::size_t s = 0; s < ns; ++s) {
+                double r = roundHalfEven(step<Order>(sec[s], ln.lines[s], ln.w[i], lim));
+                if (ln.acc)
+                    ln.acc[i] += r;
+                else
+                    ln.w[i] = r;
+            }
         }
     }
 }
 
-void prime(std::span<DelayLine> lines, double* w, std::size_t last, const EngineLimits& lim) {
+void prime(LaneState& ln, std::size_t ns, std::size_t last, const EngineLimits& lim) {
     for (std::size_t i = 1; i <= std::min<std::size_t>(4, last); ++i) {
-        for (auto& d : lines) {
-            double y = w[i];
-            push<4>(d, y, y);
+        for (std::size_t s = 0; s < ns; ++s) {
+            double y = ln.w[i];
+            push<4>(ln.lines[s], y, y);
             if (-lim.passLimit < y && y < lim.passLimit)
-                w[i] = roundHalfEven(y);
+                ln.w[i] = roundHalfEven(y);
         }
+    }
+}
+
+// Usable length of a lane: Lw cut to its buffers.
+std::size_t laneLength(const Lane& lane, std::size_t Lw) {
+    if (lane.w.empty())
+        return 0;
+    Lw = std::min(Lw, lane.w.size() - 1);
+    if (!lane.acc.empty())
+        Lw = std::min(Lw, lane.acc.size() - 1);
+    return Lw;
+}
+
+template <std::size_t Lanes>
+void runLanes(std::span<const Section> sections, const std::array<Lane, Lanes>& in, std::size_t Lw,
+              const EngineLimits& limits) {
+    sections = sections.first(std::min(sections.size(), maxSections));
+    for (const auto& lane : in)
+        Lw = std::min(Lw, laneLength(lane, Lw));
+    std::size_t tail = 10 * sections.size();
+    if (sections.empty() || Lw <= tail)
+        return;
+    const std::size_t last = Lw - tail;
+
+    std::array<LaneState, Lanes> lanes;
+    for (std::size_t l = 0; l < Lanes; ++l) {
+        lanes[l].w = in[l].w.data();
+        lanes[l].acc = in[l].acc.empty() ? nullptr : in[l].acc.data();
+        prime(lanes[l], sections.size(), last, limits);
+    }
+    int order = 0;
+    for (const auto& s : sections)
+        order = std::max(order, s.order());
+    switch (order) {
+    case 0:
+    case 1:
+        runFrom5<1>(sections, lanes, last, limits);
+        break;
+    case 2:
+        runFrom5<2>(sections, lanes, last, limits);
+        break;
+    default:
+        runFrom5<4>(sections, lanes, last, limits);
+        break;
     }
 }
 
@@ -81,38 +133,12 @@ void prime(std::span<DelayLine> lines, double* w, std::size_t last, const Engine
 
 void runSections(std::span<const Section> sections, std::span<double> w, std::size_t Lw,
                  const EngineLimits& limits, std::span<double> acc) {
-    if (w.empty())
-        return;
-    sections = sections.first(std::min(sections.size(), maxSections));
-    Lw = std::min(Lw, w.size() - 1);
-    const bool parallel = !acc.empty();
-    if (parallel)
-        Lw = std::min(Lw, acc.size() - 1);
-    std::size_t tail = 10 * sections.size();
-    if (sections.empty() || Lw <= tail)
-        return;
-    const std::size_t last = Lw - tail;
+    runLanes<1>(sections, {Lane{w, acc}}, Lw, limits);
+}
 
-    std::array<DelayLine, maxSections> store{};
-    std::span<DelayLine> lines(store.data(), sections.size());
-    prime(lines, w.data(), last, limits);
-
-    int order = 0;
-    for (const auto& s : sections)
-        order = std::max(order, s.order());
-    double* a = parallel ? acc.data() : nullptr;
-    switch (order) {
-    case 0:
-    case 1:
-        runFrom5<1>(sections, lines, w.data(), a, last, limits);
-        break;
-    case 2:
-        runFrom5<2>(sections, lines, w.data(), a, last, limits);
-        break;
-    default:
-        runFrom5<4>(sections, lines, w.data(), a, last, limits);
-        break;
-    }
+void runSections(std::span<const Section> sections, const Lane& left, const Lane& right,
+                 std::size_t Lw, const EngineLimits& limits) {
+    runLanes<2>(sections, {left, right}, Lw, limits);
 }
 
 } // namespace qelvar::noise

@@ -48,4 +48,14 @@ struct EngineLimits {
 void runSections(std::span<const Section> sections, std::span<double> w, std::size_t Lw,
                  const EngineLimits& limits, std::span<double> acc = {});
 
+// Two independent buffers (a stereo pair) through the same sections: the
+// same results as one call for each, in about the time of one. Both run
+// over the shorter of the two lengths.
+struct Lane {
+    std::span<double> w;
+    std::span<double> acc; // empty in series
+};
+void runSections(std::span<const Section> sections, const Lane& left, const Lane& right,
+                 std::size_t Lw, const EngineLimits& limits);
+
 } // namespace qelvar::noise

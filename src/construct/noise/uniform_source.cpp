@@ -35,12 +35,12 @@ ClockedUniformSource::ClockedUniformSource(std::uint64_t seed, Clock clock)
 float ClockedUniformSource::u() {
     state_ += golden;
     // The top 24 bits fill a float's mantissa exactly: 0 <= u <= 1 - 2^-24.
-    return static_cast<float>(mix(state_) >> 40) * 0x1p-24f;
+    return static_cast<float>(static_cast<std::uint32_t>(mix(state_) >> 40)) * 0x1p-24f;
 }
 
 void ClockedUniformSource::reseedFromClock() {
     ++reseeds_;
-    state_ = mix(state_ ^ mix(clock_() + reseeds_ * golden));
+    state_ = mix(state_ ^ clock_() ^ (reseeds_ * golden));
 }
 
 } // namespace qelvar::noise

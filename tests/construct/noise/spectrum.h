@@ -3,6 +3,7 @@
 // segments with half overlap.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -84,13 +85,37 @@ inline double bandPower(const std::vector<double>& p, double lo, double hi, std:
     return sum / static_cast<double>(b - a);
 }
 
-// Transfer magnitude in dB at a frequency, from the cross spectra of three
-// neighbouring bins (H1 = Sxy / Sxx).
-inline double gainDb(const Cross& c, double hz, std::size_t nfft) {
-    std::size_t k = bin(hz, nfft);
-    cplx sxy = c.sxy[k - 1] + c.sxy[k] + c.sxy[k + 1];
-    double sxx = c.sxx[k - 1] + c.sxx[k] + c.sxx[k + 1];
+// Adds another measurement's sums (same nfft).
+inline void accumulate(Cross& into, const Cross& c) {
+    for (std::size_t k = 0; k < into.sxx.size(); ++k) {
+        into.sxx[k] += c.sxx[k];
+        into.syy[k] += c.syy[k];
+        into.sxy[k] += c.sxy[k];
+    }
+}
+
+// Transfer magnitude in dB at a frequency, H1 = Sxy / Sxx summed over the
+// bins within ±4 % of it (at least one either side).
+inline double gainAtBin(const Cross& c, std::size_t k) {
+    std::size_t half = std::max<std::size_t>(1, static_cast<std::size_t>(0.04 * k));
+    cplx sxy = 0.0;
+    double sxx = 0.0;
+    for (std::size_t j = k - half; j <= k + half; ++j) {
+        sxy += c.sxy[j];
+        sxx += c.sxx[j];
+    }
     return 20.0 * std::log10(std::abs(sxy) / sxx);
+}
+
+inline double gainDb(const Cross& c, double hz, std::size_t nfft) {
+    return gainAtBin(c, bin(hz, nfft));
+}
+
+// Change of gain over the octave from the bin nearest hz to the bin twice
+// as high (an exact octave, whatever the bin spacing).
+inline double octaveDb(const Cross& c, double hz, std::size_t nfft) {
+    std::size_t k = bin(hz, nfft);
+    return gainAtBin(c, 2 * k) - gainAtBin(c, k);
 }
 
 inline double db(double power) {
