@@ -195,3 +195,28 @@ TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
         EXPECT_EQ(bad, 0u) << name << ": first frame " << got.l[0] << "," << got.r[0];
     }
 }
+
+TEST(LoopbackStart, APlayRequestMadeWhileOpeningStartsWithTheStream) {
+    const fs::path dir = fs::temp_directory_path() / "qelvar-loop-start";
+    fs::create_directories(dir);
+    const std::string file = (dir / "early.wav").string();
+    writeStepLike(file, 441);
+    PortAudioSound s;
+    // Asked before the device is open: queued, not lost.
+    EXPECT_EQ(s.playSound(file, kLoopFile), 1);
+    ASSERT_TRUE(s.waitReady(20s)) << s.statusText();
+    std::this_thread::sleep_for(300ms);
+    for (const char* c : {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
+        ASSERT_EQ(s.mciSendString(c), 0) << c;
+    std::this_thread::sleep_for(400ms);
+    const std::string cap = (dir / "wavrec1.wav").string();
+    EXPECT_EQ(s.mciSendString(kStopCapture), 0);
+    EXPECT_EQ(s.mciSendString(kSaveCapturePrefix + cap), 0);
+    const Frames got = readFrames(cap, 44);
+    // A take of a sound already looping starts on a loop boundary.
+    ASSERT_GE(got.size(), 441u * 4);
+    EXPECT_EQ(got.size() % 441, 0u);
+    EXPECT_EQ(got.l[0], -3000);
+    EXPECT_EQ(got.l[440], 7 * 440 - 3000);
+    fs::remove_all(dir);
+}

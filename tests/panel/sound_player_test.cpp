@@ -190,8 +190,8 @@ TEST_F(RecorderSim, AfterStopATakeIsSilent) {
     d.player.post(nullptr); // stop, as the sequencer's stop does it
     ASSERT_EQ(startTake(), 0);
     d.runFor(30000);
-    const std::string path = (dir / "s.wav").string();
-    ASSERT_EQ(endTake(path), 0);
+    const std::string path = (dir / "s 1.wav").string(); // a blank: sent in quotes
+    ASSERT_EQ(endTake('"' + path + '"'), 0);
     const auto s = captureSamples(path);
     ASSERT_GT(s.size(), 2u * 20000);
     for (auto v : s)

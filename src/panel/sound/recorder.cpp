@@ -7,6 +7,16 @@
 #include <vector>
 
 namespace qelvar::sound {
+namespace {
+
+// A path may come in double quotes when it holds blanks.
+std::string unquoted(std::string p) {
+    if (p.size() >= 2 && p.front() == '"' && p.back() == '"')
+        return p.substr(1, p.size() - 2);
+    return p;
+}
+
+} // namespace
 
 long Recorder::command(const std::string& cmd, std::int64_t latency) {
     std::lock_guard lock(m_);
@@ -28,7 +38,7 @@ long Recorder::command(const std::string& cmd, std::int64_t latency) {
     if (cmd == kStopCapture)
         return stop(latency);
     if (isSave)
-        return save(cmd.substr(prefix.size()), latency);
+        return save(unquoted(cmd.substr(prefix.size())), latency);
     return kMciOk; // seek to start and the format: a new take always starts empty at 44100/16/2
 }
 
