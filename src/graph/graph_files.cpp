@@ -54,4 +54,8 @@ bool GraphModel::SaveFile1(const std::string& fName) const {
     return replaceFile(fName, sweepFileText(), true);
 }
 
+std::string dialogErrorText(int number, const std::string& description) {
+    return "Error" + strForm(number) + " selecting file.\r\n" + description;
+}
+
 } // namespace qelvar::graph

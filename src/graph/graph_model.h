@@ -112,4 +112,8 @@ class GraphModel {
 // the frequency is not placed (10 Hz or below, 20001 Hz or above).
 bool frequencyX(float f, float& x);
 
+// The file dialog's error message: "Error 2 selecting file." and, on a
+// line of its own, the description.
+std::string dialogErrorText(int number, const std::string& description);
+
 } // namespace qelvar::graph
