@@ -63,12 +63,17 @@ void runFrom5(std::span<const Section> sec, std::array<LaneState, Lanes>& lanes,
     const std::size_t ns = sec.size();
     for (std::size_t i = 5; i <= last; ++i) {
         for (auto& ln : lanes) {
-            for (std::size_t s = 0; s < ns; ++s) {
-                double r = roundHalfEven(step<Order>(sec[s], ln.lines[s], ln.w[i], lim));
-                if (ln.acc)
-                    ln.acc[i] += r;
-                else
-                    ln.w[i] = r;
+            // Sample i stays in registers while it passes the sections.
+            double x = ln.w[i];
+            if (ln.acc) {
+                double sum = ln.acc[i];
+                for (std::size_t s = 0; s < ns; ++s)
+                    sum += roundHalfEven(step<Order>(sec[s], ln.lines[s], x, lim));
+                ln.acc[i] = sum;
+            } else {
+                for (std::size_t s = 0; s < ns; ++s)
+                    x = roundHalfEven(step<Order>(sec[s], ln.lines[s], x, lim));
+                ln.w[i] = x;
             }
         }
     }
@@ -83,6 +88,85 @@ void prime(LaneState& ln, std::size_t ns, std::size_t last, const EngineLimits& 
                 ln.w[i] = roundHalfEven(y);
         }
     }
+}
+
+// A stereo pair in one vector register: each lane sees exactly the scalar
+// operations (multiply, add, compare, the rounding shift), so the results
+// are those of two scalar runs.
+using Pair = double __attribute__((vector_size(16)));
+
+struct PairLine {
+    std::array<Pair, 4> x{};
+    std::array<Pair, 4> y{};
+};
+
+inline Pair splat(double v) {
+    return Pair{v, v};
+}
+
+inline Pair roundPair(Pair y) {
+    // Inputs are clamped, far inside the trick's ±2^51; NaN stays NaN.
+    const Pair shift = splat(6755399441055744.0);
+    return (y + shift) - shift;
+}
+
+template <int Order> Pair stepPair(const Section& c, PairLine& d, Pair x, Pair lo, Pair hi) {
+    Pair v = splat(c.b[0]) * x;
+    for (int k = 1; k <= Order; ++k)
+        v = v + splat(c.b[k]) * d.x[k - 1];
+    Pair y = splat(c.a[0]) * v;
+    for (int k = 1; k <= Order; ++k)
+        y = y - splat(c.a[k]) * d.y[k - 1];
+    y = y > hi ? hi : y;
+    y = y < lo ? lo : y;
+    for (int k = Order - 1; k > 0; --k) {
+        d.x[k] = d.x[k - 1];
+        d.y[k] = d.y[k - 1];
+    }
+    d.x[0] = x;
+    d.y[0] = y;
+    return y;
+}
+
+template <int Order>
+void runPairFrom5(std::span<const Section> sec, std::array<LaneState, 2>& lanes, std::size_t last,
+                  const EngineLimits& lim) {
+    const std::size_t ns = sec.size();
+    std::array<PairLine, maxSections> lines;
+    for (std::size_t s = 0; s < ns; ++s)
+        for (std::size_t k = 0; k < 4; ++k) {
+            lines[s].x[k] = Pair{lanes[0].lines[s].x[k], lanes[1].lines[s].x[k]};
+            lines[s].y[k] = Pair{lanes[0].lines[s].y[k], lanes[1].lines[s].y[k]};
+        }
+    const Pair lo = splat(lim.lo), hi = splat(lim.hi);
+    double *wL = lanes[0].w, *wR = lanes[1].w, *aL = lanes[0].acc, *aR = lanes[1].acc;
+    const bool parallel = aL && aR;
+    for (std::size_t i = 5; i <= last; ++i) {
+        Pair x{wL[i], wR[i]};
+        if (parallel) {
+            Pair sum{aL[i], aR[i]};
+            for (std::size_t s = 0; s < ns; ++s)
+                sum += roundPair(stepPair<Order>(sec[s], lines[s], x, lo, hi));
+            aL[i] = sum[0];
+            aR[i] = sum[1];
+        } else {
+            for (std::size_t s = 0; s < ns; ++s)
+                x = roundPair(stepPair<Order>(sec[s], lines[s], x, lo, hi));
+            wL[i] = x[0];
+            wR[i] = x[1];
+        }
+    }
+}
+
+template <int Order, std::size_t Lanes>
+void runOrder(std::span<const Section> sec, std::array<LaneState, Lanes>& lanes, std::size_t last,
+              const EngineLimits& lim) {
+    if constexpr (Lanes == 2) {
+        // Both lanes must follow the same rule to share a register.
+        if ((lanes[0].acc == nullptr) == (lanes[1].acc == nullptr))
+            return runPairFrom5<Order>(sec, lanes, last, lim);
+    }
+    runFrom5<Order>(sec, lanes, last, lim);
 }
 
 // Usable length of a lane: Lw cut to its buffers.
@@ -118,13 +202,13 @@ void runLanes(std::span<const Section> sections, const std::array<Lane, Lanes>& 
     switch (order) {
     case 0:
     case 1:
-        runFrom5<1>(sections, lanes, last, limits);
+        runOrder<1>(sections, lanes, last, limits);
         break;
     case 2:
-        runFrom5<2>(sections, lanes, last, limits);
+        runOrder<2>(sections, lanes, last, limits);
         break;
     default:
-        runFrom5<4>(sections, lanes, last, limits);
+        runOrder<4>(sections, lanes, last, limits);
         break;
     }
 }
