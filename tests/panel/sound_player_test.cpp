@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace qelvar::sound;
@@ -211,4 +212,28 @@ TEST_F(RecorderSim, CommandsOutsideATakeFailAndLeaveFilesAlone) {
     std::ifstream f(path);
     std::string text((std::istreambuf_iterator<char>(f)), {});
     EXPECT_EQ(text, "old capture");
+}
+
+TEST_F(RecorderSim, AStepShorterThanTheRoundTripIsAwaitedOnSave) {
+    d.player.post(ramp(441, 0));
+    d.runFor(5000, 441);
+    d.player.post(ramp(441, 9000));
+    ASSERT_EQ(startTake(), 0);
+    d.runFor(2205, 441); // 50 ms of sound, less than the 3000-frame trip
+    ASSERT_EQ(mci(kStopCapture), 0);
+    // The device keeps running while the save waits for the step to come back.
+    std::thread device([&] {
+        for (int i = 0; i < 20; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            d.run(441);
+        }
+    });
+    const std::string path = (dir / "short.wav").string();
+    const long saved = mci(kSaveCapturePrefix + path);
+    device.join();
+    ASSERT_EQ(saved, 0);
+    const auto s = captureSamples(path);
+    ASSERT_EQ(s.size(), 2u * 2205); // all five loops the step sounded
+    for (std::size_t k = 0; k < 2205; ++k)
+        ASSERT_EQ(s[2 * k], 9000 + static_cast<int>(k % 441)) << k;
 }

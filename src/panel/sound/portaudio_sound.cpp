@@ -19,7 +19,7 @@ PortAudioSound::~PortAudioSound() {
     core_->stopping = true;
     core_->cv.notify_all();
     // A worker stuck in Pa_Initialize is left to finish on its own.
-    core_->cv.wait_for(lock, std::chrono::seconds(2), [this] { return core_->exited; });
+    core_->cv.wait_for(lock, std::chrono::milliseconds(500), [this] { return core_->exited; });
 }
 
 long PortAudioSound::playSound(const std::string& name, unsigned flags) {

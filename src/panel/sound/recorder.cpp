@@ -4,6 +4,8 @@
 #include "panel/sound/sound.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace qelvar::sound {
@@ -100,32 +102,50 @@ long Recorder::stop(std::int64_t latency) {
         return kMciOk;
     mode_ = Mode::Stopped;
     resolveStart();
-    const std::int64_t now = ring_.written();
+    stopAt_ = ring_.written();
+    stopPlay_ = player_.state();
+    finish(latency);
+    return kMciOk;
+}
+
+void Recorder::finish(std::int64_t latency) {
     if (start_ < 0) {
         kept_ = 0;
-        endIn_ = now;
-        return kMciOk;
+        endIn_ = stopAt_;
+        return;
     }
-    // The take ends with the last frame already back from the device, and
+    // The take ends at the output frame where it was stopped, or with the
+    // last frame back from the device by now if that is earlier, and
     // before a sound that replaced the recorded one.
-    std::int64_t end = now - latency;
-    const PlayState s = player_.state();
-    if (s.serial != startSerial_)
-        end = std::min(end, s.start);
+    std::int64_t end = std::min(stopAt_, ring_.written() - latency);
+    if (stopPlay_.serial != startSerial_)
+        end = std::min(end, stopPlay_.start);
     std::int64_t frames = std::max<std::int64_t>(0, end - start_);
     // Every step file holds whole cycles, so whole loops of it hold whole
     // cycles too: cutting the take to whole loops removes the part-cycle
     // error of a level read over it, which matters at low frequencies.
-    if (aligned_ && s.serial <= startSerial_ + 1)
+    if (aligned_ && stopPlay_.serial <= startSerial_ + 1)
         frames = trimToLoops(frames, loopFrames_);
     kept_ = frames;
     endIn_ = start_ + latency + frames;
-    return kMciOk;
+}
+
+void Recorder::awaitShortTake(std::int64_t latency) {
+    const std::int64_t enough = loopFrames_ > 0 ? loopFrames_ : kShortTake;
+    if (start_ < 0 || kept_ >= enough)
+        return;
+    // A step shorter than the round trip would leave (nearly) nothing:
+    // wait, briefly, for the rest of it to come back.
+    for (int i = 0; i < kShortTakeWaitMs && ring_.written() < stopAt_ + latency; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    finish(latency);
 }
 
 long Recorder::save(const std::string& path, std::int64_t latency) {
     if (mode_ == Mode::Recording)
         stop(latency);
+    if (mode_ == Mode::Stopped)
+        awaitShortTake(latency);
     pumpLocked(latency);
     const std::int64_t frames = mode_ == Mode::Stopped ? std::min(kept_, spool_.frames()) : 0;
     return spool_.save(path, frames) ? kMciOk : kMciErrCannotSave;

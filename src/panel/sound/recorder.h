@@ -27,6 +27,10 @@ class Recorder {
   public:
     // How far back a recording may reach for the start of a looped sound.
     static constexpr std::int64_t kMaxBack = 44100 * 5;
+    // A take shorter than this (or than one loop) is worth waiting for on
+    // save, at most kShortTakeWaitMs.
+    static constexpr std::int64_t kShortTake = 4410;
+    static constexpr int kShortTakeWaitMs = 300;
 
     Recorder(const FrameRing& ring, const Player& player) : ring_(ring), player_(player) {}
 
@@ -47,6 +51,8 @@ class Recorder {
     long record();
     long stop(std::int64_t latency);
     long save(const std::string& path, std::int64_t latency);
+    void finish(std::int64_t latency);
+    void awaitShortTake(std::int64_t latency);
     void resolveStart();
     void pumpLocked(std::int64_t latency);
 
@@ -63,6 +69,8 @@ class Recorder {
     std::int64_t loopFrames_ = 0; // loop of the sound the take starts on
     bool aligned_ = false;        // start_ is a loop boundary of it
     std::int64_t endIn_ = -1;     // -1 while recording
+    std::int64_t stopAt_ = 0;     // output frame of "stop capture"
+    PlayState stopPlay_;          // what was playing then
     std::int64_t spooledIn_ = 0;
     std::int64_t kept_ = 0;
     bool lost_ = false;
