@@ -25,9 +25,15 @@ using test::writeText;
 
 namespace {
 
-const char* kMeasured = "-10\r\n-10\r\n100\r\n1\r\n"
-                        "-10\r\n-10\r\n1000\r\n1\r\n"
-                        "-10\r\n-20\r\n10000\r\n1\r\n";
+// -10.5 dB lies at y = 105, between two grid lines.
+const char* kMeasured = "-10.5\r\n-10.5\r\n100\r\n1\r\n"
+                        "-10.5\r\n-10.5\r\n1000\r\n1\r\n"
+                        "-10.5\r\n-20\r\n10000\r\n1\r\n";
+
+// Screen pixels worked by hand for 795 x 542 pixels over x -1500..20500,
+// y -20..440: y = 105 is row 147.3, a 2-pixel bar on rows 146 and 147;
+// x = 9000 (100 Hz .. 1 kHz) is column 379, x = 15000 column 596.
+const QPoint kLowStretch(379, 147), kHighStretch(596, 147);
 
 bool checked(GraphWindow& w, const char* name) {
     return w.action(name)->isChecked();
@@ -36,10 +42,6 @@ bool checked(GraphWindow& w, const char* name) {
 QString labelText(const char* name) {
     auto* l = qobject_cast<QLabel*>(ui::Registry::instance().control("graph", name));
     return l ? l->text() : QStringLiteral("<missing>");
-}
-
-bool isBlack(QRgb c) {
-    return qRed(c) < 60 && qGreen(c) < 60 && qBlue(c) < 60;
 }
 
 void closeAndSettle(GraphWindow* w) {
@@ -75,7 +77,15 @@ TEST(GraphWindow, MenusMoveTheCheckMarksAndRedraw) {
     writeText(dataPath("wavgraphdata"), kMeasured);
     QPointer<GraphWindow> w = new GraphWindow;
     w->show();
+    // Left (blue) is drawn first, right (red) over it.
+    EXPECT_EQ(w->image().pixel(kLowStretch), qRgb(255, 0, 0));
+    EXPECT_EQ(w->image().pixel(kHighStretch), qRgb(0, 0, 255));
+    EXPECT_EQ(w->image().pixel(kHighStretch + QPoint(0, 2)), qRgb(255, 255, 255));
+    w->action("Lonly")->trigger();
+    EXPECT_EQ(w->image().pixel(kLowStretch), qRgb(0, 0, 255));
+    w->action("LandR")->trigger();
     w->action("Mono")->trigger();
+    EXPECT_EQ(w->image().pixel(kLowStretch), qRgb(0, 0, 0));
     EXPECT_TRUE(checked(*w, "Mono"));
     EXPECT_FALSE(checked(*w, "Redblue"));
     w->action("Mono")->trigger(); // choosing it again keeps the mark
@@ -87,6 +97,9 @@ TEST(GraphWindow, MenusMoveTheCheckMarksAndRedraw) {
     w->action("Lonly")->trigger();
     EXPECT_TRUE(checked(*w, "Lonly"));
     EXPECT_FALSE(checked(*w, "LandR"));
+    w->action("range40")->trigger();
+    w->action("Clear")->trigger();
+    EXPECT_EQ(w->image().pixel(kLowStretch), qRgb(255, 255, 255));
     closeAndSettle(w);
     EXPECT_TRUE(w.isNull());                                          // deleted on close
     EXPECT_FALSE(std::filesystem::exists(dataPath("wavgraphsetup"))); // close box saves nothing
