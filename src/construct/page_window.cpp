@@ -1,0 +1,160 @@
+#include "construct/page_window.h"
+
+#include "construct/indicator_box.h"
+#include "ui/registry.h"
+
+#if __has_include("help/help_window.h")
+#include "help/help_window.h"
+#define QELVAR_HAVE_HELP 1
+#endif
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace qelvar::construct {
+
+namespace {
+
+const QString kWindow = QStringLiteral("page");
+
+void showText(QLineEdit* box, const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    if (box->text() != t)
+        box->setText(t);
+}
+
+void showText(QPlainTextEdit* box, const std::string& text) {
+    const QString t = ui::fromCrLf(QString::fromStdString(text));
+    if (box->toPlainText() != t)
+        box->setPlainText(t);
+}
+
+void showColour(IndicatorBox* box, unsigned colour) {
+    if (box->colour() != colour)
+        box->setColour(colour);
+}
+
+} // namespace
+
+PageWindow::PageWindow(sound::SoundServices& snd, QWidget* parent)
+    : QWidget(parent, Qt::Window), model_(snd) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(kWindow);
+    setWindowTitle(QStringLiteral("Tessaly"));
+    ui::Registry::instance().addWindow(kWindow, this);
+    model_.open();
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &PageWindow::onTick);
+    buildLayout();
+    refresh();
+}
+
+QLineEdit* PageWindow::numberBox(const QString& name, std::string* text, int chars) {
+    auto* box = new QLineEdit(this);
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int w = box->fontMetrics().horizontalAdvance(QString(chars, QChar('0')));
+    box->setFixedWidth(w + 14);
+    connect(box, &QLineEdit::textChanged, this,
+            [text](const QString& t) { *text = t.toStdString(); });
+    ui::Registry::instance().addControl(kWindow, name, box);
+    return box;
+}
+
+QPushButton* PageWindow::button(const QString& name, const QString& caption,
+                                std::function<void()> action) {
+    auto* b = new QPushButton(caption, this);
+    b->setAutoDefault(false);
+    if (action)
+        connect(b, &QPushButton::clicked, this, [this, action] { act(action); });
+    ui::Registry::instance().addControl(kWindow, name, b);
+    return b;
+}
+
+IndicatorBox* PageWindow::lamp(const QString& name) {
+    auto* box = new IndicatorBox(this);
+    ui::Registry::instance().addControl(kWindow, name, box);
+    return box;
+}
+
+QCheckBox* PageWindow::includeBox(int element) {
+    auto* box = new QCheckBox(this);
+    box->setToolTip(tr("Check box to include in play sequence."));
+    bool* state = &model_.controls().include[element];
+    connect(box, &QCheckBox::toggled, this, [state](bool on) { *state = on; });
+    ui::Registry::instance().addControl(kWindow, QStringLiteral("Include(%1)").arg(element), box);
+    return box;
+}
+
+// Every click runs to its end, then the window shows the model again and
+// sets the sequencer clock from it.
+void PageWindow::act(const std::function<void()>& action) {
+    action();
+    refresh();
+    syncTimer(false);
+}
+
+void PageWindow::onTick() {
+    model_.tick();
+    refresh();
+    syncTimer(true);
+}
+
+// A button leaves a running clock alone unless the interval changed; a tick
+// always starts the next interval from now.
+void PageWindow::syncTimer(bool restart) {
+    const int ms = model_.interval();
+    if (ms <= 0)
+        timer_.stop();
+    else if (restart || !timer_.isActive() || timer_.interval() != ms)
+        timer_.start(ms);
+}
+
+void PageWindow::refresh() {
+    const PageControls& c = model_.controls();
+    for (std::size_t e = 0; e < freq_.size(); ++e) {
+        showText(freq_[e], c.freq[e]);
+        showText(attL_[e], c.attL[e]);
+        showText(length_[e], c.length[e]);
+    }
+    for (std::size_t e = 0; e < attR_.size(); ++e) {
+        showText(attR_[e], c.attR[e]);
+        if (include_[e]->isChecked() != c.include[e])
+            include_[e]->setChecked(c.include[e]);
+    }
+    for (std::size_t e = 0; e < indicator_.size(); ++e)
+        showColour(indicator_[e], c.indicator[e]);
+    for (int r = 1; r <= kRows; ++r) {
+        showText(left_[r], c.left[r]);
+        showText(right_[r], c.right[r]);
+    }
+    for (int i = 0; i < kLampCount; ++i)
+        showColour(lamps_[i], c.lamps[i]);
+    for (int i = 0; i < kSignalCount; ++i)
+        showColour(signalLamps_[i], c.signalLamps[i]);
+    showText(offset_, c.offset);
+    showText(scratchpad_, c.scratchpad);
+    showText(status_, c.status);
+}
+
+void PageWindow::off() {
+    timer_.stop();
+    if (model_.off())
+        close();
+}
+
+void PageWindow::help() {
+#ifdef QELVAR_HAVE_HELP
+    if (!help_) {
+        auto* w = help::createPageHelp(nullptr);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        help_ = w;
+    }
+    static_cast<help::HelpWindow*>(help_.data())->present();
+#endif
+}
+
+} // namespace qelvar::construct

@@ -1,0 +1,87 @@
+// The construction page window: shows the page model's controls and
+// forwards clicks, typing and the sequencer clock to it.
+#pragma once
+
+#include "construct/page_model.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace qelvar::construct {
+
+class IndicatorBox;
+
+class PageWindow : public QWidget {
+    Q_OBJECT
+  public:
+    // Opens the page: reads its set-up and calibration files and fills the
+    // controls. The window deletes itself when closed.
+    explicit PageWindow(sound::SoundServices& snd, QWidget* parent = nullptr);
+
+    PageModel& model() { return model_; }
+    // Timer interval now running, 0 when stopped (for tests).
+    int timerInterval() const { return timer_.isActive() ? timer_.interval() : 0; }
+
+  signals:
+    // VIEW GRAPH wrote the graph data file; the graph form should show it.
+    void viewGraphRequested();
+
+  private:
+    // Layout pieces (page_window_layout.cpp).
+    void buildLayout();
+    QGroupBox* makeTable();
+    QGroupBox* makePulse();
+    QGroupBox* makeSequencer();
+    QGroupBox* makeMeasurement();
+    QGroupBox* makeSignals();
+    QGroupBox* makeNoise();
+    QGroupBox* makeScratchpad();
+    QWidget* makeTitle();
+    void makeHidden();
+    void setTabOrder();
+
+    // Control factories that also register the control's script name.
+    QLineEdit* numberBox(const QString& name, std::string* text, int chars = 6);
+    QPushButton* button(const QString& name, const QString& caption,
+                        std::function<void()> action = {});
+    IndicatorBox* lamp(const QString& name);
+    QCheckBox* includeBox(int element);
+
+    void act(const std::function<void()>& action);
+    void onTick();
+    void refresh();
+    void syncTimer(bool restart);
+    void off();
+    void help();
+
+    PageModel model_;
+    QTimer timer_;
+
+    std::array<QLineEdit*, 22> freq_{};
+    std::array<QLineEdit*, 22> attL_{};
+    std::array<QLineEdit*, 25> attR_{};
+    std::array<QLineEdit*, 22> length_{};
+    std::array<QCheckBox*, 25> include_{};
+    std::array<IndicatorBox*, 24> indicator_{};
+    std::array<QPushButton*, 21> build_{};
+    std::array<QLineEdit*, 21> left_{};
+    std::array<QLineEdit*, 21> right_{};
+    std::array<IndicatorBox*, kLampCount> lamps_{};
+    std::array<IndicatorBox*, kSignalCount> signalLamps_{};
+    QLineEdit* offset_ = nullptr;
+    QPlainTextEdit* scratchpad_ = nullptr;
+    QPlainTextEdit* status_ = nullptr;
+    QPointer<QWidget> help_;
+};
+
+} // namespace qelvar::construct
