@@ -8,13 +8,18 @@
 
 namespace qelvar::noise {
 
-void initialize(NoiseState& st, UniformSource& rng) {
+namespace {
+
+// The routines are written once for any source; the program's own source
+// type is final with inline draws, so the run instantiates them for it and
+// makes its 2.5 million draws without virtual calls.
+template <class Source> void initializeWith(NoiseState& st, Source& rng) {
     rng.reseedFromClock();
     for (double& v : st.randtable)
         v = rng.u();
 }
 
-double newrandom(NoiseState& st, UniformSource& rng) {
+template <class Source> double newrandomWith(NoiseState& st, Source& rng) {
     rng.reseedFromClock();
     double r = rng.u();
     // floor(101 r) is 0..100 for any r in [0, 1); kept there for any source.
@@ -24,30 +29,24 @@ double newrandom(NoiseState& st, UniformSource& rng) {
     return result;
 }
 
-namespace {
-
-void fillWhite(NoiseState& st, UniformSource& rng, std::vector<double>& white) {
+template <class Source> void fillWhite(NoiseState& st, Source& rng, std::vector<double>& white) {
     for (std::size_t i = 1; i <= noiseFrames; ++i) {
-        newrandom(st, rng);
-        white[i] = newrandom(st, rng) - 0.5;
+        newrandomWith(st, rng);
+        white[i] = newrandomWith(st, rng) - 0.5;
     }
 }
 
 // A fresh draw (no reseed) turned into an index 0..176400.
-std::size_t drawIndex(UniformSource& rng) {
+template <class Source> std::size_t drawIndex(Source& rng) {
     double k = roundHalfEven(static_cast<double>(rng.u()) * static_cast<double>(noiseFrames));
     return static_cast<std::size_t>(std::clamp(k, 0.0, static_cast<double>(noiseFrames)));
 }
 
-} // namespace
-
-void noisedatacalc(NoiseState& st, UniformSource& rng, wav::FileImage& image) {
-    if (image.lastElement() < fullNoiseBytes)
-        return;
+template <class Source> void noisedatacalcWith(NoiseState& st, Source& rng, wav::FileImage& image) {
     const double gainL = 1.0;
     const double gainR = 1.0;
     const double F = 65535.0;
-    initialize(st, rng);
+    initializeWith(st, rng);
     fillWhite(st, rng, st.whiteL);
     fillWhite(st, rng, st.whiteR);
     for (std::size_t i = 1; i <= noiseFrames; ++i) {
@@ -57,6 +56,25 @@ void noisedatacalc(NoiseState& st, UniformSource& rng, wav::FileImage& image) {
         st.noiseR[i] = (F * wR) / (2.0 / gainR);
         encodeNoiseFrame(image, i, st.noiseL[i], st.noiseR[i], fullCodes);
     }
+}
+
+} // namespace
+
+void initialize(NoiseState& st, UniformSource& rng) {
+    initializeWith(st, rng);
+}
+
+double newrandom(NoiseState& st, UniformSource& rng) {
+    return newrandomWith(st, rng);
+}
+
+void noisedatacalc(NoiseState& st, UniformSource& rng, wav::FileImage& image) {
+    if (image.lastElement() < fullNoiseBytes)
+        return;
+    if (auto* own = dynamic_cast<ClockedUniformSource*>(&rng))
+        noisedatacalcWith(st, *own, image);
+    else
+        noisedatacalcWith(st, rng, image);
 }
 
 void putNoiseHeader(wav::FileImage& image) {

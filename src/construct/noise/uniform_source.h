@@ -29,10 +29,25 @@ class ClockedUniformSource final : public UniformSource {
     using Clock = std::uint64_t (*)();
     explicit ClockedUniformSource(std::uint64_t seed, Clock clock = &clockTicks);
 
-    float u() override;
-    void reseedFromClock() override;
+    // Inline, so that callers holding this type draw without a virtual call.
+    float u() override {
+        state_ += golden;
+        // The top 24 bits fill a float's mantissa exactly: 0 <= u <= 1 - 2^-24.
+        return static_cast<float>(static_cast<std::uint32_t>(mix(state_) >> 40)) * 0x1p-24f;
+    }
+    void reseedFromClock() override {
+        ++reseeds_;
+        state_ = mix(state_ ^ clock_() ^ (reseeds_ * golden));
+    }
 
   private:
+    static constexpr std::uint64_t golden = 0x9E3779B97F4A7C15ULL;
+    static std::uint64_t mix(std::uint64_t z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+
     std::uint64_t state_;
     std::uint64_t reseeds_ = 0;
     Clock clock_;
