@@ -1,5 +1,6 @@
 #include "panel/panel_controls.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -52,20 +53,22 @@ GlowLabel::GlowLabel(const QString& name, const QRect& area, int pixelSize, QWid
 
 void GlowLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.setFont(font());
-    const QRect r = rect();
-    // A soft halo: the text drawn faintly around its own position, then
-    // the bright text on top, like phosphor behind glass.
+    p.setRenderHint(QPainter::Antialiasing);
+    const QFontMetricsF fm(font());
+    const QString t = text();
+    const QPointF base((width() - fm.horizontalAdvance(t)) / 2.0,
+                       (height() + fm.ascent() - fm.descent()) / 2.0);
+    QPainterPath path;
+    path.addText(base, font(), t);
+    // A soft halo: the outline stroked wide and faint, then narrower, then
+    // the bright figures, like phosphor behind glass.
     QColor halo = displayGlow();
-    halo.setAlpha(34);
-    p.setPen(halo);
-    for (int dx = -2; dx <= 2; ++dx)
-        for (int dy = -2; dy <= 2; ++dy)
-            if (dx * dx + dy * dy <= 5 && (dx || dy))
-                p.drawText(r.translated(dx, dy), int(alignment()), text());
-    p.setPen(displayGlow());
-    p.drawText(r, int(alignment()), text());
+    for (const auto& [width, alpha] :
+         {std::pair{5.0, 22}, std::pair{3.0, 34}, std::pair{1.6, 60}}) {
+        halo.setAlpha(alpha);
+        p.strokePath(path, QPen(halo, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    }
+    p.fillPath(path, displayGlow());
 }
 
 DisplayEdit::DisplayEdit(const QString& name, const QRect& area, int pixelSize, QWidget* parent)
