@@ -10,7 +10,8 @@ namespace qelvar::noise {
 NoiseState::NoiseState()
     : randtable(102, 0.0), whiteL(noiseFrames + 1, 0.0), whiteR(noiseFrames + 1, 0.0),
       noiseL(noiseFrames + 1, 0.0), noiseR(noiseFrames + 1, 0.0), workL(noiseFrames + 1, 0.0),
-      workR(noiseFrames + 1, 0.0), accL(noiseFrames + 1, 0.0), accR(noiseFrames + 1, 0.0) {}
+      workR(noiseFrames + 1, 0.0), accL(noiseFrames + 1, 0.0), accR(noiseFrames + 1, 0.0),
+      drawn(2 * (noiseFrames + 1), 0) {}
 
 namespace {
 

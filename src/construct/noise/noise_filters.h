@@ -24,7 +24,8 @@ struct NoiseState {
     std::vector<double> randtable; // 0..101
     std::vector<double> whiteL, whiteR, noiseL, noiseR;
     std::vector<double> workL, workR, accL, accR;
-    std::int32_t S = 0; // kept stretch of the last trimmed file
+    std::vector<std::uint32_t> drawn; // indices of the white file's draws, left and right
+    std::int32_t S = 0;               // kept stretch of the last trimmed file
     std::int32_t E = 0;
 };
 

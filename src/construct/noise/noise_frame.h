@@ -33,11 +33,12 @@ inline constexpr CodeRange ulCodes{1.0, 65534.0};
 // One channel's 16-bit code: v itself when v >= 0, else v + 65535 (not
 // 65536), limited to the range, then rounded half to even. NaN gives lo.
 inline std::uint16_t noiseCode(double v, CodeRange range) {
-    double c = v >= 0.0 ? v : v + 65535.0;
-    if (!(c >= range.lo))
-        c = range.lo;
-    if (c > range.hi)
-        c = range.hi;
+    // Written without branches: the sign of noise is a coin toss, and
+    // mispredicted jumps would cost more than the arithmetic. Adding 0 to a
+    // non-negative v leaves it exact.
+    double c = v + 65535.0 * static_cast<double>(v < 0.0);
+    c = c >= range.lo ? c : range.lo;
+    c = c <= range.hi ? c : range.hi;
     return static_cast<std::uint16_t>(roundHalfEven(c));
 }
 

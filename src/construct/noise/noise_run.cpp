@@ -37,9 +37,9 @@ template <class Source> void fillWhite(NoiseState& st, Source& rng, std::vector<
 }
 
 // A fresh draw (no reseed) turned into an index 0..176400.
-template <class Source> std::size_t drawIndex(Source& rng) {
+template <class Source> std::uint32_t drawIndex(Source& rng) {
     double k = roundHalfEven(static_cast<double>(rng.u()) * static_cast<double>(noiseFrames));
-    return static_cast<std::size_t>(std::clamp(k, 0.0, static_cast<double>(noiseFrames)));
+    return static_cast<std::uint32_t>(std::clamp(k, 0.0, static_cast<double>(noiseFrames)));
 }
 
 template <class Source> void noisedatacalcWith(NoiseState& st, Source& rng, wav::FileImage& image) {
@@ -49,10 +49,21 @@ template <class Source> void noisedatacalcWith(NoiseState& st, Source& rng, wav:
     initializeWith(st, rng);
     fillWhite(st, rng, st.whiteL);
     fillWhite(st, rng, st.whiteR);
+    // All index draws first, in their order (left, right, frame by frame),
+    // so that the scattered reads below can be fetched ahead.
     for (std::size_t i = 1; i <= noiseFrames; ++i) {
-        double wL = st.whiteL[drawIndex(rng)];
+        st.drawn[2 * i] = drawIndex(rng);
+        st.drawn[2 * i + 1] = drawIndex(rng);
+    }
+    constexpr std::size_t ahead = 32;
+    for (std::size_t i = 1; i <= noiseFrames; ++i) {
+        if (i + ahead <= noiseFrames) {
+            __builtin_prefetch(&st.whiteL[st.drawn[2 * (i + ahead)]]);
+            __builtin_prefetch(&st.whiteR[st.drawn[2 * (i + ahead) + 1]]);
+        }
+        double wL = st.whiteL[st.drawn[2 * i]];
         st.noiseL[i] = (F * wL) / (2.0 / gainL);
-        double wR = st.whiteR[drawIndex(rng)];
+        double wR = st.whiteR[st.drawn[2 * i + 1]];
         st.noiseR[i] = (F * wR) / (2.0 / gainR);
         encodeNoiseFrame(image, i, st.noiseL[i], st.noiseR[i], fullCodes);
     }
