@@ -18,6 +18,7 @@ HelpWindow::HelpWindow(const QString& windowName, const QString& caption, const 
     box_->setReadOnly(true);
     box_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box_->setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
     box_->document()->setDocumentMargin(8);
     box_->setPlainText(ui::fromCrLf(QString::fromStdString(text)));

@@ -94,6 +94,10 @@ TEST(HelpWindows, CaptionsNamesAndText) {
     EXPECT_EQ(page->objectName(), "TessalyHelp");
     EXPECT_EQ(page->text().toStdString(), pageHelpText());
     EXPECT_EQ(qelvar::ui::Registry::instance().control("pagehelp", "Text1"), page->textBox());
+    if (qEnvironmentVariableIsSet("QELVAR_HELP_SHOT")) {
+        page->present();
+        page->grab().save(qEnvironmentVariable("QELVAR_HELP_SHOT"));
+    }
     delete main;
     delete page;
     EXPECT_EQ(qelvar::ui::Registry::instance().window("help"), nullptr);
