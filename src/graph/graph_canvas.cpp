@@ -28,6 +28,7 @@ QPoint GraphCanvas::toPixel(double x, double y) const {
 }
 
 void GraphCanvas::render(const std::vector<GraphLine>& surface) {
+    drawn_ = surface;
     // Sharp on HiDPI screens: the image holds device pixels.
     const qreal dpr = devicePixelRatioF();
     image_ = QImage(QSize(kWidth, kHeight) * dpr, QImage::Format_RGB32);
@@ -40,6 +41,11 @@ void GraphCanvas::render(const std::vector<GraphLine>& surface) {
 }
 
 void GraphCanvas::paintEvent(QPaintEvent*) {
+    // Built before the window was shown, or moved to another screen.
+    if (image_.devicePixelRatio() != devicePixelRatioF()) {
+        const std::vector<GraphLine> lines = drawn_;
+        render(lines);
+    }
     QPainter p(this);
     p.drawImage(QPoint(0, 0), image_);
 }

@@ -29,6 +29,7 @@ class GraphCanvas : public QWidget {
 
   private:
     QImage image_;
+    std::vector<GraphLine> drawn_; // kept to redraw at a new pixel ratio
 };
 
 } // namespace qelvar::graph
