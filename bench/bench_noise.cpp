@@ -4,7 +4,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -24,8 +23,7 @@ std::filesystem::path benchDir(const char* name) {
 void BM_NoiseRun(benchmark::State& state) {
     auto dir = benchDir("qelvar-bench-noise");
     qelvar::wav::FileImage image(3000000);
-    qelvar::noise::ClockedUniformSource rng(
-        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+    auto rng = qelvar::noise::ClockedUniformSource::seededFromClock();
     qelvar::noise::NoiseRun run;
     for (auto _ : state) {
         auto r = run.run(image, dir.string(), rng);

@@ -20,4 +20,10 @@ std::uint64_t clockTicks() {
 ClockedUniformSource::ClockedUniformSource(std::uint64_t seed, Clock clock)
     : state_(mix(seed + golden)), clock_(clock ? clock : &clockTicks) {}
 
+ClockedUniformSource ClockedUniformSource::seededFromClock() {
+    auto wall =
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    return ClockedUniformSource(mix(wall) ^ clockTicks());
+}
+
 } // namespace qelvar::noise

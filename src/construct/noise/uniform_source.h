@@ -29,6 +29,10 @@ class ClockedUniformSource final : public UniformSource {
     using Clock = std::uint64_t (*)();
     explicit ClockedUniformSource(std::uint64_t seed, Clock clock = &clockTicks);
 
+    // The program's source: seeded from the wall clock and the monotonic
+    // clock together, so two program starts never share a sequence.
+    static ClockedUniformSource seededFromClock();
+
     // Inline, so that callers holding this type draw without a virtual call.
     float u() override {
         state_ += golden;

@@ -39,6 +39,12 @@ TEST(UniformSource, DrawsLieInTheUnitInterval) {
     EXPECT_NEAR(sum / 100000, 0.5, 0.01);
 }
 
+TEST(UniformSource, ProgramSourcesDiffer) {
+    auto a = ClockedUniformSource::seededFromClock();
+    auto b = ClockedUniformSource::seededFromClock();
+    EXPECT_NE(a.u(), b.u());
+}
+
 TEST(UniformSource, FixedSeedRepeats) {
     ClockedUniformSource a(42, &frozen), b(42, &frozen);
     for (int i = 0; i < 100; ++i) {
