@@ -43,12 +43,16 @@ std::vector<unsigned char> perfectCapture(const std::vector<unsigned char>& step
 
 // Runs the page's timer as the window does: each tick after the interval
 // the previous one set, until the sequence ends.
-void runSequence(PageModel& page) {
-    auto deadline = steady_clock::now() + seconds(30);
+// With loop on, it stops after `passes` restarts.
+void runSequence(PageModel& page, int passes = 1) {
+    auto deadline = steady_clock::now() + seconds(30 * passes);
     auto next = steady_clock::now() + milliseconds(page.interval());
+    int restarts = 0;
     while (page.playing() && page.interval() > 0 && steady_clock::now() < deadline) {
         std::this_thread::sleep_until(next);
         page.tick();
+        if (page.stepIndex() == 0 && ++restarts >= passes)
+            break;
         next = steady_clock::now() + milliseconds(page.interval());
     }
 }
@@ -95,6 +99,28 @@ class LoopbackMeasure : public ::testing::Test {
         }
         return false;
     }
+    // Every row's reading against a perfect loopback of its own step file,
+    // taken over as many frames as the real capture kept.
+    void checkRows() {
+        std::printf("round trip %lld frames (%s)\n", static_cast<long long>(snd->latencyFrames()),
+                    snd->latencyMeasured() ? "measured" : "estimated");
+        std::printf("row  freq  frames   left box  right box   left err   right err  (dB)\n");
+        for (int r = 1; r <= kRows; ++r) {
+            auto capture = fileBytes(page->captureFile(r));
+            auto stepFile = fileBytes(page->stepFile(r));
+            ASSERT_GT(stepFile.size(), 44u) << "row " << r;
+            auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, capture.size()));
+            Reading got = peakread(page->captureFile(r), r, MeasureSettings{});
+            const auto& c = page->controls();
+            double frames = (static_cast<double>(capture.size()) - 44) / 4;
+            std::printf("%3d %6d %7.0f  %8s  %9s  %9.5f  %9.5f\n", r, page->table().frequency[r],
+                        frames, c.left[r].c_str(), c.right[r].c_str(), got.left - l,
+                        got.right - rt);
+            EXPECT_NEAR(boxValue(c.left[r]), l, 0.1) << "row " << r;
+            EXPECT_NEAR(boxValue(c.right[r]), rt, 0.1) << "row " << r;
+            EXPECT_LT(l, -0.5) << "row " << r << ": a step file with no level";
+        }
+    }
     captest::TempDir dir;
     std::unique_ptr<qelvar::sound::PortAudioSound> snd;
     std::unique_ptr<PageModel> page;
@@ -105,23 +131,7 @@ TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
     page->fullDuplex();
     ASSERT_TRUE(cleanSweep()) << "buffer troubles in every attempt: the machine is too busy";
 
-    std::printf("round trip %lld frames (%s)\n", static_cast<long long>(snd->latencyFrames()),
-                snd->latencyMeasured() ? "measured" : "estimated");
-    std::printf("row  freq  frames   left box  right box   left err   right err  (dB)\n");
-    for (int r = 1; r <= kRows; ++r) {
-        auto capture = fileBytes(page->captureFile(r));
-        auto stepFile = fileBytes(page->stepFile(r));
-        ASSERT_GT(stepFile.size(), 44u) << "row " << r;
-        auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, capture.size()));
-        Reading got = peakread(page->captureFile(r), r, MeasureSettings{});
-        const auto& c = page->controls();
-        double frames = (static_cast<double>(capture.size()) - 44) / 4;
-        std::printf("%3d %6d %7.0f  %8s  %9s  %9.5f  %9.5f\n", r, page->table().frequency[r],
-                    frames, c.left[r].c_str(), c.right[r].c_str(), got.left - l, got.right - rt);
-        EXPECT_NEAR(boxValue(c.left[r]), l, 0.1) << "row " << r;
-        EXPECT_NEAR(boxValue(c.right[r]), rt, 0.1) << "row " << r;
-        EXPECT_LT(l, -0.5) << "row " << r << ": a step file with no level";
-    }
+    checkRows();
 
     page->setCal();
     page->useCal();
@@ -137,6 +147,16 @@ TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
         EXPECT_EQ(page->controls().left[r], " 0") << "row " << r;
         EXPECT_EQ(page->controls().right[r], " 0") << "row " << r;
     }
+}
+
+TEST_F(LoopbackMeasure, LoopedSweepReadsEachStepFile) {
+    page->autobuildAll();
+    page->fullDuplex();
+    page->loop();
+    page->play();
+    runSequence(*page, 2); // the second pass reads rows 1..20 after a restart
+    page->stop();
+    checkRows();
 }
 
 } // namespace
