@@ -5,6 +5,8 @@
 #pragma once
 
 #include "construct/measure/measure.h"
+#include "construct/noise/noise_run.h"
+#include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
 #include "construct/step_table.h"
 #include "panel/sound/sound.h"
@@ -12,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace qelvar::construct {
@@ -66,6 +69,19 @@ class PageModel {
     void setCal();
     // Writes the graph data file; false when it could not be written.
     bool viewGraph();
+
+    // Test signals (signals.cpp): a press toggles B; turning one on turns
+    // the other nine off, then builds and loops B's signal.
+    void testSignal(Signal b);
+    // NOISE FILE CREATION: the six noise files from the page's buffer. A
+    // file that cannot be written ends the run with a status line naming
+    // it; the files before it stay.
+    void noiseFileCreation();
+    // The source the run draws from; the program's is seeded from the
+    // clock on first use, tests give a fixed seed.
+    void setNoiseSource(std::unique_ptr<noise::UniformSource> rng) {
+        noiseSource_ = std::move(rng);
+    }
 
     // --- Routines --------------------------------------------------------
     void update();
@@ -158,6 +174,10 @@ class PageModel {
     float offsetDb_ = 0;
     MeasureSettings measure_; // offset and calibration flags, calL, calR
     std::string scratch_;
+
+    // Noise creation: its arrays (about 15 MB) are made on the first run.
+    std::unique_ptr<noise::UniformSource> noiseSource_;
+    std::unique_ptr<noise::NoiseRun> noiseRun_;
 };
 
 } // namespace qelvar::construct

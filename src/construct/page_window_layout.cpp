@@ -5,6 +5,7 @@
 #include "construct/page_window.h"
 #include "ui/registry.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -218,7 +219,7 @@ QGroupBox* PageWindow::makeSignals() {
     int i = 0;
     for (const Entry& e : entries) {
         const int k = int(e.s);
-        auto* b = button(e.name, e.text);
+        auto* b = button(e.name, e.text, [this, s = e.s] { model_.testSignal(s); });
         auto* l = signalLamps_[k] = lamp(QStringLiteral("Text%1").arg(18 + k));
         grid->addLayout(withLamp(b, l), i / 2, i % 2);
         ++i;
@@ -229,7 +230,14 @@ QGroupBox* PageWindow::makeSignals() {
 QGroupBox* PageWindow::makeNoise() {
     auto* group = new QGroupBox(tr("NOISE"), this);
     auto* grid = new QGridLayout(group);
-    grid->addWidget(button("Command29", "NOISE FILE CREATION"), 0, 0);
+    // The run holds the page until it ends; the cursor says so.
+    grid->addWidget(button("Command29", "NOISE FILE CREATION",
+                           [this] {
+                               QApplication::setOverrideCursor(Qt::WaitCursor);
+                               model_.noiseFileCreation();
+                               QApplication::restoreOverrideCursor();
+                           }),
+                    0, 0);
     grid->addWidget(note("Allow 2-3 minutes to create.", group), 0, 1);
     struct Entry {
         const char* name;
@@ -243,7 +251,7 @@ QGroupBox* PageWindow::makeNoise() {
     int i = 0;
     for (const Entry& e : entries) {
         const int k = int(e.s);
-        auto* b = button(e.name, e.text);
+        auto* b = button(e.name, e.text, [this, s = e.s] { model_.testSignal(s); });
         auto* l = signalLamps_[k] = lamp(QStringLiteral("Text%1").arg(18 + k));
         grid->addLayout(withLamp(b, l), 1 + i / 2, i % 2);
         ++i;
