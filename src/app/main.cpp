@@ -108,6 +108,7 @@ int readCommandLine(int argc, char** argv, QStringList& script,
         return 2;
     }
     qelvar::ensureDataDir();
+    qelvar::removeStaleTemporaries(qelvar::dataDir()); // left by saves that were killed
     return handleDeviceOptions(parser, parser.isSet("list-devices"), choice);
 }
 

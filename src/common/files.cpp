@@ -15,12 +15,61 @@ std::string dataDir() {
     return base + "/Qelvarfiles";
 }
 
-std::string dataPath(std::string_view name) { return dataDir() + "/" + std::string(name); }
+std::string dataPath(std::string_view name) {
+    return dataDir() + "/" + std::string(name);
+}
 
 bool ensureDataDir() {
     std::error_code ec;
     std::filesystem::create_directories(dataDir(), ec);
     return std::filesystem::is_directory(dataDir(), ec);
+}
+
+bool dirWritable(const std::string& dir) {
+    std::string probe = dir + "/.qelvar-probe.XXXXXX";
+    int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+std::string writeProblem(const std::string& dir) {
+    return dirWritable(dir) ? std::string() : "Cannot write to " + dir;
+}
+
+namespace {
+
+// ".NAME.XXXXXX": what replaceFile's mkstemp template turns into.
+bool isTemporaryName(const std::string& n) {
+    const std::size_t dot = n.rfind('.');
+    if (n.size() < 9 || n[0] != '.' || dot == std::string::npos || dot < 2 || n.size() - dot != 7)
+        return false;
+    for (std::size_t i = dot + 1; i < n.size(); ++i) {
+        const char c = n[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int removeStaleTemporaries(const std::string& dir, std::chrono::seconds age) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto cutoff = fs::file_time_type::clock::now() - age;
+    int removed = 0;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code e;
+        if (!isTemporaryName(it->path().filename().string()) || !it->is_regular_file(e))
+            continue;
+        const auto when = fs::last_write_time(it->path(), e);
+        if (!e && when < cutoff && fs::remove(it->path(), e))
+            ++removed;
+    }
+    return removed;
 }
 
 namespace {

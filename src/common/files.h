@@ -1,6 +1,7 @@
 // The data directory and safe replacement of files in it.
 #pragma once
 
+#include <chrono>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +16,21 @@ std::string dataPath(std::string_view name);
 
 // Creates the data directory; an existing one is fine. False on failure.
 bool ensureDataDir();
+
+// True when a file can be created in `dir` (one is made and removed at
+// once). Permission bits alone say nothing when running as root, and a
+// data folder that is really a file fails this too.
+bool dirWritable(const std::string& dir);
+
+// The status line of a window whose folder cannot take files: empty while
+// `dir` is writable, else "Cannot write to DIR".
+std::string writeProblem(const std::string& dir);
+
+// Removes the temporary files (".NAME.XXXXXX") that saves killed half-way
+// left in `dir`, when untouched for longer than `age`; a save under way
+// keeps touching its file. Returns how many went.
+int removeStaleTemporaries(const std::string& dir,
+                           std::chrono::seconds age = std::chrono::seconds(60));
 
 // Replaces `path` by `bytes`: a temporary file in the same folder is
 // written, then renamed over the old one, so a reader (or a crash) sees the

@@ -32,6 +32,9 @@ void PageModel::open() {
     image_[0] = 0;
     loadFiles();
     image_.putConstantHeader();
+    // Said once, before any build or OFF meets the same trouble.
+    if (std::string why = writeProblem(dir_); !why.empty())
+        c_.status = "    " + why;
 }
 
 void PageModel::loadFiles() {

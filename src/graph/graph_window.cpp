@@ -1,5 +1,6 @@
 #include "graph/graph_window.h"
 
+#include "common/files.h"
 #include "graph/graph_canvas.h"
 #include "ui/registry.h"
 
@@ -33,6 +34,7 @@ GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent) {
     // Everything is drawn before the window is first shown.
     model_.loadForm();
     sync();
+    setStatus(QString::fromStdString(writeProblem(dataDir())));
     // The window keeps the size it opened with: the plot is laid out for it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -189,9 +191,14 @@ void GraphWindow::clear() {
 }
 
 void GraphWindow::exitForm() {
-    // A failed write loses the settings; the window closes in any case.
-    if (!model_.exitSave())
-        setStatus(QStringLiteral("Could not write the preference file"));
+    // Preferences that could not be saved would be lost unseen: the form
+    // stays open once to say so; the next Exit closes it regardless.
+    if (!model_.exitSave() && !exitWarned_) {
+        exitWarned_ = true;
+        setStatus(QStringLiteral("Cannot write %1: Exit again closes without saving")
+                      .arg(QString::fromStdString(dataPath("wavgraphsetup"))));
+        return;
+    }
     close();
 }
 

@@ -63,6 +63,7 @@ class GraphWindow : public QMainWindow {
     QLabel* status_ = nullptr;
     std::vector<std::pair<const OptionItem*, QAction*>> options_;
     std::vector<QAction*> actions_;
+    bool exitWarned_ = false; // Exit failed to save once; the next Exit closes
 };
 
 } // namespace qelvar::graph

@@ -1,5 +1,6 @@
 #include "panel/panel_model.h"
 
+#include "common/files.h"
 #include "common/numbers.h"
 
 #include <algorithm>
@@ -68,6 +69,8 @@ void PanelModel::buildwav() {
     tone_.compute(mem_.cur());
     if (tone_.writetofile(dir_))
         status_.clear();
+    else if (std::string why = writeProblem(dir_); !why.empty())
+        status_ = why; // the folder, not each of its files, is the trouble
     else
         status_ = "Cannot write the tone file " + path("pemtest.wav");
 }
@@ -215,7 +218,10 @@ void PanelModel::acceptVolume(Entry& box, Side side) {
 bool PanelModel::off() {
     Stopplay();
     lamp_ = false;
-    return mem_.save(path("wavoscsetup"));
+    if (mem_.save(path("wavoscsetup")))
+        return true;
+    status_ = "Cannot write " + path("wavoscsetup") + ": Off again closes without saving";
+    return false;
 }
 
 } // namespace qelvar::panel

@@ -42,7 +42,8 @@ class PanelModel {
     void leftVolKey();
     void rightVolKey();
     // Off: stops the tone and saves the memories. The window closes itself
-    // afterwards. False when the set-up file could not be written.
+    // afterwards. False, with a status line, when the set-up file could
+    // not be written.
     bool off();
 
     // Readout captions Label1..Label7 (index 0 unused).
@@ -57,7 +58,8 @@ class PanelModel {
     bool lampShown() const { return lamp_; }
     const std::string& playName() const { return playName_; }
     long playerResult() const { return playerResult_; }
-    // Why the last build's tone file is missing; empty while all is well.
+    // Why the last build's tone file (or the memories at Off) could not be
+    // written; empty while all is well.
     const std::string& status() const { return status_; }
 
     Memories& memories() { return mem_; }

@@ -19,6 +19,7 @@ constexpr int kStatusHeight = 20;
 // device; look for its message for a few seconds.
 constexpr int kSoundPollMs = 250;
 constexpr int kSoundPolls = 20;
+constexpr int kSoundLatePollMs = 1000;
 
 } // namespace
 
@@ -127,7 +128,13 @@ void PanelWindow::act(void (PanelModel::*action)()) {
 }
 
 void PanelWindow::offKey() {
-    model_->off();
+    // Memories that could not be saved would be lost unseen: the panel
+    // stays open once to say so, and the next Off closes it regardless.
+    if (!model_->off() && !offWarned_) {
+        offWarned_ = true;
+        refresh();
+        return;
+    }
     close();
     if (help_)
         delete help_.data();
@@ -171,8 +178,12 @@ QString PanelWindow::statusLine() const {
 
 void PanelWindow::pollSound() {
     soundStatus_ = QString::fromStdString(snd_.statusText());
-    if (--pollsLeft_ <= 0 || !soundStatus_.isEmpty())
+    // A failed device stays failed. One that works may still go away (a
+    // sound server that stops): after the first seconds look now and then.
+    if (!soundStatus_.isEmpty())
         soundPoll_->stop();
+    else if (--pollsLeft_ == 0)
+        soundPoll_->setInterval(kSoundLatePollMs);
     showStatus();
 }
 

@@ -66,6 +66,7 @@ class PanelWindow : public QWidget {
     QLabel* status_ = nullptr;
     QTimer* soundPoll_ = nullptr;
     int pollsLeft_ = 0;
+    bool offWarned_ = false; // Off failed to save once; the next Off closes
     QString soundStatus_;
     QPointer<help::HelpWindow> help_;
 };
