@@ -112,6 +112,17 @@ TEST_F(SoundFiles, ResamplesOtherRatesAcrossTheLoopSeam) {
               (std::vector<std::int16_t>{0, 0, 500, -500, 1000, -1000, 500, -500}));
 }
 
+TEST_F(SoundFiles, TinyRateGrowsNoLongerThanTheLongestClip) {
+    // 1801 frames of 8-bit mono at 1 Hz would become 79424100 frames at
+    // 44100; only the first 1800 are taken, which make exactly 30 minutes.
+    // 0x90 is 16 above the middle: 16 x 256 = 4096.
+    const auto c = readClip(put("slow.wav", wavBytes(1, 1, 8, Bytes(1801, 0x90), 1801)));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->frames(), 79380000u);
+    EXPECT_EQ(c->samples.front(), 4096);
+    EXPECT_EQ(c->samples.back(), 4096);
+}
+
 TEST_F(SoundFiles, RefusesMissingEmptyAndForeignFiles) {
     EXPECT_FALSE(readClip((dir / "none.wav").string()));
     EXPECT_FALSE(readClip(put("empty.wav", wavBytes(2, 44100, 16, {}, 0))));

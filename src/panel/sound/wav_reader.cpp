@@ -16,10 +16,20 @@ struct SndCloser {
     }
 };
 
-// All channels of the file, read in blocks, folded to stereo.
-Clip readFrames(SNDFILE* f, const SF_INFO& info) {
+// Frames of a file at `from` that are read: no more than the longest clip,
+// nor more than fit it once resampled to `to`; a file of a tiny rate would
+// otherwise grow without bound (1 Hz to 44100 Hz multiplies it by 44100).
+std::int64_t inputLimit(int from, int to) {
+    if (from == to || to < 1)
+        return kMaxClipFrames;
+    return std::clamp<std::int64_t>(kMaxClipFrames * from / to, 1, kMaxClipFrames);
+}
+
+// All channels of the file, read in blocks up to `limit` frames, folded to
+// stereo.
+Clip readFrames(SNDFILE* f, const SF_INFO& info, std::int64_t limit) {
     const int ch = info.channels;
-    const std::int64_t want = std::min<std::int64_t>(info.frames, kMaxClipFrames);
+    const std::int64_t want = std::min<std::int64_t>(info.frames, limit);
     Clip clip;
     clip.samples.reserve(static_cast<std::size_t>(want) * 2);
     std::vector<short> block(4096 * static_cast<std::size_t>(ch));
@@ -46,7 +56,7 @@ std::optional<Clip> readClip(const std::string& path, int rate) {
     SndCloser f{sf_open(path.c_str(), SFM_READ, &info)};
     if (!f.f || info.channels < 1 || info.samplerate < 1 || info.frames < 1)
         return std::nullopt;
-    Clip clip = readFrames(f.f, info);
+    Clip clip = readFrames(f.f, info, inputLimit(info.samplerate, rate));
     if (clip.frames() == 0)
         return std::nullopt;
     if (info.samplerate != rate)
