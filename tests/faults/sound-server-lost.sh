@@ -1,0 +1,81 @@
+#!/bin/sh
+# The sound server goes away in the middle of a measured sweep: default
+# table, AUTOBUILD ALL FREQS, FULL DUPLEX, PLAY, then the server is stopped.
+# The program must keep answering its script, end the sweep without a
+# crash, and leave the readings of the lost steps as peakread finds them.
+# A private server of its own is used, so the shared one of the other
+# loopback tests is never stopped.
+#   sound-server-lost.sh PULSE_PRIVATE QELVAR
+set -u
+pulse=$1
+qelvar=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-soundlost.XXXXXX")
+runtime="$work/runtime"
+home="$work/home"
+mkdir -p "$home"
+fail() {
+    "$pulse" stop "$runtime" >/dev/null 2>&1
+    echo "sound-server-lost: $*"
+    echo "--- stdout"; cat "$work/stdout" 2>/dev/null
+    echo "--- stderr"; tail -20 "$work/stderr" 2>/dev/null
+    echo "--- kept at $work"
+    exit 1
+}
+"$pulse" start "$runtime" > "$work/pulse.out" 2>&1 || fail "no private sound server: $(cat "$work/pulse.out")"
+export XDG_RUNTIME_DIR="$runtime" PULSE_SERVER="unix:$runtime/pulse/native" HOME="$home"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+unset PULSE_COOKIE
+
+# The server is stopped when "page.Status=" appears, 1.5 s into the sweep
+# (steps 1-4 take 600, 600, 400 and 200 ms). Every command after it must
+# still be answered; the waits add up to about 9 s.
+{
+    echo "click panel.Label21"
+    echo "wait 2500" # the sound layer finds the loopback's round trip first
+    echo "click page.AutobuildAll"
+    echo "click page.FullDuplex"
+    echo "click page.Play"
+    echo "wait 1500"
+    echo "print page.Status"
+    for i in 1 2 3 4 5 6; do echo "wait 500"; echo "print page.Freq($i)"; done
+    echo "wait 5000"
+    for r in $(seq 1 20); do echo "print page.Left($r)"; echo "print page.Right($r)"; done
+    echo "colour page.PlayLamp"
+    echo "print panel.Status"
+    echo "click page.Stop"
+    echo "click page.Play"
+    echo "wait 500"
+    echo "click page.Stop"
+    echo "click panel.Label16"
+    echo "click panel.Label17"
+    echo "print page.Freq(0)"
+    echo "quit"
+} > "$work/script"
+
+start=$(date +%s)
+timeout 60 "$qelvar" --script "$work/script" > "$work/stdout" 2> "$work/stderr" &
+app=$!
+i=0
+until grep -q '^page.Status=' "$work/stdout" 2>/dev/null; do
+    i=$((i + 1))
+    [ $i -le 300 ] || { kill $app; fail "the sweep never got going"; }
+    sleep 0.1
+done
+"$pulse" stop "$runtime" > /dev/null 2>&1
+stopped=$(date +%s)
+wait $app
+rc=$?
+end=$(date +%s)
+[ $rc -eq 0 ] || fail "exit status $rc"
+# 1 + 6 + 40 + 2 + 1 lines: every command after the loss was answered.
+[ "$(wc -l < "$work/stdout")" -eq 50 ] || fail "not every command was answered"
+[ "$(grep -c '^page.Freq(' "$work/stdout")" -eq 7 ] || fail "boxes not printed"
+grep -q '^page.Freq(0)=20$' "$work/stdout" || fail "last box"
+# Steps 1 and 2 ended while the server was there: real levels.
+grep -q '^page.Left(1)=-[0-9]' "$work/stdout" || fail "step 1 was not measured"
+grep -q '^page.Right(2)=-[0-9]' "$work/stdout" || fail "step 2 was not measured"
+echo "sound-server-lost: passed; server stopped $((stopped - start)) s in," \
+     "program done $((end - stopped)) s later"
+grep -e '^page.Left' -e '^page.Right' -e '^panel.Status' -e 'PlayLamp' "$work/stdout" | tr '\n' ' '
+echo
+rm -rf "$work"
