@@ -75,7 +75,7 @@ TEST(KilledSave, TheFileIsAlwaysTheOldOrTheNewNeverATornOne) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<int> delay(0, 12000); // microseconds
     int sawB = 0, leftovers = 0;
-    for (int round = 0; round < 150; ++round) {
+    for (int round = 0; round < 120; ++round) {
         const pid_t child = saveForever(path, a, b);
         ASSERT_GT(child, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));

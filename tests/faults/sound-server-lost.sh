@@ -1,6 +1,7 @@
 #!/bin/sh
 # The sound server goes away in the middle of a measured sweep: default
-# table, AUTOBUILD ALL FREQS, FULL DUPLEX, PLAY, then the server is stopped.
+# table, AUTOBUILD ALL FREQS, FULL DUPLEX, PLAY, then the server quits or
+# hangs.
 # The program must keep answering its script, end the sweep without a
 # crash, and leave the readings of the lost steps as peakread finds them.
 # A private server of its own is used, so the shared one of the other
@@ -14,6 +15,7 @@ runtime="$work/runtime"
 home="$work/home"
 mkdir -p "$home"
 fail() {
+    [ -n "${frozen:-}" ] && kill -CONT "$frozen"
     "$pulse" stop "$runtime" >/dev/null 2>&1
     echo "sound-server-lost: $*"
     echo "--- stdout"; cat "$work/stdout" 2>/dev/null
@@ -21,12 +23,11 @@ fail() {
     echo "--- kept at $work"
     exit 1
 }
-"$pulse" start "$runtime" > "$work/pulse.out" 2>&1 || fail "no private sound server: $(cat "$work/pulse.out")"
 export XDG_RUNTIME_DIR="$runtime" PULSE_SERVER="unix:$runtime/pulse/native" HOME="$home"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset PULSE_COOKIE
 
-# The server is stopped when "page.Status=" appears, 1.5 s into the sweep
+# The server is lost when "page.Status=" appears, 1.5 s into the sweep
 # (steps 1-4 take 600, 600, 400 and 200 ms). Every command after it must
 # still be answered; the waits add up to about 9 s.
 {
@@ -52,30 +53,55 @@ unset PULSE_COOKIE
     echo "quit"
 } > "$work/script"
 
-start=$(date +%s)
-timeout 60 "$qelvar" --script "$work/script" > "$work/stdout" 2> "$work/stderr" &
-app=$!
-i=0
-until grep -q '^page.Status=' "$work/stdout" 2>/dev/null; do
-    i=$((i + 1))
-    [ $i -le 300 ] || { kill $app; fail "the sweep never got going"; }
-    sleep 0.1
-done
-"$pulse" stop "$runtime" > /dev/null 2>&1
-stopped=$(date +%s)
-wait $app
-rc=$?
-end=$(date +%s)
-[ $rc -eq 0 ] || fail "exit status $rc"
-# 1 + 6 + 40 + 2 + 1 lines: every command after the loss was answered.
-[ "$(wc -l < "$work/stdout")" -eq 50 ] || fail "not every command was answered"
-[ "$(grep -c '^page.Freq(' "$work/stdout")" -eq 7 ] || fail "boxes not printed"
-grep -q '^page.Freq(0)=20$' "$work/stdout" || fail "last box"
-# Steps 1 and 2 ended while the server was there: real levels.
-grep -q '^page.Left(1)=-[0-9]' "$work/stdout" || fail "step 1 was not measured"
-grep -q '^page.Right(2)=-[0-9]' "$work/stdout" || fail "step 2 was not measured"
-echo "sound-server-lost: passed; server stopped $((stopped - start)) s in," \
-     "program done $((end - stopped)) s later"
-grep -e '^page.Left' -e '^page.Right' -e '^panel.Status' -e 'PlayLamp' "$work/stdout" | tr '\n' ' '
-echo
+# One sweep: MODE "exit" stops the server, "hang" freezes it (SIGSTOP), a
+# server that no longer answers but keeps its socket.
+sweep() {
+    mode=$1
+    rm -rf "$home" && mkdir -p "$home"
+    "$pulse" start "$runtime" > "$work/pulse.out" 2>&1 ||
+        fail "no private sound server: $(cat "$work/pulse.out")"
+    start=$(date +%s)
+    timeout 60 "$qelvar" --script "$work/script" > "$work/stdout" 2> "$work/stderr" &
+    app=$!
+    i=0
+    until grep -q '^page.Status=' "$work/stdout" 2>/dev/null; do
+        i=$((i + 1))
+        [ $i -le 300 ] || { kill $app; fail "$mode: the sweep never got going"; }
+        sleep 0.1
+    done
+    if [ "$mode" = hang ]; then
+        frozen=$(cat "$runtime/pulse/pid")
+        kill -STOP "$frozen"
+    else
+        "$pulse" stop "$runtime" > /dev/null 2>&1
+    fi
+    lost=$(date +%s)
+    wait $app
+    rc=$?
+    end=$(date +%s)
+    [ $rc -eq 0 ] || fail "$mode: exit status $rc"
+    # 1 + 6 + 40 + 2 + 1 lines: every command after the loss was answered.
+    [ "$(wc -l < "$work/stdout")" -eq 50 ] || fail "$mode: not every command was answered"
+    [ "$(grep -c '^page.Freq(' "$work/stdout")" -eq 7 ] || fail "$mode: boxes not printed"
+    grep -q '^page.Freq(0)=20$' "$work/stdout" || fail "$mode: last box"
+    # Steps 1 and 2 ended while the server was there: real levels.
+    grep -q '^page.Left(1)=-[0-9]' "$work/stdout" || fail "$mode: step 1 was not measured"
+    grep -q '^page.Right(2)=-[0-9]' "$work/stdout" || fail "$mode: step 2 was not measured"
+    # The sweep came to its end and the panel says what became of the sound.
+    grep -q '^page.PlayLamp=0x808000$' "$work/stdout" || fail "$mode: the sweep did not end"
+    grep -q '^panel.Status=Sound device stopped$' "$work/stdout" || fail "$mode: no status"
+    if [ -n "$frozen" ]; then
+        kill -CONT "$frozen"
+        frozen=
+    fi
+    "$pulse" stop "$runtime" > /dev/null 2>&1
+    echo "sound-server-lost ($mode): passed; server lost $((lost - start)) s in," \
+        "program done $((end - lost)) s later"
+    grep -e '^page.Left' -e '^page.Right' "$work/stdout" | tr '\n' ' '
+    echo
+}
+
+frozen=
+sweep exit
+sweep hang
 rm -rf "$work"
