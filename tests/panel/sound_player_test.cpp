@@ -34,7 +34,10 @@ std::unique_ptr<Sound> ramp(int frames, int base, bool loop = true) {
 struct Device {
     Player player;
     FrameRing ring;
+    FrameRing out; // what was rendered
     std::int64_t frame = 0;
+    // The round trip; changing it between callbacks drops (smaller) or
+    // inserts (larger) frames on the way, as a busy sound server does.
     std::int64_t latency = 0;
     std::vector<std::int16_t> history; // every rendered frame, stereo
 
@@ -45,6 +48,7 @@ struct Device {
         history.insert(history.end(), out.begin(), out.end());
         for (std::size_t i = 0; i < n; ++i) {
             const std::int64_t f = frame + static_cast<std::int64_t>(i);
+            this->out.store(f, FrameRing::pack(out[2 * i], out[2 * i + 1]));
             const std::int64_t back = f - latency;
             std::int16_t l = 0, r = 0;
             if (back >= 0) {
@@ -54,6 +58,7 @@ struct Device {
             ring.store(f, FrameRing::pack(l, r));
         }
         frame += static_cast<std::int64_t>(n);
+        this->out.publish(frame);
         ring.publish(frame);
         return out;
     }
@@ -148,7 +153,7 @@ class RecorderSim : public ::testing::Test {
         return mci(kStopCapture) | mci(kSaveCapturePrefix + path) | mci(kCloseAll);
     }
     Device d;
-    Recorder rec{d.ring, d.player};
+    Recorder rec{d.ring, d.out, d.player};
     std::filesystem::path dir;
 };
 

@@ -19,10 +19,10 @@ void put16(std::uint8_t* p, std::uint16_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-// Copies `bytes` bytes of the spool into `out`.
-bool copySpool(std::FILE* in, std::FILE* out, std::int64_t bytes) {
+// Copies `bytes` bytes of the spool from byte `from` on into `out`.
+bool copySpool(std::FILE* in, std::FILE* out, std::int64_t from, std::int64_t bytes) {
     std::vector<char> buf(1 << 16);
-    if (std::fseek(in, 0, SEEK_SET) != 0)
+    if (fseeko(in, static_cast<off_t>(from), SEEK_SET) != 0)
         return false;
     while (bytes > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(bytes, 1 << 16));
@@ -93,11 +93,13 @@ bool CaptureSpool::append(const std::uint32_t* frames, std::size_t count) {
     return true;
 }
 
-bool CaptureSpool::save(const std::string& path, std::int64_t frames) {
+bool CaptureSpool::save(const std::string& path, std::int64_t skip, std::int64_t frames) {
     if (!file_ || failed_ || std::fflush(file_) != 0)
         return false;
+    skip = std::clamp<std::int64_t>(skip, 0, frames_);
     // A WAV data chunk can't say more than 4 GiB.
-    frames = std::clamp<std::int64_t>(frames, 0, std::min<std::int64_t>(frames_, 0x3FFFFFF0));
+    frames =
+        std::clamp<std::int64_t>(frames, 0, std::min<std::int64_t>(frames_ - skip, 0x3FFFFFF0));
     std::string tmp = path + ".XXXXXX";
     const int fd = mkstemp(tmp.data());
     if (fd < 0)
@@ -110,7 +112,7 @@ bool CaptureSpool::save(const std::string& path, std::int64_t frames) {
     }
     const auto h = captureHeader(static_cast<std::uint32_t>(frames * 4));
     bool ok = std::fwrite(h.data(), 1, h.size(), out) == h.size();
-    ok = ok && copySpool(file_, out, frames * 4);
+    ok = ok && copySpool(file_, out, skip * 4, frames * 4);
     ok = (std::fclose(out) == 0) && ok;
     std::error_code ec;
     if (ok)

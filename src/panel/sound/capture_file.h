@@ -29,10 +29,11 @@ class CaptureSpool {
     std::int64_t frames() const { return frames_; }
     bool failed() const { return failed_; }
 
-    // Writes the first `frames` frames to `path` as a capture file: a
+    // Writes `frames` frames from the `skip`th on to `path` as a capture file: a
     // temporary file beside it, renamed over it, so an existing capture is
     // either replaced whole or left as it was.
-    bool save(const std::string& path, std::int64_t frames);
+    bool save(const std::string& path, std::int64_t skip, std::int64_t frames);
+    bool save(const std::string& path, std::int64_t frames) { return save(path, 0, frames); }
 
   private:
     std::FILE* file_ = nullptr;

@@ -76,7 +76,14 @@ int Core::onAudio(const void* in, void* out, unsigned long n, unsigned long flag
     } else {
         player.render(dst, outChannels, n, frame);
     }
+    // What was rendered, kept so every take can find its own round trip.
+    for (unsigned long i = 0; i < n; ++i) {
+        const std::int16_t l = dst[i * static_cast<unsigned long>(outChannels)];
+        const std::int16_t r = outChannels > 1 ? dst[i * 2 + 1] : l;
+        outRing.store(frame + static_cast<std::int64_t>(i), FrameRing::pack(l, r));
+    }
     frame += static_cast<std::int64_t>(n);
+    outRing.publish(frame);
     ring.publish(frame);
     return paContinue;
 }

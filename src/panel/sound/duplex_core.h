@@ -28,8 +28,9 @@ struct PortAudioSound::Core {
 
     Options options;
     Player player;
-    FrameRing ring;
-    Recorder recorder{ring, player};
+    FrameRing ring;    // what came in
+    FrameRing outRing; // what was rendered, on the same count
+    Recorder recorder{ring, outRing, player};
     std::vector<std::int16_t> probe;
 
     std::atomic<State> state{State::Opening};

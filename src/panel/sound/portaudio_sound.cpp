@@ -87,6 +87,12 @@ std::int64_t PortAudioSound::outputUnderflows() const {
 std::int64_t PortAudioSound::keptFrames() const {
     return core_->recorder.keptFrames();
 }
+std::int64_t PortAudioSound::takeLag() const {
+    return core_->recorder.takeLag();
+}
+bool PortAudioSound::takeLagFound() const {
+    return core_->recorder.takeLagFound();
+}
 
 std::vector<DeviceInfo> PortAudioSound::listDevices() {
     std::vector<DeviceInfo> out;

@@ -59,6 +59,11 @@ class PortAudioSound : public SoundServices {
     std::int64_t outputUnderflows() const;
     // Frames the last "stop capture" kept.
     std::int64_t keptFrames() const;
+    // The round trip the last saved take was cut at, and whether it was
+    // found in that take's own signal (false: the last one found, or the
+    // stream's).
+    std::int64_t takeLag() const;
+    bool takeLagFound() const;
 
     // Devices with at least one input or output channel. Initialises
     // PortAudio itself, so it may block as long as a hung server does:

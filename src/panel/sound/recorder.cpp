@@ -65,7 +65,10 @@ long Recorder::record() {
     endIn_ = -1;
     kept_ = 0;
     lost_ = false;
+    spoolIn_ = -1;
     spooledIn_ = 0;
+    settled_ = false;
+    lagFound_ = false;
     start_ = -1;
     awaitSerial_ = -1;
     const PlayState s = player_.state();
@@ -103,23 +106,32 @@ long Recorder::stop(std::int64_t latency) {
     mode_ = Mode::Stopped;
     resolveStart();
     stopAt_ = ring_.written();
+    stopTime_ = std::chrono::steady_clock::now();
     stopPlay_ = player_.state();
-    finish(latency);
+    settled_ = false;
+    lag_ = expectedLag(latency);
+    finish(lag_); // what has come back so far; save waits for the rest
     return kMciOk;
 }
 
-void Recorder::finish(std::int64_t latency) {
+std::int64_t Recorder::expectedLag(std::int64_t latency) const {
+    return tracked_ >= 0 ? tracked_ : latency;
+}
+
+void Recorder::finish(std::int64_t lag) {
     if (start_ < 0) {
         kept_ = 0;
         endIn_ = stopAt_;
         return;
     }
     // The take ends at the output frame where it was stopped, or with the
-    // last frame back from the device by now if that is earlier, and
-    // before a sound that replaced the recorded one.
-    std::int64_t end = std::min(stopAt_, ring_.written() - latency);
+    // last frame back from the device if that is earlier, and before a
+    // sound that replaced the recorded one.
+    std::int64_t end = std::min(stopAt_, ring_.written() - lag);
     if (stopPlay_.serial != startSerial_)
         end = std::min(end, stopPlay_.start);
+    if (settled_ && lagFound_ && end > start_)
+        end = exactEnd(end, lag);
     std::int64_t frames = std::max<std::int64_t>(0, end - start_);
     // Every step file holds whole cycles, so whole loops of it hold whole
     // cycles too: cutting the take to whole loops removes the part-cycle
@@ -127,28 +139,100 @@ void Recorder::finish(std::int64_t latency) {
     if (aligned_ && stopPlay_.serial <= startSerial_ + 1)
         frames = trimToLoops(frames, loopFrames_);
     kept_ = frames;
-    endIn_ = start_ + latency + frames;
+    endIn_ = start_ + lag + frames;
 }
 
-void Recorder::awaitShortTake(std::int64_t latency) {
-    const std::int64_t enough = loopFrames_ > 0 ? loopFrames_ : kShortTake;
-    if (start_ < 0 || kept_ >= enough)
-        return;
-    // A step shorter than the round trip would leave (nearly) nothing:
-    // wait, briefly, for the rest of it to come back.
-    for (int i = 0; i < kShortTakeWaitMs && ring_.written() < stopAt_ + latency; ++i)
+bool Recorder::awaitInput(std::int64_t frame,
+                          std::chrono::steady_clock::time_point deadline) const {
+    while (ring_.written() < frame) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    finish(latency);
+    }
+    return true;
+}
+
+LagMatch Recorder::searchLag(std::int64_t expected,
+                             std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        // An exact match can't be bettered: no need to wait for the rest
+        // of the range, which the input may not reach in time when the
+        // round trip has grown long.
+        const LagSearch s = findLag(out_, ring_, start_, expected, kSearch);
+        if (s.covered || s.match.corr >= kExact || std::chrono::steady_clock::now() >= deadline)
+            return s.match;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void Recorder::settle(std::int64_t latency) {
+    settled_ = true;
+    lagFound_ = false;
+    if (start_ < 0) {
+        finish(lag_);
+        return;
+    }
+    const auto deadline = stopTime_ + std::chrono::milliseconds(kSaveWaitMs);
+    const std::int64_t expected = expectedLag(latency);
+    // The take back at the lag expected; the search waits for more if
+    // it has to.
+    awaitInput(stopAt_ + expected, deadline);
+    const LagMatch m = searchLag(expected, deadline);
+    if (m.lag >= 0 && m.corr >= kStrong) {
+        lag_ = m.lag;
+        lagCorr_ = m.corr;
+        lagFound_ = true;
+        tracked_ = m.lag;
+    } else {
+        lag_ = expected; // silence, or no loopback: nothing to match
+    }
+    awaitInput(stopAt_ + lag_, deadline);
+    finish(lag_);
+}
+
+bool Recorder::matchesAt(std::int64_t end, std::int64_t lag) const {
+    const std::int64_t n = std::min(kCheck, end - start_);
+    const auto ref = ringFrames(out_, end - n, n);
+    const auto got = ringFrames(ring_, end - n + lag, n);
+    if (static_cast<std::int64_t>(ref.size()) != n || static_cast<std::int64_t>(got.size()) != n)
+        return false;
+    return correlationAt(ref, got, 0) >= std::max(kStrong - 0.1, lagCorr_ - 0.05);
+}
+
+std::int64_t Recorder::exactEnd(std::int64_t end, std::int64_t lag) const {
+    if (matchesAt(end, lag))
+        return end;
+    // Frames were dropped or inserted on the way during the take: keep
+    // the part before that, which still lines up.
+    std::int64_t good = std::min(end, start_ + kCheck);
+    if (!matchesAt(good, lag))
+        return start_;
+    std::int64_t bad = end;
+    while (bad - good > 64) {
+        const std::int64_t mid = good + (bad - good) / 2;
+        (matchesAt(mid, lag) ? good : bad) = mid;
+    }
+    return good;
 }
 
 long Recorder::save(const std::string& path, std::int64_t latency) {
     if (mode_ == Mode::Recording)
         stop(latency);
-    if (mode_ == Mode::Stopped)
-        awaitShortTake(latency);
+    if (mode_ == Mode::Stopped && !settled_)
+        settle(latency);
     pumpLocked(latency);
-    const std::int64_t frames = mode_ == Mode::Stopped ? std::min(kept_, spool_.frames()) : 0;
-    return spool_.save(path, frames) ? kMciOk : kMciErrCannotSave;
+    std::int64_t frames = 0, skip = 0;
+    if (mode_ == Mode::Stopped && start_ >= 0 && spoolIn_ >= 0) {
+        skip = start_ + lag_ - spoolIn_;
+        frames = skip < 0 ? 0 : std::min(kept_, spool_.frames() - skip);
+        // Frames lost on the way: keep the exact part, in whole loops.
+        if (frames < kept_ && aligned_)
+            frames = trimToLoops(frames, loopFrames_);
+        kept_ = std::max<std::int64_t>(frames, 0);
+    }
+    return spool_.save(path, std::max<std::int64_t>(skip, 0), mode_ == Mode::Stopped ? kept_ : 0)
+               ? kMciOk
+               : kMciErrCannotSave;
 }
 
 void Recorder::pump(std::int64_t latency) {
@@ -160,25 +244,27 @@ void Recorder::pumpLocked(std::int64_t latency) {
     if (mode_ != Mode::Recording && mode_ != Mode::Stopped)
         return;
     resolveStart();
-    if (start_ < 0 || spool_.failed())
+    if (start_ < 0 || spool_.failed() || lost_)
         return;
-    std::int64_t from = std::max(spooledIn_, start_ + latency);
+    if (spoolIn_ < 0) {
+        // From as early as the take's round trip may be: its lag is only
+        // known on save.
+        spoolIn_ = std::max<std::int64_t>(0, start_ + expectedLag(latency) - kSearch);
+        spooledIn_ = spoolIn_;
+    }
+    const std::int64_t from = spooledIn_;
     std::int64_t to = ring_.written();
     if (endIn_ >= 0)
         to = std::min(to, endIn_);
     if (from >= to)
         return;
-    if (from < ring_.oldest()) {
+    const auto buf = ringFrames(ring_, from, to - from);
+    if (buf.empty()) {
         lost_ = true; // the worker fell a whole ring behind
-        from = ring_.oldest();
+        return;
     }
-    std::vector<std::uint32_t> buf(static_cast<std::size_t>(to - from));
-    for (std::int64_t f = from; f < to; ++f)
-        buf[static_cast<std::size_t>(f - from)] = ring_.load(f);
-    if (from < ring_.oldest())
-        lost_ = true; // overwritten while being read
     spool_.append(buf.data(), buf.size());
-    spooledIn_ = to;
+    spooledIn_ = from + static_cast<std::int64_t>(buf.size());
 }
 
 std::int64_t Recorder::keptFrames() const {
@@ -189,6 +275,16 @@ std::int64_t Recorder::keptFrames() const {
 bool Recorder::lostFrames() const {
     std::lock_guard lock(m_);
     return lost_;
+}
+
+std::int64_t Recorder::takeLag() const {
+    std::lock_guard lock(m_);
+    return lag_;
+}
+
+bool Recorder::takeLagFound() const {
+    std::lock_guard lock(m_);
+    return lagFound_;
 }
 
 } // namespace qelvar::sound

@@ -1,14 +1,18 @@
 // The command-string recorder: one capture device with the alias
 // "capture", fed from the input history. A recording is lined up with the
-// sound being played: it starts at the output frame where that sound (or
-// its latest loop) began, shifted by the measured round trip, so its first
-// frame is the sound's first frame as it comes back from the device.
+// sound being played: it covers the output frames from where that sound
+// (or its latest loop) began to where the recording was stopped, as they
+// come back from the device. The round trip is found again for every take
+// by matching the output history against the input, since the sound
+// server may drop or insert frames unannounced.
 #pragma once
 
 #include "panel/sound/capture_file.h"
 #include "panel/sound/frame_ring.h"
+#include "panel/sound/lag_finder.h"
 #include "panel/sound/player.h"
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -27,14 +31,25 @@ class Recorder {
   public:
     // How far back a recording may reach for the start of a looped sound.
     static constexpr std::int64_t kMaxBack = 44100 * 5;
-    // A take shorter than this (or than one loop) is worth waiting for on
-    // save, at most kShortTakeWaitMs.
-    static constexpr std::int64_t kShortTake = 4410;
-    static constexpr int kShortTakeWaitMs = 300;
+    // How far the round trip may have moved since the last take.
+    static constexpr std::int64_t kSearch = 6144;
+    // A match this good (normalised) finds the round trip; below it the
+    // last one found (or the stream's) stands.
+    static constexpr double kStrong = 0.9;
+    // A match this good is the bit-exact loopback itself.
+    static constexpr double kExact = 0.99999;
+    // Save waits for the end of the take to come back at most this long
+    // after "stop capture", so stop and save never hold the caller longer.
+    static constexpr int kSaveWaitMs = 450;
+    // Frames of a stretch checked for the same round trip at a take's end.
+    static constexpr std::int64_t kCheck = 512;
 
-    Recorder(const FrameRing& ring, const Player& player) : ring_(ring), player_(player) {}
+    // `in`: the input history; `out`: the frames rendered, on the same count.
+    Recorder(const FrameRing& in, const FrameRing& out, const Player& player)
+        : ring_(in), out_(out), player_(player) {}
 
-    // One command; `latency` is the round trip in frames.
+    // One command; `latency` is the stream's round trip in frames, the
+    // first guess for a take's own.
     long command(const std::string& cmd, std::int64_t latency);
     // Moves newly delivered frames of a running recording into the spool
     // (called by the worker every few milliseconds).
@@ -43,6 +58,10 @@ class Recorder {
     // The frames the last "stop capture" kept (for tests and benches).
     std::int64_t keptFrames() const;
     bool lostFrames() const;
+    // The round trip the last saved take was cut at, and whether it was
+    // found in that take's own signal.
+    std::int64_t takeLag() const;
+    bool takeLagFound() const;
 
   private:
     enum class Mode { Closed, Open, Recording, Stopped };
@@ -51,12 +70,18 @@ class Recorder {
     long record();
     long stop(std::int64_t latency);
     long save(const std::string& path, std::int64_t latency);
-    void finish(std::int64_t latency);
-    void awaitShortTake(std::int64_t latency);
+    void finish(std::int64_t lag);
+    void settle(std::int64_t latency);
+    bool awaitInput(std::int64_t frame, std::chrono::steady_clock::time_point deadline) const;
+    LagMatch searchLag(std::int64_t expected, std::chrono::steady_clock::time_point deadline);
+    bool matchesAt(std::int64_t end, std::int64_t lag) const;
+    std::int64_t exactEnd(std::int64_t end, std::int64_t lag) const;
+    std::int64_t expectedLag(std::int64_t latency) const;
     void resolveStart();
     void pumpLocked(std::int64_t latency);
 
     const FrameRing& ring_;
+    const FrameRing& out_;
     const Player& player_;
     mutable std::mutex m_;
     Mode mode_ = Mode::Closed;
@@ -70,8 +95,15 @@ class Recorder {
     bool aligned_ = false;        // start_ is a loop boundary of it
     std::int64_t endIn_ = -1;     // -1 while recording
     std::int64_t stopAt_ = 0;     // output frame of "stop capture"
-    PlayState stopPlay_;          // what was playing then
+    std::chrono::steady_clock::time_point stopTime_;
+    PlayState stopPlay_; // what was playing then
+    bool settled_ = false;
+    std::int64_t spoolIn_ = 0; // input frame of the spool's first frame
     std::int64_t spooledIn_ = 0;
+    std::int64_t lag_ = 0; // the take's round trip
+    bool lagFound_ = false;
+    double lagCorr_ = 0;
+    std::int64_t tracked_ = -1; // the last round trip found in a take
     std::int64_t kept_ = 0;
     bool lost_ = false;
 };

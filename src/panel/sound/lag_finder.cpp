@@ -1,0 +1,154 @@
+#include "panel/sound/lag_finder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <vector>
+
+namespace qelvar::sound {
+namespace {
+
+using Cx = std::complex<double>;
+
+// In-place iterative radix-2 FFT; `inverse` leaves the result unscaled.
+void fft(std::vector<Cx>& a, bool inverse) {
+    const std::size_t n = a.size();
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    const double pi = std::acos(-1.0);
+    for (std::size_t len = 2; len <= n; len <<= 1) {
+        const double ang = 2 * pi / static_cast<double>(len) * (inverse ? 1 : -1);
+        const Cx wl(std::cos(ang), std::sin(ang));
+        for (std::size_t i = 0; i < n; i += len) {
+            Cx w(1);
+            for (std::size_t k = 0; k < len / 2; ++k) {
+                const Cx u = a[i + k], v = a[i + k + len / 2] * w;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+                w *= wl;
+            }
+        }
+    }
+}
+
+// A stereo frame as one complex value: left real, right imaginary. The
+// real part of conj(ref) * input then sums both channels' products.
+Cx asComplex(std::uint32_t f) {
+    return {double(FrameRing::left(f)), double(FrameRing::right(f))};
+}
+
+double energy(std::uint32_t f) {
+    return std::norm(asComplex(f));
+}
+
+// Correlations closer to the best than this are the same match.
+constexpr double kTie = 1e-6;
+
+} // namespace
+
+double correlationAt(std::span<const std::uint32_t> ref, std::span<const std::uint32_t> input,
+                     std::int64_t offset) {
+    const auto n = static_cast<std::int64_t>(ref.size());
+    if (offset < 0 || offset + n > static_cast<std::int64_t>(input.size()) || n == 0)
+        return 0;
+    double dot = 0, re = 0, ie = 0;
+    for (std::int64_t k = 0; k < n; ++k) {
+        const Cx r = asComplex(ref[static_cast<std::size_t>(k)]);
+        const Cx x = asComplex(input[static_cast<std::size_t>(offset + k)]);
+        dot += r.real() * x.real() + r.imag() * x.imag();
+        re += std::norm(r);
+        ie += std::norm(x);
+    }
+    if (re == 0 && ie == 0)
+        return 1.0; // silence came back as silence
+    return re > 0 && ie > 0 ? dot / std::sqrt(re * ie) : 0.0;
+}
+
+LagMatch bestOffset(std::span<const std::uint32_t> ref, std::span<const std::uint32_t> input,
+                    std::int64_t preferred) {
+    LagMatch best;
+    const std::size_t p = ref.size(), n = input.size();
+    if (p == 0 || n < p)
+        return best;
+    std::size_t size = 1;
+    while (size < n)
+        size <<= 1;
+    std::vector<Cx> a(size), b(size);
+    double re = 0;
+    for (std::size_t k = 0; k < p; ++k) {
+        b[k] = asComplex(ref[k]);
+        re += std::norm(b[k]);
+    }
+    for (std::size_t k = 0; k < n; ++k)
+        a[k] = asComplex(input[k]);
+    fft(a, false);
+    fft(b, false);
+    for (std::size_t k = 0; k < size; ++k)
+        a[k] *= std::conj(b[k]);
+    fft(a, true);
+    // Normalised correlation at each offset, the input's energy under the
+    // window kept as a running sum.
+    std::vector<double> corr(n - p + 1);
+    double ie = 0;
+    for (std::size_t k = 0; k < p; ++k)
+        ie += energy(input[k]);
+    double top = -2;
+    for (std::size_t off = 0; off < corr.size(); ++off) {
+        if (off > 0)
+            ie = std::max(0.0, ie + energy(input[off + p - 1]) - energy(input[off - 1]));
+        const double dot = a[off].real() / static_cast<double>(size);
+        corr[off] = re > 0 && ie > 0.5 ? dot / std::sqrt(re * ie) : 0.0;
+        top = std::max(top, corr[off]);
+    }
+    for (std::size_t off = 0; off < corr.size(); ++off) {
+        const auto o = static_cast<std::int64_t>(off);
+        if (corr[off] >= top - kTie &&
+            (best.lag < 0 || std::llabs(o - preferred) < std::llabs(best.lag - preferred)))
+            best = {o, corr[off]};
+    }
+    return best;
+}
+
+std::vector<std::uint32_t> ringFrames(const FrameRing& ring, std::int64_t from,
+                                      std::int64_t count) {
+    std::vector<std::uint32_t> v;
+    if (from < ring.oldest() || count <= 0)
+        return v;
+    const std::int64_t to = std::min(from + count, ring.written());
+    for (std::int64_t f = from; f < to; ++f)
+        v.push_back(ring.load(f));
+    if (from < ring.oldest())
+        v.clear(); // overwritten while being read
+    return v;
+}
+
+LagSearch findLag(const FrameRing& out, const FrameRing& in, std::int64_t at, std::int64_t expected,
+                  std::int64_t span) {
+    // Either side of `at`: the end of the sound before and the start of
+    // the new one, a pattern no shifted copy of either has.
+    constexpr std::int64_t kSide = kLagSide;
+    LagSearch s;
+    const std::int64_t refFrom = std::max<std::int64_t>({at - kSide, 0, out.oldest()});
+    const auto ref = ringFrames(out, refFrom, at + kSide - refFrom);
+    if (ref.empty())
+        return s;
+    const std::int64_t lagLo = std::max<std::int64_t>(expected - span, 0);
+    const std::int64_t lagHi = expected + span;
+    const std::int64_t inFrom = refFrom + lagLo;
+    const std::int64_t want = lagHi - lagLo + static_cast<std::int64_t>(ref.size());
+    const auto input = ringFrames(in, inFrom, want);
+    s.covered = static_cast<std::int64_t>(input.size()) == want &&
+                static_cast<std::int64_t>(ref.size()) == at + kSide - refFrom;
+    const LagMatch m = bestOffset(ref, input, expected - lagLo);
+    if (m.lag >= 0)
+        s.match = {m.lag + lagLo, m.corr};
+    return s;
+}
+
+} // namespace qelvar::sound
