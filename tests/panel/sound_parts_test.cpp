@@ -3,6 +3,7 @@
 // hand from the file layouts.
 #include "panel/sound/aligner.h"
 #include "panel/sound/capture_file.h"
+#include "panel/sound/lag_finder.h"
 #include "panel/sound/wav_reader.h"
 
 #include <gtest/gtest.h>
@@ -201,4 +202,52 @@ TEST(Aligner, TrimsToWholeLoops) {
     EXPECT_EQ(trimToLoops(40, 44), 40);       // less than one loop: kept
     EXPECT_EQ(trimToLoops(1000, 0), 1000);
     EXPECT_EQ(trimToLoops(88, 44), 88);
+}
+
+namespace {
+
+std::vector<std::uint32_t> tone(int frames, int period, int amp, int from = 0) {
+    std::vector<std::uint32_t> v;
+    for (int k = from; k < from + frames; ++k) {
+        const double x = amp * std::sin(2 * M_PI * k / period);
+        v.push_back(FrameRing::pack(static_cast<std::int16_t>(x), static_cast<std::int16_t>(-x)));
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
+    // Output: 300 frames of one tone, then another; the input holds it
+    // from offset 1234 on, after unrelated frames. Left and right are in
+    // antiphase, so a mono sum would hold nothing.
+    auto ref = tone(300, 40, 9000);
+    const auto next = tone(500, 25, 9000);
+    ref.insert(ref.end(), next.begin(), next.end());
+    std::vector<std::uint32_t> input = tone(1234, 33, 5000);
+    input.insert(input.end(), ref.begin(), ref.end());
+    const auto tail = tone(900, 25, 9000, 500);
+    input.insert(input.end(), tail.begin(), tail.end());
+    // A preferred offset one cycle off changes nothing: the change is unique.
+    const LagMatch m = bestOffset(ref, input, 1234 + 25);
+    EXPECT_EQ(m.lag, 1234);
+    EXPECT_NEAR(m.corr, 1.0, 1e-9);
+    EXPECT_NEAR(correlationAt(ref, input, 1234), 1.0, 1e-9);
+}
+
+TEST(LagFinder, AnEndlessToneMatchesEveryCycleAndTheNearestIsTaken) {
+    const auto ref = tone(200, 20, 8000);
+    const auto input = tone(2000, 20, 8000, 0);
+    EXPECT_EQ(bestOffset(ref, input, 1003).lag, 1000);
+    EXPECT_EQ(bestOffset(ref, input, 0).lag, 0);
+}
+
+TEST(LagFinder, SilenceMatchesOnlySilence) {
+    const std::vector<std::uint32_t> quiet(64, 0);
+    const auto loud = tone(64, 16, 1000);
+    EXPECT_EQ(correlationAt(quiet, quiet, 0), 1.0);
+    EXPECT_EQ(correlationAt(quiet, loud, 0), 0.0);
+    EXPECT_EQ(correlationAt(loud, quiet, 0), 0.0);
+    EXPECT_EQ(correlationAt(loud, loud, 1), 0.0); // runs past the input
+    EXPECT_LT(bestOffset(loud, std::vector<std::uint32_t>(500, 0), 0).corr, 0.5);
 }

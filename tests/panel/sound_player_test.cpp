@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -129,7 +130,7 @@ TEST(Player, PlaysAOneShotOnceAndKeepsOnlyTheLatestRequest) {
 }
 
 class RecorderSim : public ::testing::Test {
-  protected:
+  public:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
               ("qelvar-rec-" +
@@ -139,8 +140,9 @@ class RecorderSim : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
     long mci(const std::string& c) {
-        long r = rec.command(c, d.latency);
-        rec.pump(d.latency);
+        const std::int64_t lag = streamLag >= 0 ? streamLag : d.latency;
+        long r = rec.command(c, lag);
+        rec.pump(lag);
         return r;
     }
     long startTake() {
@@ -153,6 +155,7 @@ class RecorderSim : public ::testing::Test {
         return mci(kStopCapture) | mci(kSaveCapturePrefix + path) | mci(kCloseAll);
     }
     Device d;
+    std::int64_t streamLag = -1; // the round trip measured at open; -1: d.latency
     Recorder rec{d.ring, d.out, d.player};
     std::filesystem::path dir;
 };
@@ -241,4 +244,111 @@ TEST_F(RecorderSim, AStepShorterThanTheRoundTripIsAwaitedOnSave) {
     ASSERT_EQ(s.size(), 2u * 2205); // all five loops the step sounded
     for (std::size_t k = 0; k < 2205; ++k)
         ASSERT_EQ(s[2 * k], 9000 + static_cast<int>(k % 441)) << k;
+}
+
+namespace {
+
+// Ends a take while the device keeps running in real time's stead, as
+// the save waits for the step to come back; returns the capture.
+std::vector<std::int16_t> endTakeRunning(RecorderSim& t, const std::string& path) {
+    EXPECT_EQ(t.mci(kStopCapture), 0);
+    std::atomic<bool> done{false};
+    std::thread device([&] {
+        for (int i = 0; i < 200 && !done; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            t.d.run(441);
+        }
+    });
+    const long saved = t.mci(kSaveCapturePrefix + path);
+    done = true;
+    device.join();
+    EXPECT_EQ(saved, 0);
+    return captureSamples(path);
+}
+
+// The left samples of frames [0, n) of a ramp sound of `loop` frames from
+// `base`, looped: what a take of it must hold.
+bool holdsRamp(const std::vector<std::int16_t>& s, int base, int loop) {
+    for (std::size_t k = 0; k < s.size() / 2; ++k)
+        if (s[2 * k] != base + static_cast<int>(k % static_cast<std::size_t>(loop)))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST_F(RecorderSim, EachTakeFindsItsOwnRoundTrip) {
+    d.player.post(ramp(441, 0));
+    d.runFor(20000, 441);
+    // Two steps; before the second the server pads 1234 frames into the
+    // path (the round trip grows), before the third it drops 3000.
+    const int bases[] = {10000, 20000, 5000};
+    const std::int64_t trips[] = {3000, 4234, 1234};
+    for (int step = 0; step < 3; ++step) {
+        d.latency = trips[step];
+        d.player.post(ramp(441, bases[step]));
+        ASSERT_EQ(startTake(), 0);
+        d.runFor(13230, 441); // 300 ms
+        const auto s = endTakeRunning(*this, (dir / "t.wav").string());
+        EXPECT_TRUE(rec.takeLagFound()) << step;
+        EXPECT_EQ(rec.takeLag(), trips[step]) << step;
+        // The whole step from its first frame: 30 loops of 441.
+        EXPECT_EQ(s.size(), 2u * 13230) << step;
+        EXPECT_TRUE(holdsRamp(s, bases[step], 441)) << step;
+    }
+}
+
+TEST_F(RecorderSim, SaveWaitsForTheWholeStepToComeBack) {
+    d.latency = 8000; // 181 ms, longer than the 100 ms step
+    d.player.post(ramp(882, 0));
+    d.runFor(20000, 441);
+    d.player.post(ramp(882, 3000));
+    ASSERT_EQ(startTake(), 0);
+    d.runFor(4410, 441);
+    const auto s = endTakeRunning(*this, (dir / "w.wav").string());
+    // All 4410 frames, five whole loops, not what had come back by stop.
+    EXPECT_EQ(s.size(), 2u * 4410);
+    EXPECT_TRUE(holdsRamp(s, 3000, 882));
+}
+
+TEST_F(RecorderSim, SilenceFallsBackToTheLastRoundTripFound) {
+    streamLag = 2500; // measured at open; the path has drifted to 3000 since
+    const auto silentTake = [&](const char* name) {
+        d.player.post(nullptr);
+        d.runFor(20000, 441);
+        EXPECT_EQ(startTake(), 0);
+        d.runFor(8820, 441);
+        const auto s = endTakeRunning(*this, (dir / name).string());
+        EXPECT_FALSE(rec.takeLagFound());
+        EXPECT_GT(s.size(), 2u * 8000);
+        for (auto v : s)
+            EXPECT_EQ(v, 0);
+    };
+    // Nothing to match and nothing found yet: the stream's figure.
+    silentTake("a.wav");
+    EXPECT_EQ(rec.takeLag(), 2500);
+    d.player.post(ramp(441, 700));
+    ASSERT_EQ(startTake(), 0);
+    d.runFor(8820, 441);
+    endTakeRunning(*this, (dir / "b.wav").string());
+    EXPECT_TRUE(rec.takeLagFound());
+    EXPECT_EQ(rec.takeLag(), 3000);
+    // Then the last one found.
+    silentTake("c.wav");
+    EXPECT_EQ(rec.takeLag(), 3000);
+}
+
+TEST_F(RecorderSim, FramesLostInsideATakeCutItBeforeThem) {
+    d.player.post(ramp(441, 0));
+    d.runFor(20000, 441);
+    d.player.post(ramp(441, 9000));
+    ASSERT_EQ(startTake(), 0);
+    d.runFor(2205 + 3000, 441); // the take's first 5 loops are back
+    d.latency = 3100;           // then 100 frames are padded in
+    d.runFor(8820, 441);
+    const auto s = endTakeRunning(*this, (dir / "l.wav").string());
+    ASSERT_GE(s.size(), 2u * 441 * 4);
+    EXPECT_LT(s.size(), 2u * 441 * 13);
+    EXPECT_EQ(s.size() % (2 * 441), 0u);
+    EXPECT_TRUE(holdsRamp(s, 9000, 441));
 }

@@ -128,27 +128,42 @@ std::vector<std::uint32_t> ringFrames(const FrameRing& ring, std::int64_t from,
     return v;
 }
 
-LagSearch findLag(const FrameRing& out, const FrameRing& in, std::int64_t at, std::int64_t expected,
-                  std::int64_t span) {
-    // Either side of `at`: the end of the sound before and the start of
-    // the new one, a pattern no shifted copy of either has.
-    constexpr std::int64_t kSide = kLagSide;
+namespace {
+
+// The output [refFrom, refTo) looked for in the input at lags around
+// `expected`; `preferred` picks among equal matches (an offset into the
+// searched input, 0 for the earliest).
+LagSearch search(const FrameRing& out, const FrameRing& in, std::int64_t refFrom,
+                 std::int64_t refTo, std::int64_t expected, std::int64_t span, bool earliest) {
     LagSearch s;
-    const std::int64_t refFrom = std::max<std::int64_t>({at - kSide, 0, out.oldest()});
-    const auto ref = ringFrames(out, refFrom, at + kSide - refFrom);
+    refFrom = std::max<std::int64_t>({refFrom, 0, out.oldest()});
+    const auto ref = ringFrames(out, refFrom, refTo - refFrom);
     if (ref.empty())
         return s;
     const std::int64_t lagLo = std::max<std::int64_t>(expected - span, 0);
     const std::int64_t lagHi = expected + span;
-    const std::int64_t inFrom = refFrom + lagLo;
     const std::int64_t want = lagHi - lagLo + static_cast<std::int64_t>(ref.size());
-    const auto input = ringFrames(in, inFrom, want);
+    const auto input = ringFrames(in, refFrom + lagLo, want);
     s.covered = static_cast<std::int64_t>(input.size()) == want &&
-                static_cast<std::int64_t>(ref.size()) == at + kSide - refFrom;
-    const LagMatch m = bestOffset(ref, input, expected - lagLo);
+                static_cast<std::int64_t>(ref.size()) == refTo - refFrom;
+    const LagMatch m = bestOffset(ref, input, earliest ? 0 : expected - lagLo);
     if (m.lag >= 0)
         s.match = {m.lag + lagLo, m.corr};
     return s;
+}
+
+} // namespace
+
+LagSearch findLag(const FrameRing& out, const FrameRing& in, std::int64_t at, std::int64_t expected,
+                  std::int64_t span) {
+    // Either side of `at`: the end of the sound before and the start of
+    // the new one, a pattern no shifted copy of either has.
+    return search(out, in, at - kLagSide, at + kLagSide, expected, span, false);
+}
+
+LagSearch findOnset(const FrameRing& out, const FrameRing& in, std::int64_t at,
+                    std::int64_t expected, std::int64_t span) {
+    return search(out, in, at, at + 2 * kLagSide, expected, span, true);
 }
 
 } // namespace qelvar::sound

@@ -50,4 +50,10 @@ struct LagSearch {
 LagSearch findLag(const FrameRing& out, const FrameRing& in, std::int64_t at, std::int64_t expected,
                   std::int64_t span);
 
+// When the frames around `at` never came back whole (the server dropped
+// some of them): the earliest lag in the same range at which the input
+// holds the output from `at` on.
+LagSearch findOnset(const FrameRing& out, const FrameRing& in, std::int64_t at,
+                    std::int64_t expected, std::int64_t span);
+
 } // namespace qelvar::sound

@@ -33,6 +33,8 @@ class Recorder {
     static constexpr std::int64_t kMaxBack = 44100 * 5;
     // How far the round trip may have moved since the last take.
     static constexpr std::int64_t kSearch = 6144;
+    // How far it is looked for when it is not found within that.
+    static constexpr std::int64_t kWideSearch = 44100;
     // A match this good (normalised) finds the round trip; below it the
     // last one found (or the stream's) stands.
     static constexpr double kStrong = 0.9;
@@ -40,7 +42,7 @@ class Recorder {
     static constexpr double kExact = 0.99999;
     // Save waits for the end of the take to come back at most this long
     // after "stop capture", so stop and save never hold the caller longer.
-    static constexpr int kSaveWaitMs = 450;
+    static constexpr int kSaveWaitMs = 400;
     // Frames of a stretch checked for the same round trip at a take's end.
     static constexpr std::int64_t kCheck = 512;
 
