@@ -1,6 +1,6 @@
 // The construction page's set-up file: read as the page opens (with the
-// page's own start-up values underneath), then the scratchpad's promised
-// round trip through the writer.
+// page's own start-up values underneath), every step built from the table
+// it gave, then the scratchpad's promised round trip through the writer.
 #include "construct/page_model.h"
 #include "construct/setup_file.h"
 #include "panel/sound/fake_sound.h"
@@ -17,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static PageModel page(snd, qelvar::fuzz::scratchDir());
     qelvar::fuzz::writeScratch("tessalysetup", data, size);
     page.open();
+    page.autobuildAll();
+    page.build(kPulseOn);
     snd.calls.clear();
 
     StepTable t;

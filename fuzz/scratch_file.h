@@ -6,17 +6,29 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qelvar::fuzz {
 
-// A folder of this process's own under /tmp, made on first use.
+inline std::string scratchName() {
+    return "/tmp/qelvar-fuzz-" + std::to_string(::getpid());
+}
+
+inline void removeScratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(scratchName(), ec);
+}
+
+// A folder of this process's own under /tmp, made on first use and removed
+// when the run ends normally.
 inline const std::string& scratchDir() {
     static const std::string dir = [] {
-        std::string d = "/tmp/qelvar-fuzz-" + std::to_string(::getpid());
+        std::string d = scratchName();
         ::mkdir(d.c_str(), 0700);
+        std::atexit(removeScratch);
         return d;
     }();
     return dir;
