@@ -1,16 +1,29 @@
-// The oscillator set-up file reader, then a build from what it read.
+// The oscillator set-up file: read as the panel starts, which builds the
+// tone file of the current memory from it; then the keys that step through
+// the memory's rate, mode and width and rebuild.
 #include "panel/memories.h"
-#include "panel/tone.h"
+#include "panel/panel_model.h"
+#include "panel/sound/fake_sound.h"
+#include "scratch_file.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+using namespace qelvar::panel;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    qelvar::panel::Memories m;
+    Memories m;
     m.parse(std::string_view(reinterpret_cast<const char*>(data), size));
-    m.normalise();
-    static qelvar::panel::Tone tone;
-    tone.compute(m.cur());
+    (void)m.serialise();
+
+    static qelvar::sound::FakeSound snd;
+    qelvar::fuzz::writeScratch("wavoscsetup", data, size);
+    PanelModel panel(snd, qelvar::fuzz::scratchDir());
+    panel.play();
+    panel.nextRate();
+    panel.nextMode();
+    panel.nextBits();
+    snd.calls.clear();
     return 0;
 }
