@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <locale>
 
 using namespace qelvar;
 
@@ -78,13 +79,27 @@ TEST(NumberForms, FloatForm) {
     EXPECT_EQ(floatForm(0.1f), "0.1");
 }
 
+namespace {
+struct CommaDecimal : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+} // namespace
+
 TEST(NumberForms, IgnoreTheDesktopLocale) {
-    const char* old = std::setlocale(LC_ALL, nullptr);
-    std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
-        GTEST_SKIP() << "no comma-decimal locale installed";
+    // A German desktop: comma decimals for C++ streams, and for the C
+    // functions too where such a locale is installed.
+    const std::locale saved = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+    const std::string savedC = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
     EXPECT_EQ(writeForm(.5), ".5");
+    EXPECT_EQ(strForm(-1234.5), "-1234.5");
     EXPECT_EQ(plainForm(12.25), "12.25");
+    EXPECT_EQ(labelForm(-2.5), "-2.5");
+    EXPECT_EQ(floatForm(-3.25f), "-3.25");
     EXPECT_DOUBLE_EQ(leadingNumber("2.5"), 2.5);
-    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_DOUBLE_EQ(leadingNumber("2,5"), 2.0);
+    std::setlocale(LC_ALL, savedC.c_str());
+    std::locale::global(saved);
 }
