@@ -113,15 +113,16 @@ TEST_F(SoundFiles, ResamplesOtherRatesAcrossTheLoopSeam) {
               (std::vector<std::int16_t>{0, 0, 500, -500, 1000, -1000, 500, -500}));
 }
 
-TEST_F(SoundFiles, TinyRateGrowsNoLongerThanTheLongestClip) {
-    // 1801 frames of 8-bit mono at 1 Hz would become 79424100 frames at
-    // 44100; only the first 1800 are taken, which make exactly 30 minutes.
-    // 0x90 is 16 above the middle: 16 x 256 = 4096.
-    const auto c = readClip(put("slow.wav", wavBytes(1, 1, 8, Bytes(1801, 0x90), 1801)));
+TEST_F(SoundFiles, TinyRatesAreRefusedAndLowRatesResampled) {
+    // At 1 Hz every frame would become 44100 of them: refused.
+    EXPECT_FALSE(readClip(put("slow.wav", wavBytes(1, 1, 8, Bytes(1801, 0x90), 1801))));
+    EXPECT_FALSE(readClip(put("999.wav", wavBytes(1, 999, 8, Bytes(100, 0x90), 100))));
+    // 8 kHz is unusual but a sound: 100 frames become 100 × 44100 / 8000.
+    // 0x90 is 16 above the middle of 8 bits: 16 × 256 = 4096.
+    const auto c = readClip(put("8k.wav", wavBytes(1, 8000, 8, Bytes(100, 0x90), 100)));
     ASSERT_TRUE(c);
-    EXPECT_EQ(c->frames(), 79380000u);
+    EXPECT_NEAR(static_cast<double>(c->frames()), 551.25, 1.0);
     EXPECT_EQ(c->samples.front(), 4096);
-    EXPECT_EQ(c->samples.back(), 4096);
 }
 
 TEST_F(SoundFiles, RefusesMissingEmptyAndForeignFiles) {

@@ -54,7 +54,7 @@ Clip readFrames(SNDFILE* f, const SF_INFO& info, std::int64_t limit) {
 std::optional<Clip> readClip(const std::string& path, int rate) {
     SF_INFO info{};
     SndCloser f{sf_open(path.c_str(), SFM_READ, &info)};
-    if (!f.f || info.channels < 1 || info.samplerate < 1 || info.frames < 1)
+    if (!f.f || info.channels < 1 || info.samplerate < kMinRate || info.frames < 1)
         return std::nullopt;
     Clip clip = readFrames(f.f, info, inputLimit(info.samplerate, rate));
     if (clip.frames() == 0)

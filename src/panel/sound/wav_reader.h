@@ -19,6 +19,10 @@ struct Clip {
 // Longest sound the player takes in (30 minutes): bounds memory for a
 // file whose header claims more than any real step or noise file.
 inline constexpr std::int64_t kMaxClipFrames = 44100LL * 60 * 30;
+// Files at a lower rate are no sound the program makes, only a damaged or
+// hand-edited one; played at 44100 each of their frames would grow into
+// thousands.
+inline constexpr int kMinRate = 1000;
 
 // The file's declared data as stereo frames at `rate`; nullopt for a
 // missing, unreadable or empty file. Mono is copied to both channels,
