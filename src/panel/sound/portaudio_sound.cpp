@@ -8,7 +8,7 @@
 namespace qelvar::sound {
 
 PortAudioSound::PortAudioSound(Options options)
-    : core_(std::make_shared<Core>(std::move(options))) {
+    : core_(std::make_shared<Core>(std::move(options))), created_(std::chrono::steady_clock::now()) {
     // The thread owns a share of the core, so a worker stuck in a hung
     // server outlives this object safely.
     std::thread([core = core_] { core->run(); }).detach();
@@ -56,7 +56,14 @@ long PortAudioSound::mciSendString(const std::string& command, std::string* retu
 
 std::string PortAudioSound::statusText() const {
     std::lock_guard lock(core_->m);
-    return core_->state.load() == State::Failed ? core_->status : std::string();
+    const State s = core_->state.load();
+    if (s == State::Failed)
+        return core_->status;
+    // A sound server that hangs can hold the opening for minutes; say so
+    // rather than nothing.
+    if (s == State::Opening && std::chrono::steady_clock::now() - created_ > kOpeningPatience)
+        return "Sound device not answering";
+    return {};
 }
 
 PortAudioSound::State PortAudioSound::state() const {

@@ -73,7 +73,9 @@ class PortAudioSound : public SoundServices {
     struct Core;
 
   private:
+    static constexpr std::chrono::seconds kOpeningPatience{5};
     std::shared_ptr<Core> core_;
+    std::chrono::steady_clock::time_point created_;
 };
 
 } // namespace qelvar::sound
