@@ -120,6 +120,15 @@ bool replaceFile(const std::string& path, std::span<const unsigned char> bytes, 
     return true;
 }
 
+bool overwriteFile(const std::string& path, std::span<const unsigned char> bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes.data(), bytes.size());
+    ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 bool replaceFile(const std::string& path, std::string_view bytes, bool durable) {
     return replaceFile(path,
                        std::span<const unsigned char>(

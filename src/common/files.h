@@ -41,4 +41,10 @@ bool replaceFile(const std::string& path, std::span<const unsigned char> bytes,
                  bool durable = false);
 bool replaceFile(const std::string& path, std::string_view bytes, bool durable = false);
 
+// Rewrites `path` in place and cuts it to size: for files that can always be
+// made again and are never read while written (the step and pulse files).
+// Replacing by rename, or truncating to zero first, makes the file system
+// flush each file, about a millisecond apiece. False on any failure.
+bool overwriteFile(const std::string& path, std::span<const unsigned char> bytes);
+
 } // namespace qelvar

@@ -1,12 +1,10 @@
 // The step build pipeline: buildwav and the routines it calls, in order.
 #include "construct/page_model.h"
 
+#include "common/files.h"
 #include "common/numbers.h"
 
-#include <cerrno>
 #include <cmath>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace qelvar::construct {
 
@@ -28,26 +26,6 @@ std::int32_t boundedLength(double L) {
 
 double gainOf(double attenuation) {
     return std::pow(10.0, -attenuation / 20.0);
-}
-
-// Step files are rewritten in place and then cut to size. Replacing them by
-// rename, or truncating them to zero first, makes the file system flush
-// each one (about a millisecond a file); playback is always stopped before
-// a build, and a build can always be made again, so atomicity buys nothing.
-bool overwriteFile(const std::string& name, const std::uint8_t* bytes, std::size_t n) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < n;) {
-        const ssize_t w = ::write(fd, bytes + done, n - done);
-        if (w < 0 && errno == EINTR)
-            continue;
-        ok = w > 0;
-        done += ok ? static_cast<std::size_t>(w) : 0;
-    }
-    ok = ok && ::ftruncate(fd, static_cast<off_t>(n)) == 0;
-    return ::close(fd) == 0 && ok;
 }
 
 } // namespace
@@ -174,7 +152,7 @@ void PageModel::writewav() {
 }
 
 bool PageModel::writeFile(const std::string& name, const std::uint8_t* bytes, std::size_t n) {
-    if (overwriteFile(name, bytes, n))
+    if (qelvar::overwriteFile(name, {bytes, n}))
         return true;
     c_.status = "    Cannot write " + name;
     writeFailed_ = true;
