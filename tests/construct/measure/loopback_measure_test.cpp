@@ -11,13 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
 #include <iterator>
 #include <thread>
-
-#include <stdlib.h>
 
 using namespace qelvar::construct;
 using namespace std::chrono;
@@ -41,9 +37,8 @@ std::vector<unsigned char> perfectCapture(const std::vector<unsigned char>& step
     return out;
 }
 
-// Runs the page's timer as the window does: each tick after the interval
-// the previous one set, until the sequence ends.
-// With loop on, it stops after `passes` restarts.
+// Runs the page's timer as the window does, until the sequence ends or,
+// with loop on, after `passes` restarts.
 void runSequence(PageModel& page, int passes = 1) {
     auto deadline = steady_clock::now() + seconds(30 * passes);
     auto next = steady_clock::now() + milliseconds(page.interval());
@@ -57,29 +52,17 @@ void runSequence(PageModel& page, int passes = 1) {
     }
 }
 
-// The fixture's server variables, or the build's own runtime folder when
-// the test is started without them. False when there is no server socket.
-bool usePrivateServer() {
-    if (std::getenv("PULSE_SERVER"))
-        return true;
-    std::string runtime = QELVAR_PULSE_RUNTIME;
-    if (!std::filesystem::exists(runtime + "/pulse/native"))
-        return false;
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    ::setenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").c_str(), 1);
-    ::setenv("PULSE_COOKIE", (runtime + "/cookie").c_str(), 1);
-    return true;
-}
-
 class LoopbackMeasure : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!usePrivateServer())
+        if (!std::getenv("PULSE_SERVER")) // set by the CTest fixture `pulse`
             GTEST_SKIP() << "needs the private loopback server (scripts/pulse-private)";
         snd = std::make_unique<qelvar::sound::PortAudioSound>();
         ASSERT_TRUE(snd->waitReady(seconds(60))) << snd->statusText();
         page = std::make_unique<PageModel>(*snd, dir.file(""));
         page->open();
+        page->autobuildAll();
+        page->fullDuplex();
     }
     void TearDown() override {
         if (page)
@@ -95,29 +78,19 @@ class LoopbackMeasure : public ::testing::Test {
             EXPECT_FALSE(page->playing());
             if (snd->inputOverflows() + snd->outputUnderflows() == xruns)
                 return true;
-            std::printf("attempt %d: buffer troubles, sweeping again\n", attempt);
         }
         return false;
     }
     // Every row's reading against a perfect loopback of its own step file,
     // taken over as many frames as the real capture kept.
     void checkRows() {
-        std::printf("round trip %lld frames (%s)\n", static_cast<long long>(snd->latencyFrames()),
-                    snd->latencyMeasured() ? "measured" : "estimated");
-        std::printf("row  freq  frames   left box  right box   left err   right err  (dB)\n");
         for (int r = 1; r <= kRows; ++r) {
-            auto capture = fileBytes(page->captureFile(r));
             auto stepFile = fileBytes(page->stepFile(r));
             ASSERT_GT(stepFile.size(), 44u) << "row " << r;
-            auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, capture.size()));
-            Reading got = peakread(page->captureFile(r), r, MeasureSettings{});
-            const auto& c = page->controls();
-            double frames = (static_cast<double>(capture.size()) - 44) / 4;
-            std::printf("%3d %6d %7.0f  %8s  %9s  %9.5f  %9.5f\n", r, page->table().frequency[r],
-                        frames, c.left[r].c_str(), c.right[r].c_str(), got.left - l,
-                        got.right - rt);
-            EXPECT_NEAR(boxValue(c.left[r]), l, 0.1) << "row " << r;
-            EXPECT_NEAR(boxValue(c.right[r]), rt, 0.1) << "row " << r;
+            auto size = fileBytes(page->captureFile(r)).size();
+            auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, size));
+            EXPECT_NEAR(boxValue(page->controls().left[r]), l, 0.1) << "row " << r;
+            EXPECT_NEAR(boxValue(page->controls().right[r]), rt, 0.1) << "row " << r;
             EXPECT_LT(l, -0.5) << "row " << r << ": a step file with no level";
         }
     }
@@ -127,31 +100,24 @@ class LoopbackMeasure : public ::testing::Test {
 };
 
 TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
-    page->autobuildAll();
-    page->fullDuplex();
     ASSERT_TRUE(cleanSweep()) << "buffer troubles in every attempt: the machine is too busy";
-
     checkRows();
 
     page->setCal();
     page->useCal();
     ASSERT_TRUE(cleanSweep()) << "buffer troubles in every attempt: the machine is too busy";
-    std::printf("after SET CAL, USE CAL: residuals before the zero band (dB)\n");
     const MeasureSettings& cal = page->measurement();
     for (int r = 1; r <= kRows; ++r) {
+        // Residuals before the zero band.
         Reading raw = peakread(page->captureFile(r), r, MeasureSettings{});
-        double resL = raw.left + cal.calL[r], resR = raw.right + cal.calR[r];
-        std::printf("%3d  %9.5f  %9.5f\n", r, resL, resR);
-        EXPECT_NEAR(resL, 0.0, 0.05) << "row " << r;
-        EXPECT_NEAR(resR, 0.0, 0.05) << "row " << r;
+        EXPECT_NEAR(raw.left + cal.calL[r], 0.0, 0.05) << "row " << r;
+        EXPECT_NEAR(raw.right + cal.calR[r], 0.0, 0.05) << "row " << r;
         EXPECT_EQ(page->controls().left[r], " 0") << "row " << r;
         EXPECT_EQ(page->controls().right[r], " 0") << "row " << r;
     }
 }
 
 TEST_F(LoopbackMeasure, LoopedSweepReadsEachStepFile) {
-    page->autobuildAll();
-    page->fullDuplex();
     page->loop();
     page->play();
     runSequence(*page, 2); // the second pass reads rows 1..20 after a restart

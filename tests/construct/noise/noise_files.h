@@ -1,5 +1,5 @@
-// Helpers of the noise run tests: a temporary folder, whole-file reads and
-// the 16-bit codes of a file's frames.
+// Helpers of the noise tests: a temporary folder, whole-file reads and the
+// 16-bit codes of a file's frames.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,128 @@
+// Frame codes, the random table and the filters, each on hand-worked input.
+#include "construct/noise/noise_filters.h"
+#include "construct/noise/noise_frame.h"
+#include "construct/noise/noise_run.h"
+#include "construct/noise/section.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace qelvar::noise;
+using qelvar::wav::FileImage;
+
+namespace {
+
+std::array<int, 4> frameBytes(const FileImage& im, std::size_t n) {
+    std::size_t k = 4 * n + 41;
+    return {im[k], im[k + 1], im[k + 2], im[k + 3]};
+}
+
+// Hands out a fixed list of values, then `rest`, except a 0 at draw `zeroAt`.
+class ListSource : public UniformSource {
+  public:
+    ListSource(std::vector<float> v, float rest, std::size_t zeroAt = SIZE_MAX)
+        : v_(std::move(v)), rest_(rest), zeroAt_(zeroAt) {}
+    float u() override {
+        std::size_t n = next_++;
+        return n == zeroAt_ ? 0.0f : n < v_.size() ? v_[n] : rest_;
+    }
+    void reseedFromClock() override {}
+
+  private:
+    std::vector<float> v_;
+    float rest_;
+    std::size_t zeroAt_, next_ = 0;
+};
+
+} // namespace
+
+TEST(NoiseFrame, Codes) {
+    FileImage im(200);
+    // −0.3 + 65535 = 65534.7 → 65535; 0 → 0; 16383.75 → 16384.
+    encodeNoiseFrame(im, 1, -0.3, 0.0, fullCodes);
+    EXPECT_EQ(frameBytes(im, 1), (std::array<int, 4>{0xFF, 0xFF, 0x00, 0x00}));
+    encodeNoiseFrame(im, 2, 16383.75, 0.0, fullCodes);
+    EXPECT_EQ(frameBytes(im, 2), (std::array<int, 4>{0x00, 0x40, 0x00, 0x00}));
+    // Range 1..65534: 0 → 1; −0.2 → 65534.8, limited to 65534.
+    encodeNoiseFrame(im, 3, 0.0, -0.2, ulCodes);
+    EXPECT_EQ(frameBytes(im, 3), (std::array<int, 4>{0x01, 0x00, 0xFE, 0xFF}));
+}
+
+TEST(RandomTable, NewrandomNeverReturnsEntry101) {
+    std::vector<float> v;
+    for (int i = 0; i < 102; ++i)
+        v.push_back(static_cast<float>(i) / 128.0f);
+    ListSource src(v, 0.99999994f); // the largest float below 1: floor(101 r) = 100
+    NoiseState st;
+    initialize(st, src);
+    EXPECT_EQ(newrandom(st, src), 100.0 / 128.0);
+}
+
+TEST(RandomTable, DrawnIndexZeroGivesASilentSample) {
+    // Draws: 102 for the table, 4 per white value for 2 × 176400 values,
+    // then the index draws, left first.
+    ListSource src({}, 0.25f, 102 + 4 * 2 * 176400);
+    NoiseState st;
+    FileImage im(3000000);
+    noisedatacalc(st, src, im);
+    // Every white value is 0.25 − 0.5; index 44100 gives −8191.875 → 57343.
+    EXPECT_EQ(frameBytes(im, 1), (std::array<int, 4>{0x00, 0x00, 0xFF, 0xDF}));
+    EXPECT_EQ(st.noiseL[1], 0.0);
+    EXPECT_EQ(st.noiseL[2], -8191.875);
+}
+
+TEST(NoiseFilters, SilenceGivesZeroFramesAndTheWholeStretch) {
+    // Quiet everywhere: S = 1 and E = 44100 − D − M − 1.
+    for (auto [D, M] : {std::pair{1000, 1000}, std::pair{6000, 4000}}) {
+        std::vector<double> w(44101, 0.0);
+        Trim t = trimQuiet(w, D, M);
+        EXPECT_EQ(t.S, 1);
+        EXPECT_EQ(t.E, 44100 - D - M - 1);
+    }
+    for (auto [filter, E] : {std::pair{&iecfilter, 42099}, std::pair{&subfilter, 34099}}) {
+        NoiseState st;
+        FileImage im(3000000);
+        for (std::size_t k = 1; k <= 705644; ++k)
+            im[k] = 0xAA;
+        filter(st, im);
+        EXPECT_EQ(st.S, 1);
+        EXPECT_EQ(st.E, E);
+        for (std::size_t k = 45; k <= 44 + 4 * static_cast<std::size_t>(E - 1); ++k)
+            ASSERT_EQ(im[k], 0) << k;
+    }
+}
+
+TEST(NoiseFilters, ConstantThroughOneSubSectionAndTheHighPasses) {
+    constexpr EngineLimits wide{32766.0, -32766.0, 32766.0};
+    // Low-pass with DC gain (b0 + b1 + b2) / (1 + a1 + a2) = 4.
+    for (double c : {1000.0, -2500.0, 8000.0}) {
+        Section lp = subSections()[0];
+        std::vector<double> w(44101, c);
+        runSections(std::span(&lp, 1), w, 44100, wide);
+        for (std::size_t i = 5000; i <= 44090; i += 997)
+            ASSERT_EQ(w[i], 4.0 * c) << c << " at " << i;
+    }
+    for (Section hp : {iecSections()[1], pinkHighPass(), ulHighPass()}) {
+        std::vector<double> w(44101, 3000.0), acc(44101, 0.0);
+        runSections(std::span(&hp, 1), w, 44100, {32768.0, -32768.0, 32767.0}, acc);
+        EXPECT_NE(acc[100], 0.0);
+        for (std::size_t i = 20000; i <= 44090; ++i)
+            ASSERT_EQ(acc[i], 0.0) << i;
+    }
+}
+
+TEST(NoiseFilters, PinkBankLeavesZerosAtBothEnds) {
+    NoiseState st;
+    for (std::size_t i = 1; i <= noiseFrames; ++i) {
+        st.noiseL[i] = 10000.0 * std::sin(0.37 * static_cast<double>(i));
+        st.noiseR[i] = -7000.0 * std::cos(0.011 * static_cast<double>(i));
+    }
+    pinkfilter(st);
+    for (std::size_t i : {1, 2, 3, 4, 176331, 176350, 176400}) {
+        EXPECT_EQ(st.noiseL[i], 0.0) << i;
+        EXPECT_EQ(st.noiseR[i], 0.0) << i;
+    }
+    EXPECT_NE(st.noiseL[5], 0.0);
+    EXPECT_NE(st.noiseR[176330], 0.0);
+}
