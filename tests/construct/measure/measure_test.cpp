@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace qelvar::construct;
@@ -96,14 +97,10 @@ TEST_F(PeakreadTest, TruncatedAndRandomFilesMatchTheArithmetic) {
     }
 }
 
-// Peak resident set size of this process in kB (VmHWM).
+// Peak resident set size of this process in kB.
 long peakRssKb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
+    rusage u{};
+    return ::getrusage(RUSAGE_SELF, &u) == 0 ? u.ru_maxrss : -1;
 }
 
 TEST_F(PeakreadTest, SparseFileOf200MBReadsInBoundedMemory) {
