@@ -8,34 +8,24 @@
 
 using namespace qelvar::panel;
 
-namespace {
-void expectStartValues(const Memory& x) {
-    EXPECT_EQ(x.frequency, 1000);
-    EXPECT_EQ(x.rate, 44100);
-    EXPECT_EQ(x.mode, "ST L+R");
-    EXPECT_EQ(x.bits, 16);
-    EXPECT_EQ(x.gainL, 0.7);
-    EXPECT_EQ(x.gainR, 0.7);
-}
-} // namespace
-
 TEST(Memories, NoFileSixLineFileAndLastLineNine) {
     Memories m;
     EXPECT_FALSE(m.load("/nonexistent/wavoscsetup"));
     EXPECT_EQ(m.current, 1);
-    for (int i = 1; i <= 14; ++i)
-        expectStartValues(m.slot[static_cast<std::size_t>(i)]);
     const std::string s = m.serialise();
-    EXPECT_EQ(s.substr(0, 37), "1000\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n");
-    EXPECT_EQ(std::count(s.begin(), s.end(), '\n'), 85);
+    const std::string startValues = "1000\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n";
+    std::string all;
+    for (int i = 1; i <= 14; ++i)
+        all += startValues;
+    EXPECT_EQ(s, all + "1\r\n");
 
     Memories six;
     six.parse("440\r\n48000\r\n\"MONO\"\r\n24\r\n0.5\r\n0.25\r\n");
     EXPECT_EQ(six.slot[1].frequency, 440);
     EXPECT_EQ(six.slot[1].mode, "MONO");
     EXPECT_EQ(six.slot[1].gainR, 0.25);
-    expectStartValues(six.slot[2]);
-    EXPECT_EQ(six.current, 1);
+    const std::string rest = s.substr(37), six2 = six.serialise(); // memories 2 to 14
+    EXPECT_EQ(six2.substr(six2.size() - rest.size()), rest);
 
     Memories nine;
     nine.parse(s.substr(0, s.size() - 3) + "9\r\n");
@@ -45,12 +35,11 @@ TEST(Memories, NoFileSixLineFileAndLastLineNine) {
 TEST(Memories, SaveAndReadBackTo15Digits) {
     TempDir d;
     Memories a;
-    for (int i = 1; i <= 14; ++i) {
-        Memory& x = a.slot[static_cast<std::size_t>(i)];
-        x.frequency = 100 * i + 7;
-        x.mode = i % 3 ? "ST L-R" : "MONO";
-        x.gainL = std::pow(10.0, -3.1 / 20 * i);
-        x.gainR = 1.0 / (i + 2);
+    for (std::size_t i = 1; i <= 14; ++i) {
+        a.slot[i].frequency = 100 * static_cast<int>(i) + 7;
+        a.slot[i].mode = i % 3 ? "ST L-R" : "MONO";
+        a.slot[i].gainL = std::pow(10.0, -3.1 / 20 * static_cast<double>(i));
+        a.slot[i].gainR = 1.0 / static_cast<double>(i + 2);
     }
     a.current = 12;
     const std::string path = (d.path / "wavoscsetup").string();
