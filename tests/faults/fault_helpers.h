@@ -1,9 +1,10 @@
 // Helpers for the fault tests: private folders, whole-file reads, and a
-// child process that meets a full disk or a kill.
+// child process that meets a full disk.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -19,13 +20,17 @@ namespace qelvar::faults {
 
 namespace fs = std::filesystem;
 
+// A private folder, set as HOME for the test's length.
 struct TempDir {
     fs::path path;
+    std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     TempDir() {
         std::string t = (fs::temp_directory_path() / "qelvar-faults-XXXXXX").string();
         path = ::mkdtemp(t.data());
+        ::setenv("HOME", path.c_str(), 1);
     }
     ~TempDir() {
+        ::setenv("HOME", oldHome.c_str(), 1);
         std::error_code ec;
         fs::remove_all(path, ec);
     }
@@ -33,37 +38,26 @@ struct TempDir {
 };
 
 inline std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary | std::ios::ate);
-    std::string bytes(in ? static_cast<std::size_t>(in.tellg()) : 0, '\0');
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void spit(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
 
-// Names in `dir` other than `expected`: what a save left behind.
-inline std::vector<std::string> strayFiles(const fs::path& dir,
-                                           const std::vector<std::string>& expected) {
+// The names in `dir`: what a save left behind.
+inline std::vector<std::string> names(const fs::path& dir) {
     std::vector<std::string> out;
-    for (auto& e : fs::directory_iterator(dir)) {
-        const std::string n = e.path().filename().string();
-        bool known = false;
-        for (const auto& x : expected)
-            known = known || n == x;
-        if (!known)
-            out.push_back(n);
-    }
+    for (auto& e : fs::directory_iterator(dir))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
     return out;
 }
 
-// Runs `body` in a child process whose files cannot grow past `limit`
-// bytes: a write beyond it fails with EFBIG, as on a full disk (SIGXFSZ is
-// ignored so the write returns instead of killing). The child's exit code
-// (body's result), or 128 + signal.
+// Runs `body` in a child whose files cannot grow past `limit` bytes: a
+// write beyond it fails with EFBIG, as on a full disk (SIGXFSZ ignored).
+// The child's exit code, or 128 + signal.
 inline int onFullDisk(rlim_t limit, const std::function<int()>& body) {
     std::fflush(nullptr);
     const pid_t pid = ::fork();
@@ -77,19 +71,5 @@ inline int onFullDisk(rlim_t limit, const std::function<int()>& body) {
     ::waitpid(pid, &st, 0);
     return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
 }
-
-// Sets HOME for one test and puts it back afterwards.
-class HomeGuard {
-  public:
-    explicit HomeGuard(const std::string& home) {
-        if (const char* h = std::getenv("HOME"))
-            old_ = h;
-        ::setenv("HOME", home.c_str(), 1);
-    }
-    ~HomeGuard() { ::setenv("HOME", old_.c_str(), 1); }
-
-  private:
-    std::string old_;
-};
 
 } // namespace qelvar::faults

@@ -1,98 +1,130 @@
-// The set-up saves of the three windows on a full disk: the old file stays
-// byte for byte, no temporary is left, and the failure is reported.
+// Saves that meet a full disk or a kill: the old file stays byte for
+// byte (or becomes the new one whole), no temporary is left, and the
+// failure is reported.
+#include "common/files.h"
 #include "construct/page_model.h"
 #include "fault_helpers.h"
 #include "graph/graph_model.h"
 #include "panel/panel_model.h"
 #include "panel/sound/fake_sound.h"
 
+#include <chrono>
+#include <random>
+#include <thread>
+
 using namespace qelvar;
 using namespace qelvar::faults;
 using qelvar::sound::FakeSound;
+using Names = std::vector<std::string>;
 
 namespace {
 
 // Exit codes of the saving child.
-constexpr int kReported = 0;   // the save failed and said so
-constexpr int kSucceeded = 1;  // the save claimed success
-constexpr int kUnreported = 2; // failed without the status line
-
-// Room for a few bytes only: every set-up file is longer.
-constexpr rlim_t kFull = 8;
-
-const std::string kOldPanel = "440\r\n48000\r\n\"ST L\"\r\n8\r\n.5\r\n.25\r\n";
-const std::string kOldPage = "1000\r\n20\r\n30\r\n";
-const std::string kOldCal = "1.5\r\n-2.25\r\n";
-const std::string kOldGraph = "2\r\n1\r\n80\r\n-20\r\n1\r\n0\r\n";
+constexpr int kReported = 0, kSucceeded = 1, kUnreported = 2;
+constexpr rlim_t kFull = 8; // room for a few bytes: every set-up file is longer
 
 } // namespace
 
-TEST(FullDiskSave, PanelOffKeepsTheOldMemoriesAndSaysSo) {
+TEST(FullDisk, AFailedReplaceLeavesTheOldFileWhole) {
     TempDir d;
-    spit(d.path / "wavoscsetup", kOldPanel);
-    const int rc = onFullDisk(kFull, [&] {
-        FakeSound snd;
-        panel::PanelModel panel(snd, d.path.string());
-        panel.memories().cur().frequency = 5000;
-        if (panel.off())
-            return kSucceeded;
-        return panel.status() ==
-                       "Cannot write " + d / "wavoscsetup" + ": Off again closes without saving"
-                   ? kReported
-                   : kUnreported;
-    });
-    EXPECT_EQ(rc, kReported);
-    EXPECT_EQ(slurp(d.path / "wavoscsetup"), kOldPanel);
-    EXPECT_EQ(strayFiles(d.path, {"wavoscsetup"}), std::vector<std::string>{});
+    const std::string old = "old settings\r\n440\r\n\"ST L\"\r\n";
+    spit(d.path / "setup", old);
+    const std::string big(64 * 1024, 'n');
+    for (bool durable : {false, true}) {
+        EXPECT_EQ(onFullDisk(1000, [&] { return replaceFile(d / "setup", big, durable); }), 0)
+            << "replaceFile reported success on a full disk, durable " << durable;
+        EXPECT_EQ(slurp(d.path / "setup"), old);
+        EXPECT_EQ(names(d.path), Names{"setup"});
+    }
 }
 
-TEST(FullDiskSave, PageOffKeepsTheOldSetupAndCalibrationAndSaysSo) {
+TEST(FullDisk, PanelOffAndPageOffKeepTheOldFilesAndSaySo) {
     TempDir d;
-    spit(d.path / "tessalysetup", kOldPage);
-    spit(d.path / "wavcaldata", kOldCal);
-    const int rc = onFullDisk(kFull, [&] {
-        FakeSound snd;
-        construct::PageModel page(snd, d.path.string());
-        page.open();
-        page.controls().scratchpad = "notes that do not fit";
-        page.controls().freq[0] = "2000";
-        if (page.off())
-            return kSucceeded;
-        return page.controls().status == "    Settings could not be saved." ? kReported
-                                                                            : kUnreported;
-    });
-    EXPECT_EQ(rc, kReported);
-    EXPECT_EQ(slurp(d.path / "tessalysetup"), kOldPage);
-    EXPECT_EQ(slurp(d.path / "wavcaldata"), kOldCal);
-    EXPECT_EQ(strayFiles(d.path, {"tessalysetup", "wavcaldata"}), std::vector<std::string>{});
+    const std::string panelOld = "440\r\n48000\r\n\"ST L\"\r\n8\r\n.5\r\n.25\r\n";
+    const std::string pageOld = "1000\r\n20\r\n30\r\n", calOld = "1.5\r\n-2.25\r\n";
+    spit(d.path / "wavoscsetup", panelOld);
+    spit(d.path / "tessalysetup", pageOld);
+    spit(d.path / "wavcaldata", calOld);
+    EXPECT_EQ(onFullDisk(kFull,
+                         [&] {
+                             FakeSound snd;
+                             panel::PanelModel panel(snd, d.path.string());
+                             panel.memories().cur().frequency = 5000;
+                             if (panel.off())
+                                 return kSucceeded;
+                             return panel.status() == "Cannot write " + d / "wavoscsetup" +
+                                                          ": Off again closes without saving"
+                                        ? kReported
+                                        : kUnreported;
+                         }),
+              kReported);
+    EXPECT_EQ(onFullDisk(kFull,
+                         [&] {
+                             FakeSound snd;
+                             construct::PageModel page(snd, d.path.string());
+                             page.open();
+                             page.controls().freq[0] = "2000";
+                             if (page.off())
+                                 return kSucceeded;
+                             return page.controls().status == "    Settings could not be saved."
+                                        ? kReported
+                                        : kUnreported;
+                         }),
+              kReported);
+    EXPECT_EQ(slurp(d.path / "wavoscsetup"), panelOld);
+    EXPECT_EQ(slurp(d.path / "tessalysetup"), pageOld);
+    EXPECT_EQ(slurp(d.path / "wavcaldata"), calOld);
+    // (Qelvarfiles is the HOME data folder, made empty on the way.)
+    EXPECT_EQ(names(d.path), (Names{"Qelvarfiles", "tessalysetup", "wavcaldata", "wavoscsetup"}));
 }
 
-TEST(FullDiskSave, GraphExitKeepsTheOldPreferences) {
+TEST(FullDisk, GraphExitKeepsTheOldPreferences) {
     TempDir home;
     fs::create_directory(home.path / "Qelvarfiles");
     const fs::path file = home.path / "Qelvarfiles" / "wavgraphsetup";
-    spit(file, kOldGraph);
-    HomeGuard guard(home.path.string());
-    const int rc = onFullDisk(kFull, [&] {
+    const std::string old = "2\r\n1\r\n80\r\n-20\r\n1\r\n0\r\n";
+    spit(file, old);
+    auto exitSave = [] {
         graph::GraphModel g;
         g.loadForm();
         g.prefs.rangedb = 120;
         return g.exitSave() ? kSucceeded : kReported;
-    });
-    EXPECT_EQ(rc, kReported);
-    EXPECT_EQ(slurp(file), kOldGraph);
-    EXPECT_EQ(strayFiles(file.parent_path(), {"wavgraphsetup"}), std::vector<std::string>{});
+    };
+    EXPECT_EQ(onFullDisk(kFull, exitSave), kReported);
+    EXPECT_EQ(slurp(file), old);
+    EXPECT_EQ(names(file.parent_path()), Names{"wavgraphsetup"});
+    EXPECT_EQ(onFullDisk(RLIM_INFINITY, exitSave), kSucceeded); // with room it goes through
+    EXPECT_NE(slurp(file), old);
 }
 
-TEST(FullDiskSave, WithRoomTheSameSavesGoThrough) {
-    // The child machinery itself: without the limit each save succeeds.
+TEST(KilledSave, TheFileIsAlwaysTheOldOrTheNewNeverATornOne) {
     TempDir d;
-    spit(d.path / "wavoscsetup", kOldPanel);
-    const int rc = onFullDisk(RLIM_INFINITY, [&] {
-        FakeSound snd;
-        panel::PanelModel panel(snd, d.path.string());
-        return panel.off() ? kSucceeded : kUnreported;
-    });
-    EXPECT_EQ(rc, kSucceeded);
-    EXPECT_NE(slurp(d.path / "wavoscsetup"), kOldPanel);
+    const std::string path = d / "tessalysetup";
+    // Two large files that differ in every byte and in length.
+    const std::string a(1024 * 1024 + 7, 'a'), b(700 * 1024 + 3, 'b');
+    ASSERT_TRUE(replaceFile(path, a));
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> delay(0, 12000); // microseconds
+    int sawB = 0;
+    for (int round = 0; round < 120; ++round) {
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0)
+            for (unsigned i = 0;; ++i)
+                replaceFile(path, (i & 1) ? b : a);
+        ASSERT_GT(child, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string now = slurp(path);
+        ASSERT_TRUE(now == a || now == b) << "torn file of " << now.size() << " bytes";
+        sawB += now == b;
+    }
+    EXPECT_GT(sawB, 0);
+    // Leftover temporaries go at start-up once a minute old, and nothing else.
+    EXPECT_EQ(removeStaleTemporaries(d.path.string()), 0);
+    for (auto& e : fs::directory_iterator(d.path))
+        fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    removeStaleTemporaries(d.path.string());
+    EXPECT_EQ(names(d.path), Names{"tessalysetup"});
 }

@@ -1,7 +1,6 @@
 #!/bin/sh
-# The data folder cannot take files ($HOME/Qelvarfiles is a plain file,
-# which stops root too): the program starts, each window names the folder
-# in its status line, builds, a sweep and the off controls go on without a
+# $HOME/Qelvarfiles is a plain file (which stops root too): each window
+# names the folder, builds, a sweep and the off controls go on without a
 # crash, and the file in the folder's place is left alone.
 #   unwritable-data-folder.sh QELVAR
 set -u
@@ -67,8 +66,7 @@ fail() {
 [ $rc -eq 0 ] || fail "exit status $rc"
 diff -u "$home/expected" "$home/stdout" || fail "standard output differs"
 [ "$(cat "$home/Qelvarfiles")" = "not a folder" ] || fail "the file in the folder's place changed"
-[ -z "$(ls -A "$home" | grep -v -e '^Qelvarfiles$' -e '^script$' -e '^expected$' \
-        -e '^stdout$' -e '^stderr$' -e '^\.runtime$' -e '^\.cache$' -e '^\.config$')" ] ||
-    fail "files written outside the data folder: $(ls -A "$home")"
+[ -z "$(ls -A "$home" | grep -v -x -e Qelvarfiles -e script -e expected -e stdout -e stderr \
+        -e .runtime -e .cache -e .config)" ] || fail "files written outside the data folder"
 rm -rf "$home"
 echo "unwritable-data-folder: passed"
