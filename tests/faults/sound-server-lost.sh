@@ -1,11 +1,7 @@
 #!/bin/sh
-# The sound server goes away in the middle of a measured sweep: default
-# table, AUTOBUILD ALL FREQS, FULL DUPLEX, PLAY, then the server quits or
-# hangs.
-# The program must keep answering its script, end the sweep without a
-# crash, and leave the readings of the lost steps as peakread finds them.
-# A private server of its own is used, so the shared one of the other
-# loopback tests is never stopped.
+# The sound server quits or hangs in the middle of a measured sweep (on a
+# private server of its own): the program keeps answering its script and
+# ends the sweep without a crash.
 #   sound-server-lost.sh PULSE_PRIVATE QELVAR
 set -u
 pulse=$1
@@ -27,9 +23,7 @@ export XDG_RUNTIME_DIR="$runtime" PULSE_SERVER="unix:$runtime/pulse/native" HOME
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset PULSE_COOKIE
 
-# The server is lost when "page.Status=" appears, 1.5 s into the sweep
-# (steps 1-4 take 600, 600, 400 and 200 ms). Every command after it must
-# still be answered; the waits add up to about 9 s.
+# The server is lost when "page.Status=" appears, 1.5 s into the sweep.
 {
     echo "click panel.Label21"
     echo "wait 2500" # the sound layer finds the loopback's round trip first
@@ -53,14 +47,13 @@ unset PULSE_COOKIE
     echo "quit"
 } > "$work/script"
 
-# One sweep: MODE "exit" stops the server, "hang" freezes it (SIGSTOP), a
-# server that no longer answers but keeps its socket.
+# MODE "exit" stops the server, "hang" freezes it (SIGSTOP): it keeps its
+# socket but no longer answers.
 sweep() {
     mode=$1
     rm -rf "$home" && mkdir -p "$home"
     "$pulse" start "$runtime" > "$work/pulse.out" 2>&1 ||
         fail "no private sound server: $(cat "$work/pulse.out")"
-    start=$(date +%s)
     timeout 60 "$qelvar" --script "$work/script" > "$work/stdout" 2> "$work/stderr" &
     app=$!
     i=0
@@ -75,21 +68,13 @@ sweep() {
     else
         "$pulse" stop "$runtime" > /dev/null 2>&1
     fi
-    lost=$(date +%s)
     wait $app
     rc=$?
-    end=$(date +%s)
     [ $rc -eq 0 ] || fail "$mode: exit status $rc"
     # 1 + 6 + 40 + 2 + 1 lines: every command after the loss was answered.
     [ "$(wc -l < "$work/stdout")" -eq 50 ] || fail "$mode: not every command was answered"
     [ "$(grep -c '^page.Freq(' "$work/stdout")" -eq 7 ] || fail "$mode: boxes not printed"
     grep -q '^page.Freq(0)=20$' "$work/stdout" || fail "$mode: last box"
-    # Steps 1 and 2 normally end while the server is there and show real
-    # levels; on a loaded machine the sound layer may still be finding its
-    # round trip then, and they read like the lost ones. Either is right.
-    if ! grep -q '^page.Left(1)=-[0-9]' "$work/stdout"; then
-        echo "sound-server-lost ($mode): note: step 1 was not measured before the loss"
-    fi
     # The sweep came to its end and the panel says what became of the sound.
     grep -q '^page.PlayLamp=0x808000$' "$work/stdout" || fail "$mode: the sweep did not end"
     grep -q '^panel.Status=Sound device stopped$' "$work/stdout" || fail "$mode: no status"
@@ -98,10 +83,7 @@ sweep() {
         frozen=
     fi
     "$pulse" stop "$runtime" > /dev/null 2>&1
-    echo "sound-server-lost ($mode): passed; server lost $((lost - start)) s in," \
-        "program done $((end - lost)) s later"
-    grep -e '^page.Left' -e '^page.Right' "$work/stdout" | tr '\n' ' '
-    echo
+    echo "sound-server-lost ($mode): passed"
 }
 
 frozen=
