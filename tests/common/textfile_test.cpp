@@ -30,14 +30,6 @@ TEST(TextValueReader, SplitsOnCommasAndLineEndsAndKeepsDefaultsOfBadValues) {
     EXPECT_EQ(b16, 6);
 }
 
-TEST(TextValueWriter, OneValueALineWithCrLf) {
-    TextValueWriter out;
-    out.number(-.25);
-    out.integer(600);
-    out.text("ST L-R");
-    EXPECT_EQ(out.contents(), "-.25\r\n600\r\n\"ST L-R\"\r\n");
-}
-
 TEST(ReplaceFile, ReplacesWholeAndAFailureLeavesTheOldFile) {
     std::string t = (fs::temp_directory_path() / "qelvar-files-XXXXXX").string();
     const fs::path d = ::mkdtemp(t.data());

@@ -100,7 +100,7 @@ TEST_F(PanelModelTest, CallSequencesOfPlayStopEntryAndOff) {
     EXPECT_EQ(std::string(saved.begin(), saved.begin() + 6), "440\r\n4");
 }
 
-TEST_F(PanelModelTest, FrequencyEntryFallsBackAndRoundsToEven) {
+TEST_F(PanelModelTest, EntriesModeAndRate) {
     auto p = start();
     for (const char* bad : {"5", "50000", ""}) {
         p->memories().cur().frequency = 2000;
@@ -115,10 +115,6 @@ TEST_F(PanelModelTest, FrequencyEntryFallsBackAndRoundsToEven) {
     EXPECT_EQ(p->label(4), "1002");
     // 10 cycles of 1002 Hz: 10 × 44100 × 4 ÷ 1002 = 1760.48 → 1760 data bytes.
     EXPECT_EQ(tone().size(), 1760u + 44u);
-}
-
-TEST_F(PanelModelTest, VolumeEntries) {
-    auto p = start();
     for (const char* bad : {"3", "-120"}) {
         enter(&PanelModel::leftVolKey, p->leftBox(), *p, bad);
         EXPECT_EQ(p->leftBox().text, "-20");
@@ -129,17 +125,13 @@ TEST_F(PanelModelTest, VolumeEntries) {
     enter(&PanelModel::rightVolKey, p->rightBox(), *p, "0");
     EXPECT_EQ(p->label(7), "0.0");
     EXPECT_EQ(p->memories().cur().gainR, 1.0);
-}
-
-TEST_F(PanelModelTest, ModeAndRateCycles) {
-    auto p = start();
     p->nextMode();
     EXPECT_EQ(p->label(2), "ST L-R");
     p->nextMode();
     EXPECT_EQ(p->label(2), "MONO");
     Bytes t = tone();
-    EXPECT_EQ(t[22], 1);            // one channel
-    EXPECT_EQ(t.size(), 88u + 44u); // 44100 × 2 ÷ 1000 = 88.2 → 88
+    EXPECT_EQ(t[22], 1);             // one channel
+    EXPECT_EQ(t.size(), 880u + 44u); // 10 × 44100 × 2 ÷ 1002 = 880.2 → 880
     p->nextRate();
     EXPECT_EQ(p->label(5), "48000");
     p->nextRate();
