@@ -1,9 +1,5 @@
 #include "help/help_window.h"
 
-#include "ui/registry.h"
-
-#include <QPlainTextEdit>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,19 +49,4 @@ TEST(HelpText, FixedLines) {
                      "played on a regular media player if left in loop mode.");
     EXPECT_EQ(p[26], "");
     EXPECT_EQ(p[50], "if you do not want the new plot on top of the last plot on the display.");
-}
-
-TEST(HelpWindows, CaptionsNamesAndText) {
-    auto& reg = qelvar::ui::Registry::instance();
-    HelpWindow* main = createMainHelp();
-    EXPECT_EQ(main->windowTitle(), "Qelvar HELP");
-    EXPECT_EQ(main->text().toStdString(), mainHelpText());
-    EXPECT_EQ(reg.window("help"), main);
-    EXPECT_EQ(reg.control("help", "Text1"), main->textBox());
-    HelpWindow* page = createPageHelp();
-    EXPECT_EQ(page->windowTitle(), "Tessaly Help");
-    EXPECT_EQ(page->text().toStdString(), pageHelpText());
-    delete main;
-    delete page;
-    EXPECT_EQ(reg.window("help"), nullptr);
 }
