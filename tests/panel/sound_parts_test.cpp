@@ -146,32 +146,23 @@ class RecorderSim : public ::testing::Test {
     Recorder rec{d.ring, d.out, d.player};
 };
 
-TEST_F(RecorderSim, EachTakeFindsItsOwnDriftingRoundTrip) {
+TEST_F(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
+    d.latency = 8000; // 181 ms, longer than the first, 100 ms step
     d.player.post(ramp(441, 0));
     d.runFor(20000);
-    // The server pads 1234 frames in before the second take, drops 3000
-    // before the third.
-    const int bases[] = {10000, 20000, 5000};
-    const std::int64_t trips[] = {3000, 4234, 1234};
-    for (int step = 0; step < 3; ++step) {
+    // Then the server drops 5000 frames, pads 1234 in, drops 3000.
+    const int bases[] = {3000, 10000, 20000, 5000};
+    const std::int64_t trips[] = {8000, 3000, 4234, 1234};
+    for (int step = 0; step < 4; ++step) {
         d.latency = trips[step];
-        const auto l = take(bases[step], 13230);
+        const std::int64_t frames = step ? 13230 : 4410;
+        const auto l = take(bases[step], frames);
         EXPECT_EQ(rec.takeLag(), trips[step]) << step;
-        // The whole step from its first frame: 30 loops of 441.
-        ASSERT_EQ(l.size(), 13230u) << step;
+        // The whole step from its first frame, not only what was back by stop.
+        ASSERT_EQ(std::ssize(l), frames) << step;
         for (std::size_t k = 0; k < l.size(); ++k)
             ASSERT_EQ(l[k], bases[step] + static_cast<int>(k % 441)) << step << " frame " << k;
     }
-}
-
-TEST_F(RecorderSim, SaveWaitsForTheWholeStepToComeBack) {
-    d.latency = 8000; // 181 ms, longer than the 100 ms step
-    d.player.post(ramp(441, 0));
-    d.runFor(20000);
-    const auto l = take(3000, 4410);
-    ASSERT_EQ(l.size(), 4410u); // not only what had come back by stop
-    for (std::size_t k = 0; k < l.size(); ++k)
-        ASSERT_EQ(l[k], 3000 + static_cast<int>(k % 441)) << k;
 }
 
 // No sound server to reach (PULSE_SERVER points at a socket that does not
