@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -20,25 +19,25 @@
 namespace qelvar::construct::testing {
 
 using Bytes = std::vector<std::uint8_t>;
+using Calls = std::vector<sound::FakeSound::Call>;
 using sound::FakeSound;
-
-inline Bytes readBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 inline std::string readText(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
+inline Bytes readBytes(const std::filesystem::path& p) {
+    const std::string s = readText(p);
+    return Bytes(s.begin(), s.end());
+}
 inline void writeText(const std::filesystem::path& p, const std::string& s) {
     std::ofstream(p, std::ios::binary) << s;
 }
-
-inline std::uint32_t u32(const Bytes& b, std::size_t offset) {
-    return b[offset] | b[offset + 1] << 8 | b[offset + 2] << 16 |
-           std::uint32_t(b[offset + 3]) << 24;
+inline std::uint32_t u32(const Bytes& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+inline Bytes slice(const Bytes& b, std::size_t from, std::size_t to) {
+    return Bytes(b.begin() + from, b.begin() + to);
 }
 
 // 16-bit code of s at gain g: a = (65535 × s) ÷ (2 ÷ g), + 65535 below 0,
@@ -46,30 +45,23 @@ inline std::uint32_t u32(const Bytes& b, std::size_t offset) {
 inline std::uint16_t code16(double s, double g) {
     if (g == 0)
         return 0;
-    double a = (65535.0 * s) / (2.0 / g);
-    if (s < 0)
-        a += 65535.0;
-    a = std::min(std::max(a, 0.0), 65535.0);
-    return static_cast<std::uint16_t>(std::nearbyint(a));
+    double a = (65535.0 * s) / (2.0 / g) + (s < 0 ? 65535.0 : 0.0);
+    return static_cast<std::uint16_t>(std::nearbyint(std::min(std::max(a, 0.0), 65535.0)));
 }
-
 inline double gainDb(double att) {
     return std::pow(10.0, -att / 20.0);
 }
 
 // Expected data bytes of `cycles` sine turns in `bytes` bytes.
 inline Bytes sineData(std::size_t bytes, int cycles, double gL, double gR) {
-    const double p = static_cast<double>(bytes) / (2 * 2 * cycles);
-    const double delta = 6.283038530718 / p;
+    const double delta = 6.283038530718 / (static_cast<double>(bytes) / (4 * cycles));
     Bytes out;
-    for (std::size_t i = 0; i < bytes / 4; ++i) {
-        const double s = std::sin(delta * static_cast<double>(i));
+    for (std::size_t i = 0; i < bytes / 4; ++i)
         for (double g : {gL, gR}) {
-            std::uint16_t c = code16(s, g);
+            std::uint16_t c = code16(std::sin(delta * static_cast<double>(i)), g);
             out.push_back(c & 0xFF);
             out.push_back(c >> 8);
         }
-    }
     return out;
 }
 
@@ -78,7 +70,7 @@ class PageTest : public ::testing::Test {
     void SetUp() override {
         char tmpl[] = "/tmp/qelvar-page-XXXXXX";
         dir = mkdtemp(tmpl);
-        page = std::make_unique<PageModel>(snd, dir.string());
+        open();
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
@@ -90,11 +82,17 @@ class PageTest : public ::testing::Test {
     Bytes file(const std::string& name) { return readBytes(dir / name); }
     Bytes stepFile(int r) { return file("tessalyf" + std::to_string(r) + ".wav"); }
     std::string path(const std::string& name) { return (dir / name).string(); }
-
-    // The player and recorder calls made since the last clear.
-    std::vector<FakeSound::Call> stopCalls() {
-        return {FakeSound::play(path("stopwav.wav"), sound::kPlayOnce),
-                FakeSound::play("0", sound::kPurgeAll), FakeSound::mci("close all")};
+    FakeSound::Call loopOf(int step) {
+        return FakeSound::play(path("tessalyf" + std::to_string(step) + ".wav"), sound::kLoopFile);
+    }
+    // The calls of one stop, `times` over.
+    Calls stopCalls(int times = 1) {
+        Calls out;
+        for (int i = 0; i < times; ++i)
+            out.insert(out.end(),
+                       {FakeSound::play(path("stopwav.wav"), sound::kPlayOnce),
+                        FakeSound::play("0", sound::kPurgeAll), FakeSound::mci("close all")});
+        return out;
     }
     int loopCalls() {
         int n = 0;
