@@ -56,8 +56,7 @@ TEST_F(SetupTest, OffThenOpenRestoresEverything) {
     open();
     EXPECT_EQ(Strings({c().freq[2], c().attL[2], c().attR[2], c().length[2], c().offset}),
               Strings({"440", "0.5", "12.25", "250", "2.5"}));
-    EXPECT_FALSE(c().include[3]);
-    EXPECT_TRUE(c().include[2]);
+    EXPECT_TRUE(c().include[2] && !c().include[3]);
     EXPECT_EQ(c().scratchpad, pad);
     for (Lamp l : {Lamp::Offset, Lamp::FullDuplex, Lamp::UseCal, Lamp::Loop})
         EXPECT_EQ(c().lamp(l), kLampOn);
@@ -79,8 +78,7 @@ TEST_F(SetupTest, AHandEditedFileOpensWithDefaultsWhereUnreadable) {
               Strings({"20", "7", "3", "600"}));
     EXPECT_EQ(Strings({c().freq[1], c().attL[1], c().attR[1], c().length[1]}),
               Strings({"440", "3", "3", "99"}));
-    EXPECT_TRUE(c().include[0]);
-    EXPECT_TRUE(c().include[1]); // 2 is no include flag
+    EXPECT_TRUE(c().include[0] && c().include[1]); // 2 is no include flag
 
     // Extra values and an unclosed quote do not matter either.
     std::string longer;
