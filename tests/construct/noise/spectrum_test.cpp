@@ -70,10 +70,12 @@ struct Cross {
     }
     // Input power in dB, mean per bin over [lo, hi) Hz.
     double powerDb(double lo, double hi) const {
+        // The top octave band reaches past Nyquist: it ends at the last bin.
+        const std::size_t end = std::min(bin(hi), sxx.size());
         double sum = 0.0;
-        for (std::size_t k = bin(lo); k < bin(hi); ++k)
+        for (std::size_t k = bin(lo); k < end; ++k)
             sum += sxx[k];
-        return 10.0 * std::log10(sum / static_cast<double>(bin(hi) - bin(lo)));
+        return 10.0 * std::log10(sum / static_cast<double>(end - bin(lo)));
     }
     // Transfer magnitude in dB, H1 = Sxy / Sxx over the bins within ±4 %.
     double gainAt(std::size_t k) const {
