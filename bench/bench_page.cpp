@@ -1,7 +1,7 @@
 // Construction page builds: AUTOBUILD ALL FREQS (20 step files) and the
 // 2000 Hz tone burst (848364 bytes).
 #include "construct/page_model.h"
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +19,7 @@ struct Page {
     }
     ~Page() { std::filesystem::remove_all(dir); }
     std::filesystem::path dir;
-    qelvar::sound::FakeSound snd;
+    qelvar::audio::FakeSound snd;
     std::unique_ptr<qelvar::construct::PageModel> model;
 };
 

@@ -3,7 +3,7 @@
 // files) to the window shown, offscreen, with a private HOME.
 #include "panel/panel_window.h"
 
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 
 #include <QApplication>
 
@@ -13,7 +13,7 @@
 #include <filesystem>
 
 static void BM_PanelStart(benchmark::State& state) {
-    qelvar::sound::FakeSound snd;
+    qelvar::audio::FakeSound snd;
     for (auto _ : state) {
         auto* w = new qelvar::panel::PanelWindow(snd);
         w->show();

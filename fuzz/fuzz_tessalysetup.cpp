@@ -3,7 +3,7 @@
 // it gave, then the scratchpad's promised round trip through the writer.
 #include "construct/page_model.h"
 #include "construct/setup_file.h"
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 #include "scratch_file.h"
 
 #include <cstddef>
@@ -13,7 +13,7 @@
 using namespace qelvar::construct;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static qelvar::sound::FakeSound snd;
+    static qelvar::audio::FakeSound snd;
     static PageModel page(snd, qelvar::fuzz::scratchDir());
     qelvar::fuzz::writeScratch("tessalysetup", data, size);
     page.open();

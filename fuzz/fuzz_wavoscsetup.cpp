@@ -3,7 +3,7 @@
 // the memory's rate, mode and width and rebuild.
 #include "panel/memories.h"
 #include "panel/panel_model.h"
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 #include "scratch_file.h"
 
 #include <cstddef>
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m.parse(std::string_view(reinterpret_cast<const char*>(data), size));
     (void)m.serialise();
 
-    static qelvar::sound::FakeSound snd;
+    static qelvar::audio::FakeSound snd;
     qelvar::fuzz::writeScratch("wavoscsetup", data, size);
     PanelModel panel(snd, qelvar::fuzz::scratchDir());
     panel.play();

@@ -3,11 +3,11 @@
 #include "construct/page_window.h"
 #include "graph/graph_window.h"
 #include "panel/panel_window.h"
-#include "panel/sound/sound.h"
+#include "audio/sound.h"
 
 namespace qelvar::app {
 
-App::App(sound::SoundServices& sound, QObject* parent) : QObject(parent), sound_(sound) {}
+App::App(audio::SoundServices& sound, QObject* parent) : QObject(parent), sound_(sound) {}
 
 void App::start() {
     auto* panel = new panel::PanelWindow(sound_);

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 class SoundServices;
 }
 
@@ -16,7 +16,7 @@ namespace qelvar::app {
 class App : public QObject {
     Q_OBJECT
 public:
-    explicit App(sound::SoundServices& sound, QObject* parent = nullptr);
+    explicit App(audio::SoundServices& sound, QObject* parent = nullptr);
 
     // Loads and shows the oscillator panel.
     void start();
@@ -26,7 +26,7 @@ public slots:
     void showGraph();
 
 private:
-    sound::SoundServices& sound_;
+    audio::SoundServices& sound_;
     QPointer<QWidget> panel_;
     QPointer<QWidget> page_;
     QPointer<QWidget> graph_;

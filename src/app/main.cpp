@@ -2,8 +2,8 @@
 #include "app/devices.h"
 #include "app/script.h"
 #include "common/files.h"
-#include "panel/sound/portaudio_sound.h"
-#include "panel/sound/sound.h"
+#include "audio/portaudio_sound.h"
+#include "audio/sound.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,7 +25,7 @@ using qelvar::app::DeviceEntry;
 bool listDevices(std::vector<DeviceEntry>& out) {
     auto job = std::make_shared<std::packaged_task<std::vector<DeviceEntry>()>>([] {
         std::vector<DeviceEntry> list;
-        for (const auto& d : qelvar::sound::PortAudioSound::listDevices())
+        for (const auto& d : qelvar::audio::PortAudioSound::listDevices())
             list.push_back({d.name, d.inputs, d.outputs});
         return list;
     });
@@ -130,11 +130,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("qelvar");
     QApplication::setApplicationVersion(QELVAR_VERSION);
 
-    auto sound = std::make_unique<qelvar::sound::PortAudioSound>(
-        qelvar::sound::PortAudioSound::Options{choice.output, choice.input});
-    qelvar::sound::setServices(sound.get());
+    auto sound = std::make_unique<qelvar::audio::PortAudioSound>(
+        qelvar::audio::PortAudioSound::Options{choice.output, choice.input});
+    qelvar::audio::setServices(sound.get());
 
-    qelvar::app::App windows(qelvar::sound::services());
+    qelvar::app::App windows(qelvar::audio::services());
     windows.start();
 
     std::unique_ptr<qelvar::app::ScriptRunner> runner;
@@ -143,6 +143,6 @@ int main(int argc, char** argv) {
         runner->start();
     }
     const int rc = app.exec();
-    qelvar::sound::setServices(nullptr);
+    qelvar::audio::setServices(nullptr);
     return rc;
 }

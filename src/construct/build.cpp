@@ -162,13 +162,13 @@ bool PageModel::writeFile(const std::string& name, const std::uint8_t* bytes, st
 void PageModel::playloop() {
     if (fileName_.empty())
         fileName_ = stepFile(0);
-    snd_.playSound(fileName_, sound::kLoopFile);
+    snd_.playSound(fileName_, audio::kLoopFile);
 }
 
 void PageModel::Stopplay() {
-    snd_.playSound(path("stopwav.wav"), sound::kPlayOnce);
-    snd_.playSound("0", sound::kPurgeAll);
-    snd_.mciSendString(sound::kCloseAll);
+    snd_.playSound(path("stopwav.wav"), audio::kPlayOnce);
+    snd_.playSound("0", audio::kPurgeAll);
+    snd_.mciSendString(audio::kCloseAll);
 }
 
 // --- Buttons -------------------------------------------------------------

@@ -11,18 +11,18 @@
 namespace qelvar::construct {
 
 void PageModel::startStepRecording() {
-    snd_.mciSendString(sound::kCloseAll);
-    snd_.mciSendString(sound::kOpenCapture);
-    snd_.mciSendString(sound::kSeekCapture);
+    snd_.mciSendString(audio::kCloseAll);
+    snd_.mciSendString(audio::kOpenCapture);
+    snd_.mciSendString(audio::kSeekCapture);
     std::string answer(260, ' ');
-    snd_.mciSendString(sound::kSetCapture, &answer);
-    snd_.mciSendString(sound::kRecordCapture);
+    snd_.mciSendString(audio::kSetCapture, &answer);
+    snd_.mciSendString(audio::kRecordCapture);
 }
 
 void PageModel::endStepRecording() {
-    snd_.mciSendString(sound::kStopCapture);
-    snd_.mciSendString(std::string(sound::kSaveCapturePrefix) + captureFile(stepIndex_ - 1));
-    snd_.mciSendString(sound::kCloseAll);
+    snd_.mciSendString(audio::kStopCapture);
+    snd_.mciSendString(std::string(audio::kSaveCapturePrefix) + captureFile(stepIndex_ - 1));
+    snd_.mciSendString(audio::kCloseAll);
     peakread();
 }
 

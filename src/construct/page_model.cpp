@@ -8,13 +8,13 @@
 
 namespace qelvar::construct {
 
-PageModel::PageModel(sound::SoundServices& snd, std::string dataDir)
+PageModel::PageModel(audio::SoundServices& snd, std::string dataDir)
     : snd_(snd), dir_(std::move(dataDir)) {
     c_.setInitialTexts();
     t_.setStartupValues();
 }
 
-PageModel::PageModel(sound::SoundServices& snd) : PageModel(snd, qelvar::dataDir()) {}
+PageModel::PageModel(audio::SoundServices& snd) : PageModel(snd, qelvar::dataDir()) {}
 
 std::string PageModel::stepFile(int step) const {
     return path("tessalyf" + std::to_string(step) + ".wav");

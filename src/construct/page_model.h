@@ -9,7 +9,7 @@
 #include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
 #include "construct/step_table.h"
-#include "panel/sound/sound.h"
+#include "audio/sound.h"
 #include "panel/wav/wav.h"
 
 #include <array>
@@ -25,8 +25,8 @@ class PageModel {
     static constexpr std::size_t kImageLast = 3000000;
 
     // `dataDir` is the folder every file of the page lives in.
-    PageModel(sound::SoundServices& snd, std::string dataDir);
-    explicit PageModel(sound::SoundServices& snd);
+    PageModel(audio::SoundServices& snd, std::string dataDir);
+    explicit PageModel(audio::SoundServices& snd);
 
     // Page open: start-up values, set-up file, update2, calibration file,
     // constant header bytes. The timer stays stopped.
@@ -141,7 +141,7 @@ class PageModel {
     void loadFiles();
     bool saveFiles();
 
-    sound::SoundServices& snd_;
+    audio::SoundServices& snd_;
     std::string dir_;
     PageControls c_;
     StepTable t_;

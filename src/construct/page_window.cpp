@@ -39,7 +39,7 @@ void showColour(IndicatorBox* box, unsigned colour) {
 
 } // namespace
 
-PageWindow::PageWindow(sound::SoundServices& snd, QWidget* parent)
+PageWindow::PageWindow(audio::SoundServices& snd, QWidget* parent)
     : QWidget(parent, Qt::Window), model_(snd) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(kWindow);

@@ -26,7 +26,7 @@ class PageWindow : public QWidget {
   public:
     // Opens the page: reads its set-up and calibration files and fills the
     // controls. The window deletes itself when closed.
-    explicit PageWindow(sound::SoundServices& snd, QWidget* parent = nullptr);
+    explicit PageWindow(audio::SoundServices& snd, QWidget* parent = nullptr);
 
     PageModel& model() { return model_; }
     // Timer interval now running, 0 when stopped (for tests).

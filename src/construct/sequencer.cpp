@@ -19,7 +19,7 @@ int intervalOf(double ms) {
 
 void PageModel::play() {
     c_.status = std::string(15, ' ');
-    snd_.mciSendString(sound::kCloseAll);
+    snd_.mciSendString(audio::kCloseAll);
     Stopplay();
     update3();
     playing_ = 1;
@@ -113,7 +113,7 @@ void PageModel::stop() {
     setLamp(Lamp::Pulse, false);
     setLamp(Lamp::Step, false);
     allRowsIdle();
-    snd_.mciSendString(sound::kCloseAll);
+    snd_.mciSendString(audio::kCloseAll);
 }
 
 void PageModel::loop() {

@@ -43,7 +43,7 @@ std::string attenuationText(double gain) {
     return readoutForm(d);
 }
 
-PanelModel::PanelModel(sound::SoundServices& snd, std::string dataDir)
+PanelModel::PanelModel(audio::SoundServices& snd, std::string dataDir)
     : snd_(snd), dir_(std::move(dataDir)) {
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
@@ -93,15 +93,15 @@ void PanelModel::readdisplay() {
 
 void PanelModel::playtest() {
     playName_ = path("pemtest.wav");
-    playerResult_ = snd_.playSound(playName_, sound::kLoopFile);
+    playerResult_ = snd_.playSound(playName_, audio::kLoopFile);
 }
 
 void PanelModel::Stopplay() {
     // The first call names a file that never exists: it replaces the loop
     // by nothing; the purge then makes sure nothing of ours still plays.
     playName_ = path("stopwav.wav");
-    playerResult_ = snd_.playSound(playName_, sound::kPlayOnce);
-    playerResult_ = snd_.playSound("0", sound::kPurgeAll);
+    playerResult_ = snd_.playSound(playName_, audio::kPlayOnce);
+    playerResult_ = snd_.playSound("0", audio::kPurgeAll);
 }
 
 void PanelModel::haltTone() {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "panel/memories.h"
-#include "panel/sound/sound.h"
+#include "audio/sound.h"
 #include "panel/tone.h"
 
 #include <array>
@@ -22,7 +22,7 @@ class PanelModel {
   public:
     // Runs the start-up sequence: start values, data directory, set-up
     // file, constant header, `update`. Nothing plays; the lamp is hidden.
-    PanelModel(sound::SoundServices& snd, std::string dataDir);
+    PanelModel(audio::SoundServices& snd, std::string dataDir);
 
     // Routines of the panel, working on the current memory.
     void update();
@@ -78,7 +78,7 @@ class PanelModel {
     void acceptRight();
     void acceptVolume(Entry& box, Side side);
 
-    sound::SoundServices& snd_;
+    audio::SoundServices& snd_;
     std::string dir_;
     Memories mem_;
     Tone tone_;

@@ -23,7 +23,7 @@ constexpr int kSoundLatePollMs = 1000;
 
 } // namespace
 
-PanelWindow::PanelWindow(sound::SoundServices& snd, QWidget* parent) : QWidget(parent), snd_(snd) {
+PanelWindow::PanelWindow(audio::SoundServices& snd, QWidget* parent) : QWidget(parent), snd_(snd) {
     help_ = help::createMainHelp();
     help_->setAttribute(Qt::WA_DeleteOnClose);
     model_ = std::make_unique<PanelModel>(snd_, dataDir());

@@ -4,7 +4,7 @@
 
 #include "help/help_window.h"
 #include "panel/panel_model.h"
-#include "panel/sound/sound.h"
+#include "audio/sound.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -27,7 +27,7 @@ class PanelWindow : public QWidget {
   public:
     // Runs the panel's start-up in the data directory; the window is not
     // shown yet. The main help screen is loaded hidden.
-    explicit PanelWindow(sound::SoundServices& snd, QWidget* parent = nullptr);
+    explicit PanelWindow(audio::SoundServices& snd, QWidget* parent = nullptr);
     ~PanelWindow() override;
 
     PanelModel& model() { return *model_; }
@@ -53,7 +53,7 @@ class PanelWindow : public QWidget {
     void pollSound();
     void showStatus();
 
-    sound::SoundServices& snd_;
+    audio::SoundServices& snd_;
     std::unique_ptr<PanelModel> model_;
     QPixmap face_;
     std::array<KeyButton*, 13> keys_{};

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "construct/page_model.h"
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@
 namespace qelvar::construct::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-using Calls = std::vector<sound::FakeSound::Call>;
-using sound::FakeSound;
+using Calls = std::vector<audio::FakeSound::Call>;
+using audio::FakeSound;
 
 inline std::string readText(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -83,21 +83,21 @@ class PageTest : public ::testing::Test {
     Bytes stepFile(int r) { return file("tessalyf" + std::to_string(r) + ".wav"); }
     std::string path(const std::string& name) { return (dir / name).string(); }
     FakeSound::Call loopOf(int step) {
-        return FakeSound::play(path("tessalyf" + std::to_string(step) + ".wav"), sound::kLoopFile);
+        return FakeSound::play(path("tessalyf" + std::to_string(step) + ".wav"), audio::kLoopFile);
     }
     // The calls of one stop, `times` over.
     Calls stopCalls(int times = 1) {
         Calls out;
         for (int i = 0; i < times; ++i)
             out.insert(out.end(),
-                       {FakeSound::play(path("stopwav.wav"), sound::kPlayOnce),
-                        FakeSound::play("0", sound::kPurgeAll), FakeSound::mci("close all")});
+                       {FakeSound::play(path("stopwav.wav"), audio::kPlayOnce),
+                        FakeSound::play("0", audio::kPurgeAll), FakeSound::mci("close all")});
         return out;
     }
     int loopCalls() {
         int n = 0;
         for (auto& call : snd.calls)
-            n += call.kind == FakeSound::Call::Play && call.flags == sound::kLoopFile;
+            n += call.kind == FakeSound::Call::Play && call.flags == audio::kLoopFile;
         return n;
     }
 

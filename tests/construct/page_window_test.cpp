@@ -1,7 +1,7 @@
 // The page window: every control registered under its script name, and a
 // click driving the model.
 #include "construct/page_window.h"
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 #include "ui/registry.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ class PageWindowTest : public ::testing::Test {
     QObject* control(const QString& name) { return ui::Registry::instance().control("page", name); }
 
     std::filesystem::path home;
-    sound::FakeSound snd;
+    audio::FakeSound snd;
     std::unique_ptr<PageWindow> window;
 };
 

@@ -132,11 +132,11 @@ TEST_F(SequencerTest, FullDuplexRecordsEachStepAndNoneWhenOff) {
 
     page->fullDuplex();
     page->play();
-    const Calls start{FakeSound::mci("close all"), FakeSound::mci(sound::kOpenCapture),
-                      FakeSound::mci(sound::kSeekCapture), FakeSound::mci(sound::kSetCapture),
-                      FakeSound::mci(sound::kRecordCapture)};
+    const Calls start{FakeSound::mci("close all"), FakeSound::mci(audio::kOpenCapture),
+                      FakeSound::mci(audio::kSeekCapture), FakeSound::mci(audio::kSetCapture),
+                      FakeSound::mci(audio::kRecordCapture)};
     auto stepCalls = [&](int step) {
-        Calls out{FakeSound::mci(sound::kStopCapture),
+        Calls out{FakeSound::mci(audio::kStopCapture),
                   FakeSound::mci("save capture " + path("wavrec" + std::to_string(step) + ".wav")),
                   FakeSound::mci("close all"), loopOf(step + 1)};
         out.insert(out.end(), start.begin(), start.end());

@@ -133,7 +133,7 @@ TEST_F(SignalsTest, WhiteNeverBuildsButMovesRowBuildsToOneHertz) {
     writeText(dir / "tessalyf0.wav", "marker");
     snd.calls.clear();
     page->testSignal(Signal::White);
-    EXPECT_EQ(snd.calls, Calls{FakeSound::play(path("whnoise.wav"), sound::kLoopFile)});
+    EXPECT_EQ(snd.calls, Calls{FakeSound::play(path("whnoise.wav"), audio::kLoopFile)});
     EXPECT_EQ(readText(dir / "tessalyf0.wav"), "marker");
     expectOnly(Signal::White);
 

@@ -6,7 +6,7 @@
 #include "fault_helpers.h"
 #include "graph/graph_model.h"
 #include "panel/panel_model.h"
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 
 #include <chrono>
 #include <random>
@@ -14,7 +14,7 @@
 
 using namespace qelvar;
 using namespace qelvar::faults;
-using qelvar::sound::FakeSound;
+using qelvar::audio::FakeSound;
 using Names = std::vector<std::string>;
 
 namespace {

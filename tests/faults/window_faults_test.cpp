@@ -4,7 +4,7 @@
 #include "fault_helpers.h"
 #include "graph/graph_window.h"
 #include "panel/panel_window.h"
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 #include "ui/registry.h"
 
 #include <QAbstractButton>
@@ -16,7 +16,7 @@
 
 using namespace qelvar;
 using namespace qelvar::faults;
-using qelvar::sound::FakeSound;
+using qelvar::audio::FakeSound;
 using qelvar::ui::Registry;
 
 namespace {

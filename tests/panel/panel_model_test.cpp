@@ -1,6 +1,6 @@
 #include "panel/panel_model.h"
 
-#include "panel/sound/fake_sound.h"
+#include "audio/fake_sound.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 namespace fs = std::filesystem;
 using namespace qelvar::panel;
-using qelvar::sound::FakeSound;
+using qelvar::audio::FakeSound;
 using Bytes = std::vector<unsigned char>;
 
 namespace {

@@ -4,7 +4,7 @@
 // and USE CAL a second sweep must read 0 everywhere.
 #include "construct/measure/measure.h"
 #include "construct/page_model.h"
-#include "panel/sound/portaudio_sound.h"
+#include "audio/portaudio_sound.h"
 
 #include "construct/measure/capture_files.h"
 
@@ -57,7 +57,7 @@ class LoopbackMeasure : public ::testing::Test {
     void SetUp() override {
         if (!std::getenv("PULSE_SERVER")) // set by the CTest fixture `pulse`
             GTEST_SKIP() << "needs the private loopback server (scripts/pulse-private)";
-        snd = std::make_unique<qelvar::sound::PortAudioSound>();
+        snd = std::make_unique<qelvar::audio::PortAudioSound>();
         ASSERT_TRUE(snd->waitReady(seconds(60))) << snd->statusText();
         page = std::make_unique<PageModel>(*snd, dir.file(""));
         page->open();
@@ -95,7 +95,7 @@ class LoopbackMeasure : public ::testing::Test {
         }
     }
     captest::TempDir dir;
-    std::unique_ptr<qelvar::sound::PortAudioSound> snd;
+    std::unique_ptr<qelvar::audio::PortAudioSound> snd;
     std::unique_ptr<PageModel> page;
 };
 

@@ -1,11 +1,11 @@
-#include "panel/sound/portaudio_sound.h"
+#include "audio/portaudio_sound.h"
 
-#include "panel/sound/duplex_core.h"
-#include "panel/sound/pa_host.h"
+#include "audio/duplex_core.h"
+#include "audio/pa_host.h"
 
 #include <thread>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 PortAudioSound::PortAudioSound(Options options)
     : core_(std::make_shared<Core>(std::move(options))), created_(std::chrono::steady_clock::now()) {
@@ -115,4 +115,4 @@ std::vector<DeviceInfo> PortAudioSound::listDevices() {
     return out;
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

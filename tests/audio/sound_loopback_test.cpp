@@ -1,9 +1,9 @@
 // The PortAudio backend through the private PulseAudio loopback: what is
 // played comes back bit for bit, so a take holds exactly the looped file's
 // frames, from its first frame on.
-#include "panel/sound/portaudio_sound.h"
+#include "audio/portaudio_sound.h"
 #include "panel/tone.h"
-#include "test_files.h"
+#include "panel/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <cmath>
 #include <thread>
 
-using namespace qelvar::sound;
+using namespace qelvar::audio;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 

@@ -1,4 +1,4 @@
-#include "panel/sound/capture_file.h"
+#include "audio/capture_file.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 namespace {
 
 void put32(std::uint8_t* p, std::uint32_t v) {
@@ -124,4 +124,4 @@ bool CaptureSpool::save(const std::string& path, std::int64_t skip, std::int64_t
     return true;
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

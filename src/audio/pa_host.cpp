@@ -1,4 +1,4 @@
-#include "panel/sound/pa_host.h"
+#include "audio/pa_host.h"
 
 #include <alsa/asoundlib.h>
 #ifdef QELVAR_HAVE_JACK
@@ -10,7 +10,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 namespace {
 
 void alsaQuiet(const char*, int, const char*, int, const char*, ...) {}
@@ -74,4 +74,4 @@ PaDeviceIndex pickDevice(const std::string& want, bool input) {
     return paNoDevice;
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

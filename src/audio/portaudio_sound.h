@@ -9,7 +9,7 @@
 // that the latest play request waits for the stream and starts with it.
 #pragma once
 
-#include "panel/sound/sound.h"
+#include "audio/sound.h"
 
 #include <chrono>
 #include <cstdint>
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 struct DeviceInfo {
     std::string name;
@@ -78,4 +78,4 @@ class PortAudioSound : public SoundServices {
     std::chrono::steady_clock::time_point created_;
 };
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

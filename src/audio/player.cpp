@@ -1,9 +1,9 @@
-#include "panel/sound/player.h"
+#include "audio/player.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 Player::~Player() {
     delete pending_;
@@ -122,4 +122,4 @@ void Player::render(std::int16_t* out, int channels, std::size_t n, std::int64_t
     }
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

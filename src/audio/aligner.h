@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 // The burst: `frames` values of ±`level` from a 16-bit maximal-length
 // shift register (a flat spectrum, one sharp correlation peak).
@@ -41,4 +41,4 @@ std::int64_t alignedStart(std::int64_t now, std::int64_t soundStart, std::int64_
 // as it is when it holds less than one loop or nothing loops.
 std::int64_t trimToLoops(std::int64_t frames, std::int64_t loopFrames);
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

@@ -1,11 +1,11 @@
-#include "panel/sound/lag_finder.h"
+#include "audio/lag_finder.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 namespace {
 
 using Cx = std::complex<double>;
@@ -166,4 +166,4 @@ LagSearch findOnset(const FrameRing& out, const FrameRing& in, std::int64_t at,
     return search(out, in, at, at + 2 * kLagSide, expected, span, true);
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

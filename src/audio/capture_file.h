@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 // The 44-byte header of a capture holding `dataBytes` bytes of frames.
 std::array<std::uint8_t, 44> captureHeader(std::uint32_t dataBytes);
@@ -41,4 +41,4 @@ class CaptureSpool {
     bool failed_ = false;
 };
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

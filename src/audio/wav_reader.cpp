@@ -1,11 +1,11 @@
-#include "panel/sound/wav_reader.h"
+#include "audio/wav_reader.h"
 
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 namespace {
 
 struct SndCloser {
@@ -88,4 +88,4 @@ Clip resampleLoop(const Clip& in, int from, int to) {
     return out;
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

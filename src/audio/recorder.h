@@ -7,17 +7,17 @@
 // server may drop or insert frames unannounced.
 #pragma once
 
-#include "panel/sound/capture_file.h"
-#include "panel/sound/frame_ring.h"
-#include "panel/sound/lag_finder.h"
-#include "panel/sound/player.h"
+#include "audio/capture_file.h"
+#include "audio/frame_ring.h"
+#include "audio/lag_finder.h"
+#include "audio/player.h"
 
 #include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 // Error numbers of mciSendString.
 inline constexpr long kMciOk = 0;
@@ -110,4 +110,4 @@ class Recorder {
     bool lost_ = false;
 };
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

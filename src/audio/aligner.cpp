@@ -1,8 +1,8 @@
-#include "panel/sound/aligner.h"
+#include "audio/aligner.h"
 
 #include <cmath>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 std::vector<std::int16_t> probeBurst(std::size_t frames, std::int16_t level) {
     std::vector<std::int16_t> out(frames);
@@ -65,4 +65,4 @@ std::int64_t trimToLoops(std::int64_t frames, std::int64_t loopFrames) {
     return frames / loopFrames * loopFrames;
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

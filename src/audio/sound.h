@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 // playSound flags.
 inline constexpr unsigned kSndAsync = 0x0001;
@@ -50,4 +50,4 @@ public:
 SoundServices& services();
 void setServices(SoundServices* s);
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

@@ -1,14 +1,14 @@
-#include "panel/sound/recorder.h"
+#include "audio/recorder.h"
 
-#include "panel/sound/aligner.h"
-#include "panel/sound/sound.h"
+#include "audio/aligner.h"
+#include "audio/sound.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 namespace {
 
 // A path may come in double quotes when it holds blanks.
@@ -306,4 +306,4 @@ bool Recorder::takeLagFound() const {
     return lagFound_;
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

@@ -1,6 +1,6 @@
-#include "panel/sound/sound.h"
+#include "audio/sound.h"
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 namespace {
 
 // Until main installs the real backend every call fails quietly.
@@ -23,4 +23,4 @@ SoundServices* current = &noSound;
 SoundServices& services() { return *current; }
 void setServices(SoundServices* s) { current = s ? s : &noSound; }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

@@ -4,14 +4,14 @@
 // frees, the sound it drops is freed by the next post.
 #pragma once
 
-#include "panel/sound/wav_reader.h"
+#include "audio/wav_reader.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 struct Sound {
     Clip clip;
@@ -69,4 +69,4 @@ class Player {
     std::atomic<std::int64_t> pubSerial_{0}, pubStart_{0}, pubLoop_{0};
 };
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

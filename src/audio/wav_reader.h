@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 // Interleaved stereo 16-bit frames.
 struct Clip {
@@ -35,4 +35,4 @@ std::optional<Clip> readClip(const std::string& path, int rate = 44100);
 // so the resampled sound still loops without a jump.
 Clip resampleLoop(const Clip& in, int from, int to);
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 class FrameRing {
   public:
@@ -48,4 +48,4 @@ class FrameRing {
     std::atomic<std::int64_t> written_{0};
 };
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

@@ -2,13 +2,13 @@
 // checking exact call sequences.
 #pragma once
 
-#include "panel/sound/sound.h"
+#include "audio/sound.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 class FakeSound : public SoundServices {
 public:
@@ -42,4 +42,4 @@ public:
     static Call mci(std::string cmd) { return {Call::Mci, std::move(cmd), 0}; }
 };
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

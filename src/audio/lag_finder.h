@@ -6,13 +6,13 @@
 // opened may no longer hold.
 #pragma once
 
-#include "panel/sound/frame_ring.h"
+#include "audio/frame_ring.h"
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 struct LagMatch {
     std::int64_t lag = -1; // frames; -1 when nothing could be searched
@@ -56,4 +56,4 @@ LagSearch findLag(const FrameRing& out, const FrameRing& in, std::int64_t at, st
 LagSearch findOnset(const FrameRing& out, const FrameRing& in, std::int64_t at,
                     std::int64_t expected, std::int64_t span);
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

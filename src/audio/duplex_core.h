@@ -2,10 +2,10 @@
 // share. Internal to the PortAudio backend.
 #pragma once
 
-#include "panel/sound/frame_ring.h"
-#include "panel/sound/player.h"
-#include "panel/sound/portaudio_sound.h"
-#include "panel/sound/recorder.h"
+#include "audio/frame_ring.h"
+#include "audio/player.h"
+#include "audio/portaudio_sound.h"
+#include "audio/recorder.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 struct PortAudioSound::Core {
     // The burst that finds the round trip: ~6 ms at -24 dBFS, played
@@ -64,4 +64,4 @@ struct PortAudioSound::Core {
     void serve();
 };
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 
 // Silences the ALSA and JACK probe messages Pa_Initialize would print,
 // then initialises PortAudio.
@@ -15,4 +15,4 @@ PaError initialiseQuietly();
 // the given direction; the default device when `want` is empty.
 PaDeviceIndex pickDevice(const std::string& want, bool input);
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

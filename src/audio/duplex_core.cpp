@@ -1,11 +1,11 @@
-#include "panel/sound/duplex_core.h"
+#include "audio/duplex_core.h"
 
-#include "panel/sound/aligner.h"
-#include "panel/sound/pa_host.h"
+#include "audio/aligner.h"
+#include "audio/pa_host.h"
 
 #include <cstring>
 
-namespace qelvar::sound {
+namespace qelvar::audio {
 namespace {
 
 using Core = PortAudioSound::Core;
@@ -191,4 +191,4 @@ void Core::run() {
     cv.notify_all();
 }
 
-} // namespace qelvar::sound
+} // namespace qelvar::audio

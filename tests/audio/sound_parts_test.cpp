@@ -1,12 +1,12 @@
 // The sound backend's parts driven by a simulated device: what is rendered
 // comes back as input a set number of frames later, as through a loopback.
-#include "panel/sound/aligner.h"
-#include "panel/sound/lag_finder.h"
-#include "panel/sound/player.h"
-#include "panel/sound/portaudio_sound.h"
-#include "panel/sound/recorder.h"
-#include "panel/sound/sound.h"
-#include "test_files.h"
+#include "audio/aligner.h"
+#include "audio/lag_finder.h"
+#include "audio/player.h"
+#include "audio/portaudio_sound.h"
+#include "audio/recorder.h"
+#include "audio/sound.h"
+#include "panel/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <random>
 #include <thread>
 
-using namespace qelvar::sound;
+using namespace qelvar::audio;
 
 namespace {
 
