@@ -20,6 +20,7 @@ void PageControls::setInitialTexts() {
     offset = "0";
     scratchpad.clear();
     status.clear();
+    measureNotes.clear();
     lamps.fill(kLampOff);
     signalLamps.fill(kLampOff);
 }

@@ -36,6 +36,7 @@ struct PageControls {
     std::string offset;     // offset dB entry
     std::string scratchpad; // line breaks as CR LF
     std::string status;
+    std::string measureNotes; // rows whose takes failed or are suspect, and why
 
     std::array<unsigned, kLampCount> lamps{};
     std::array<unsigned, kSignalCount> signalLamps{};

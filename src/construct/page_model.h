@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qelvar::construct {
 
@@ -62,6 +63,19 @@ class PageModel {
     void tick();
     // Timer interval in ms; 0 = stopped.
     int interval() const { return interval_; }
+    // PLAY's first tick with full duplex on waits this many ticks of 100 ms
+    // at most for a sound device that is still opening.
+    static constexpr int kOpeningWaitTicks = 50;
+
+    // Takes are finished by the sound layer after "save capture": each
+    // recorded row waits here until its result is known. pollTakes() asks
+    // for them; a usable take shows its levels, a failed one leaves the
+    // row's boxes empty. Both name the row in the notes line unless good.
+    // The window polls while takesPending() holds.
+    void pollTakes();
+    bool takesPending() const { return !pending_.empty(); }
+    // Row r (1..20) has no reading in this run because its take failed.
+    bool rowFailed(int r) const { return r >= 1 && r <= kRows && takeFailed_[r]; }
 
     void fullDuplex();
     void useCal();
@@ -138,6 +152,9 @@ class PageModel {
     void afterPassOver();
     void endStepRecording();
     void startStepRecording();
+    bool waitForDevice();
+    void showReading(int row);
+    void settleTake(int row, const audio::TakeResult& result);
     void loadFiles();
     bool saveFiles();
 
@@ -174,6 +191,21 @@ class PageModel {
     float offsetDb_ = 0;
     MeasureSettings measure_; // offset and calibration flags, calL, calR
     std::string scratch_;
+    // Since PLAY: ticks spent waiting for the device; -1 once under way.
+    int openingTicks_ = -1;
+
+    // Takes of the current run (counted by PLAY) whose results are not in.
+    struct PendingTake {
+        int run;
+        int row;
+        std::string path;
+    };
+    std::vector<PendingTake> pending_;
+    int run_ = 0;
+    // Per row 1..20, this run's latest take: why it is not good ("" when
+    // it is), and whether it failed outright.
+    std::array<std::string, kRows + 1> takeWhy_{};
+    std::array<bool, kRows + 1> takeFailed_{};
 
     // Noise creation: its arrays (about 15 MB) are made on the first run.
     std::unique_ptr<noise::UniformSource> noiseSource_;

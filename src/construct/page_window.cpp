@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +20,8 @@ namespace qelvar::construct {
 namespace {
 
 const QString kWindow = QStringLiteral("page");
+// A take's result comes a round trip (0.1 to 0.5 s) after its step ends.
+constexpr int kPollMs = 20;
 
 void showText(QLineEdit* box, const std::string& text) {
     const QString t = QString::fromStdString(text);
@@ -30,6 +33,12 @@ void showText(QPlainTextEdit* box, const std::string& text) {
     const QString t = ui::fromCrLf(QString::fromStdString(text));
     if (box->toPlainText() != t)
         box->setPlainText(t);
+}
+
+void showText(QLabel* label, const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    if (label->text() != t)
+        label->setText(t);
 }
 
 void showColour(IndicatorBox* box, unsigned colour) {
@@ -48,6 +57,8 @@ PageWindow::PageWindow(audio::SoundServices& snd, QWidget* parent)
     model_.open();
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &PageWindow::onTick);
+    pollTimer_.setInterval(kPollMs);
+    connect(&pollTimer_, &QTimer::timeout, this, &PageWindow::onPoll);
     buildLayout();
     refresh();
 }
@@ -95,12 +106,27 @@ void PageWindow::act(const std::function<void()>& action) {
     action();
     refresh();
     syncTimer(false);
+    syncPoll();
 }
 
 void PageWindow::onTick() {
     model_.tick();
     refresh();
     syncTimer(true);
+    syncPoll();
+}
+
+void PageWindow::onPoll() {
+    model_.pollTakes();
+    refresh();
+    syncPoll();
+}
+
+void PageWindow::syncPoll() {
+    if (!model_.takesPending())
+        pollTimer_.stop();
+    else if (!pollTimer_.isActive())
+        pollTimer_.start();
 }
 
 // A button leaves a running clock alone unless the interval changed; a tick
@@ -138,10 +164,12 @@ void PageWindow::refresh() {
     showText(offset_, c.offset);
     showText(scratchpad_, c.scratchpad);
     showText(status_, c.status);
+    showText(notes_, c.measureNotes);
 }
 
 void PageWindow::off() {
     timer_.stop();
+    pollTimer_.stop();
     if (model_.off())
         close();
 }

@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -31,6 +32,7 @@ class PageWindow : public QWidget {
     PageModel& model() { return model_; }
     // Timer interval now running, 0 when stopped (for tests).
     int timerInterval() const { return timer_.isActive() ? timer_.interval() : 0; }
+    bool polling() const { return pollTimer_.isActive(); }
 
   signals:
     // VIEW GRAPH wrote the graph data file; the graph form should show it.
@@ -43,6 +45,7 @@ class PageWindow : public QWidget {
     QGroupBox* makePulse();
     QGroupBox* makeSequencer();
     QGroupBox* makeMeasurement();
+    QLabel* makeNotes();
     QGroupBox* makeSignals();
     QGroupBox* makeNoise();
     QGroupBox* makeScratchpad();
@@ -59,13 +62,18 @@ class PageWindow : public QWidget {
 
     void act(const std::function<void()>& action);
     void onTick();
+    void onPoll();
     void refresh();
     void syncTimer(bool restart);
+    void syncPoll();
     void off();
     void help();
 
     PageModel model_;
     QTimer timer_;
+    // Runs only while takes' results are still to come, which may be after
+    // the sequence has ended.
+    QTimer pollTimer_;
 
     std::array<QLineEdit*, 22> freq_{};
     std::array<QLineEdit*, 22> attL_{};
@@ -81,6 +89,7 @@ class PageWindow : public QWidget {
     QLineEdit* offset_ = nullptr;
     QPlainTextEdit* scratchpad_ = nullptr;
     QPlainTextEdit* status_ = nullptr;
+    QLabel* notes_ = nullptr;
     QPointer<QWidget> help_;
 };
 

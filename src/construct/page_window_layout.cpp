@@ -55,6 +55,7 @@ void PageWindow::buildLayout() {
     middle->addWidget(makeSequencer());
     middle->addWidget(makePulse());
     middle->addWidget(makeMeasurement());
+    middle->addWidget(makeNotes());
     middle->addStretch(1);
     columns->addLayout(middle);
 
@@ -202,6 +203,21 @@ QGroupBox* PageWindow::makeMeasurement() {
     grid->addWidget(note("Note: Full Duplex initiates frequency response measurements.", group), 5,
                     0, 1, 3);
     return group;
+}
+
+// What went wrong with the last sweep's takes, in the user's words; empty
+// (and taking no room) after a clean sweep.
+QLabel* PageWindow::makeNotes() {
+    notes_ = new QLabel(this);
+    notes_->setWordWrap(true);
+    notes_->setTextFormat(Qt::PlainText);
+    notes_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notes_->setContentsMargins(4, 2, 4, 2);
+    QPalette p = notes_->palette();
+    p.setColor(QPalette::WindowText, QColor(0x9a, 0x1c, 0x10));
+    notes_->setPalette(p);
+    ui::Registry::instance().addControl("page", "MeasureNotes", notes_);
+    return notes_;
 }
 
 QGroupBox* PageWindow::makeSignals() {

@@ -36,6 +36,33 @@ void PageModel::play() {
     interval_ = 100;
     pulsePlaying_ = 0;
     setLamp(Lamp::Pulse, false);
+    // A new run: what became of the last run's takes no longer matters.
+    ++run_;
+    takeWhy_.fill("");
+    takeFailed_.fill(false);
+    c_.measureNotes.clear();
+    openingTicks_ = 0;
+}
+
+// PLAY's first tick waits, 100 ms at a time, while the sound device is
+// still being opened: recording into it now would lose step 1. After
+// kOpeningWaitTicks, or when opening failed, the sequence goes on and the
+// takes report what became of them.
+bool PageModel::waitForDevice() {
+    if (openingTicks_ < 0)
+        return false;
+    const bool opening =
+        playing_ == 1 && fullDuplex_ == 1 && snd_.readiness() == audio::Readiness::Opening;
+    if (opening && openingTicks_ < kOpeningWaitTicks) {
+        ++openingTicks_;
+        c_.status = "    Opening the sound device...";
+        interval_ = 100;
+        return true;
+    }
+    if (openingTicks_ > 0 && playing_ == 1)
+        c_.status = std::string(15, ' ');
+    openingTicks_ = -1;
+    return false;
 }
 
 // Excluded steps become one silence: each is stopped and passed over, and
@@ -81,6 +108,8 @@ void PageModel::afterPassOver() {
 }
 
 void PageModel::tick() {
+    if (waitForDevice())
+        return;
     int& k = stepIndex_;
     if (k == 0)
         k = 1;
@@ -104,6 +133,7 @@ void PageModel::tick() {
 
 void PageModel::stop() {
     c_.status = std::string(13, ' ');
+    openingTicks_ = -1;
     Stopplay();
     stepIndex_ = 0;
     playing_ = 0;

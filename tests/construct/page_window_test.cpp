@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -47,8 +49,8 @@ TEST_F(PageWindowTest, EveryControlIsRegistered) {
     QStringList names =
         QStringLiteral(
             "AutobuildAll Play Stop Loop Step FullDuplex UseCal OffsetDb SetCal ViewGraph Pulse "
-            "PasteToNotes LOff ROff LOn ROn Help Off Offset Scratchpad Status PlayLamp LoopLamp "
-            "StepLamp FullDuplexLamp UseCalLamp OffsetLamp PulseLamp")
+            "PasteToNotes LOff ROff LOn ROn Help Off Offset Scratchpad Status MeasureNotes "
+            "PlayLamp LoopLamp StepLamp FullDuplexLamp UseCalLamp OffsetLamp PulseLamp")
             .split(' ');
     const std::tuple<const char*, int, int> arrays[] = {
         {"Freq(%1)", 0, 21},   {"AttL(%1)", 0, 21},    {"AttR(%1)", 0, 24},
@@ -74,6 +76,31 @@ TEST_F(PageWindowTest, ClicksDriveTheModel) {
     qobject_cast<QPushButton*>(control("Play"))->click();
     EXPECT_EQ(window->timerInterval(), 100);
     EXPECT_EQ(control("PlayLamp")->property(ui::kColourProperty).toInt(), 0xC0C000);
+}
+
+// A take's result may come after the sequence has ended: the window keeps
+// asking until it is in, then shows the row, and stops asking.
+TEST_F(PageWindowTest, PollsForTakesStillToCome) {
+    PageModel& m = window->model();
+    m.fullDuplex();
+    snd.result = {audio::TakeResult::State::Pending, ""};
+    m.play();
+    for (int i = 0; i < 3; ++i) // rows 1 and 2 recorded, their results not in
+        m.tick();
+    qobject_cast<QPushButton*>(control("Stop"))->click();
+    EXPECT_TRUE(window->polling());
+    auto* left = qobject_cast<QLineEdit*>(control("Left(1)"));
+    auto* notes = qobject_cast<QLabel*>(control("MeasureNotes"));
+    ASSERT_NE(notes, nullptr);
+    snd.result = {audio::TakeResult::State::Good, ""};
+    snd.results[m.captureFile(2)] = {audio::TakeResult::State::Failed, "nothing came back"};
+    QElapsedTimer clock;
+    clock.start();
+    while (window->polling() && clock.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(window->polling());
+    EXPECT_EQ(left->text(), " 0"); // an empty capture file reads 0
+    EXPECT_EQ(notes->text(), "Row 2: nothing came back");
 }
 
 } // namespace

@@ -38,7 +38,8 @@ std::vector<unsigned char> perfectCapture(const std::vector<unsigned char>& step
 }
 
 // Runs the page's timer as the window does, until the sequence ends or,
-// with loop on, after `passes` restarts.
+// with loop on, after `passes` restarts; then asks for the takes' results
+// until the last one is in, as the window's poll does.
 void runSequence(PageModel& page, int passes = 1) {
     auto deadline = steady_clock::now() + seconds(30 * passes);
     auto next = steady_clock::now() + milliseconds(page.interval());
@@ -50,6 +51,10 @@ void runSequence(PageModel& page, int passes = 1) {
             break;
         next = steady_clock::now() + milliseconds(page.interval());
     }
+    for (auto end = steady_clock::now() + seconds(5);
+         page.takesPending() && steady_clock::now() < end;
+         std::this_thread::sleep_for(milliseconds(20)))
+        page.pollTakes();
 }
 
 class LoopbackMeasure : public ::testing::Test {
@@ -84,6 +89,8 @@ class LoopbackMeasure : public ::testing::Test {
     // Every row's reading against a perfect loopback of its own step file,
     // taken over as many frames as the real capture kept.
     void checkRows() {
+        EXPECT_FALSE(page->takesPending());
+        EXPECT_EQ(page->controls().measureNotes, "");
         for (int r = 1; r <= kRows; ++r) {
             auto stepFile = fileBytes(page->stepFile(r));
             ASSERT_GT(stepFile.size(), 44u) << "row " << r;

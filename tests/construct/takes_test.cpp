@@ -1,0 +1,181 @@
+// Full-duplex takes whose results come after the step: readings, failed
+// rows, the notes line, and the wait for a device that is still opening.
+#include "page_fixture.h"
+
+#include <numeric>
+#include <set>
+
+namespace qelvar::construct::testing {
+namespace {
+
+using audio::Readiness;
+using State = audio::TakeResult::State;
+
+const std::string kNothing = "nothing came back from the input; check the input device";
+const std::string kClipped = "the input reached full scale; turn the input level down";
+
+std::vector<int> rowsOneToTwenty() {
+    std::vector<int> rows(kRows);
+    std::iota(rows.begin(), rows.end(), 1);
+    return rows;
+}
+
+class TakesTest : public PageTest {
+  protected:
+    void SetUp() override {
+        PageTest::SetUp();
+        page->fullDuplex();
+        // Every take leaves a capture: left at half scale (00 40) reads
+        // -1.020, right silent reads 0. A failed row must not show it.
+        snd.onSave = [](const std::string& p) {
+            std::string data(48, '\0');
+            for (int i = 0; i < 100; ++i)
+                data += std::string("\x00\x40\x00\x00", 4);
+            writeText(p, data);
+        };
+    }
+    std::string capture(int r) { return path("wavrec" + std::to_string(r) + ".wav"); }
+    void sweep() {
+        page->play();
+        for (int i = 0; i < 100 && page->playing(); ++i)
+            page->tick();
+        ASSERT_FALSE(page->playing());
+    }
+    void expectRows(const std::set<int>& empty) {
+        for (int r = 1; r <= kRows; ++r) {
+            const bool e = empty.count(r) > 0;
+            EXPECT_EQ(c().left[r], e ? "" : "-1.020") << "row " << r;
+            EXPECT_EQ(c().right[r], e ? "" : " 0") << "row " << r;
+        }
+    }
+};
+
+TEST_F(TakesTest, FailedTakesLeaveTheirRowsEmptyAndNamed) {
+    for (int r : {1, 2, 3, 4, 7})
+        snd.results[capture(r)] = {State::Failed, kNothing};
+    snd.results[capture(9)] = {State::Unknown, ""};
+    snd.results[capture(12)] = {State::Suspect, kClipped};
+    sweep();
+    expectRows({1, 2, 3, 4, 7, 9}); // the suspect row keeps its reading
+    EXPECT_EQ(c().measureNotes, "Rows 1-4, 7: " + kNothing +
+                                    ". Row 9: the recording was not saved. Row 12: " + kClipped +
+                                    ".");
+    EXPECT_TRUE(page->rowFailed(9));
+    EXPECT_FALSE(page->rowFailed(12));
+    EXPECT_FALSE(page->takesPending());
+
+    snd.results.clear(); // PLAY forgets the last run's troubles
+    sweep();
+    expectRows({});
+    EXPECT_EQ(c().measureNotes, "");
+    EXPECT_FALSE(page->rowFailed(9));
+}
+
+TEST_F(TakesTest, ResultsThatComeAfterTheSweepFillTheirRows) {
+    snd.result = {State::Pending, ""};
+    sweep();
+    const std::vector<int> all = rowsOneToTwenty();
+    expectRows({all.begin(), all.end()});
+    EXPECT_TRUE(page->takesPending());
+    page->pollTakes(); // still pending: nothing changes
+    EXPECT_EQ(c().left[1], "");
+
+    snd.result = {State::Good, ""};
+    snd.results[capture(5)] = {State::Failed, kNothing};
+    page->pollTakes();
+    expectRows({5});
+    EXPECT_EQ(c().measureNotes, "Row 5: " + kNothing);
+    EXPECT_FALSE(page->takesPending());
+}
+
+TEST_F(TakesTest, AnEarlierRunsLateResultsAreIgnored) {
+    snd.result = {State::Pending, ""};
+    page->play();
+    for (int i = 0; i < 3; ++i) // rows 1 and 2 recorded
+        page->tick();
+    ASSERT_TRUE(page->takesPending());
+    page->play();
+    snd.result = {State::Good, ""};
+    snd.results[capture(1)] = {State::Failed, kNothing};
+    page->pollTakes();
+    EXPECT_EQ(c().left[2], "");
+    EXPECT_EQ(c().measureNotes, "");
+    EXPECT_FALSE(page->rowFailed(1));
+    EXPECT_FALSE(page->takesPending());
+}
+
+TEST_F(TakesTest, FailedRowsStayOutOfTheGraphAndTheCalibration) {
+    MeasureSettings& m = page->measurement();
+    m.calL[3] = 1.5;
+    m.calR[3] = -2;
+    m.calL[5] = 0.25;
+    snd.results[capture(3)] = {State::Failed, kNothing};
+    snd.results[capture(5)] = {State::Unknown, ""};
+    sweep();
+    page->setCal();
+    EXPECT_EQ(m.calL[3], 1.5);
+    EXPECT_EQ(m.calR[3], -2);
+    EXPECT_EQ(m.calL[5], 0.25);
+    EXPECT_DOUBLE_EQ(m.calL[4], 1.02);
+    EXPECT_EQ(m.calR[4], 0);
+
+    ASSERT_TRUE(page->viewGraph());
+    const std::string text = readText(dir / "wavgraphdata");
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 80u);
+    for (int r = 1; r <= kRows; ++r) {
+        const bool failed = r == 3 || r == 5;
+        EXPECT_EQ(lines[4 * r - 4], failed ? "0" : "-1.02") << "row " << r;
+        EXPECT_EQ(lines[4 * r - 1], failed ? "0" : "1") << "row " << r;
+    }
+}
+
+// PLAY's first tick holds while the device opens, then every step plays.
+TEST_F(TakesTest, TheFirstTickWaitsForTheDeviceToOpen) {
+    const int never = -1;
+    const struct {
+        Readiness state;
+        int readyAfter; // waiting ticks until the device is ready
+        bool duplex;
+        int waits;
+    } cases[] = {
+        {Readiness::Opening, 3, true, 3},
+        {Readiness::Opening, never, true, PageModel::kOpeningWaitTicks}, // gives up after 5 s
+        {Readiness::Failed, never, true, 0},
+        {Readiness::Opening, never, false, 0}, // nothing recorded: nothing to wait for
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.waits);
+        open();
+        if (t.duplex)
+            page->fullDuplex();
+        snd.ready = t.state;
+        page->play();
+        snd.calls.clear();
+        int waits = 0;
+        for (; waits < 100; ++waits) {
+            if (waits == t.readyAfter)
+                snd.ready = Readiness::Ready;
+            page->tick();
+            if (!snd.calls.empty())
+                break;
+            EXPECT_EQ(c().status, "    Opening the sound device...");
+            EXPECT_EQ(page->interval(), 100);
+        }
+        EXPECT_EQ(waits, t.waits);
+        EXPECT_EQ(c().status, std::string(15, ' '));
+        for (int i = 0; i < 100 && page->playing(); ++i)
+            page->tick();
+        std::vector<int> looped;
+        for (auto& call : snd.calls)
+            for (int s = 1; s <= kRows; ++s)
+                if (call == loopOf(s))
+                    looped.push_back(s);
+        EXPECT_EQ(looped, rowsOneToTwenty());
+    }
+}
+
+} // namespace
+} // namespace qelvar::construct::testing
