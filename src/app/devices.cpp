@@ -39,7 +39,8 @@ const DeviceEntry* matchDevice(const std::vector<DeviceEntry>& devices, const st
     for (const DeviceEntry& d : devices) {
         if ((wantOutput ? d.outputs : d.inputs) <= 0)
             continue;
-        if (lower(d.name).find(needle) != std::string::npos)
+        if (lower(d.name).find(needle) != std::string::npos ||
+            lower(d.description).find(needle) != std::string::npos)
             return &d;
     }
     return nullptr;
@@ -49,7 +50,8 @@ std::string describeDevices(const std::vector<DeviceEntry>& devices) {
     std::string out;
     for (const DeviceEntry& d : devices)
         out += d.name + " (in " + std::to_string(d.inputs) + ", out " + std::to_string(d.outputs) +
-               ")\n";
+               ")" + (d.description.empty() || d.description == d.name ? "" : "  " + d.description) +
+               "\n";
     return out;
 }
 

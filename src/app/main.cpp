@@ -3,6 +3,7 @@
 #include "app/script.h"
 #include "common/files.h"
 #include "audio/portaudio_sound.h"
+#include "audio/pulse_sound.h"
 #include "audio/sound.h"
 
 #include <QApplication>
@@ -20,13 +21,17 @@ namespace {
 
 using qelvar::app::DeviceEntry;
 
-// PortAudio's device list; a hung sound server can hold it for minutes, so
+// The sound server's sinks and sources, or without a server ALSA's devices
+// through PortAudio; a hung sound server can hold either for minutes, so
 // give up after a while rather than hang the command line.
 bool listDevices(std::vector<DeviceEntry>& out) {
     auto job = std::make_shared<std::packaged_task<std::vector<DeviceEntry>()>>([] {
         std::vector<DeviceEntry> list;
-        for (const auto& d : qelvar::audio::PortAudioSound::listDevices())
-            list.push_back({d.name, d.inputs, d.outputs});
+        auto devices = qelvar::audio::PulseSound::listDevices(std::chrono::seconds(10));
+        if (!devices)
+            devices = qelvar::audio::PortAudioSound::listDevices();
+        for (const auto& d : *devices)
+            list.push_back({d.name, d.inputs, d.outputs, d.description});
         return list;
     });
     auto result = job->get_future();
@@ -51,6 +56,11 @@ int handleDeviceOptions(const QCommandLineParser& parser, bool listOnly,
     if (!listDevices(devices)) {
         std::fprintf(stderr, "qelvar: the sound system does not answer\n");
         return 1;
+    }
+    if (devices.empty()) {
+        std::fprintf(stderr, "qelvar: no sound device found (is PulseAudio or PipeWire running?)\n");
+        if (listOnly)
+            return 1;
     }
     if (listOnly) {
         std::fputs(qelvar::app::describeDevices(devices).c_str(), stdout);
@@ -130,8 +140,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("qelvar");
     QApplication::setApplicationVersion(QELVAR_VERSION);
 
-    auto sound = std::make_unique<qelvar::audio::PortAudioSound>(
-        qelvar::audio::PortAudioSound::Options{choice.output, choice.input});
+    auto sound = std::make_unique<qelvar::audio::SystemSound>(
+        qelvar::audio::SoundOptions{choice.output, choice.input});
     qelvar::audio::setServices(sound.get());
 
     qelvar::app::App windows(qelvar::audio::services());

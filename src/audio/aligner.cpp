@@ -1,5 +1,10 @@
 #include "audio/aligner.h"
 
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numeric>
+
 #include <cmath>
 
 namespace qelvar::audio {
@@ -47,6 +52,51 @@ Match bestMatch(std::span<const float> probe, std::span<const float> input, std:
         const double c = xe > 1e-9 ? dot / std::sqrt(pe * xe) : 0.0;
         if (best.lag < 0 || c > best.corr)
             best = {lag, c};
+    }
+    return best;
+}
+
+double fractionalLag(std::span<const float> probe, std::span<const float> input, std::int64_t lag,
+                     double topFraction) {
+    const auto p = static_cast<std::int64_t>(probe.size());
+    const std::int64_t margin = p / 2, n = p + 2 * margin;
+    if (p == 0 || lag - margin < 0 || lag - margin + n > static_cast<std::int64_t>(input.size()))
+        return 0;
+    const double pi = std::acos(-1.0);
+    const auto top = static_cast<std::int64_t>(topFraction * static_cast<double>(n));
+    double num = 0, den = 0;
+    for (std::int64_t k = 1; k <= top; ++k) {
+        const double w = -2 * pi * static_cast<double>(k) / static_cast<double>(n);
+        std::complex<double> x, y;
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::complex<double> e = std::polar(1.0, w * static_cast<double>(i));
+            if (i >= margin && i < margin + p)
+                x += static_cast<double>(probe[static_cast<std::size_t>(i - margin)]) * e;
+            y += static_cast<double>(input[static_cast<std::size_t>(lag - margin + i)]) * e;
+        }
+        // The phase of y·conj(x) is w·delta; weighted least squares through 0.
+        const std::complex<double> c = y * std::conj(x);
+        const double mag = std::abs(c);
+        num += mag * w * std::arg(c);
+        den += mag * w * w;
+    }
+    const double d = den > 0 ? num / den : 0;
+    return std::clamp(d, -0.5, 0.5);
+}
+
+int wholeFramePad(double fraction, int rate) {
+    if (rate <= 0)
+        return 0;
+    const int period = rate / std::gcd(rate, 44100);
+    int best = 0;
+    double bestPart = 1;
+    for (int k = 0; k < period; ++k) {
+        const double t = fraction + static_cast<double>(k) * 44100.0 / rate;
+        const double part = std::fabs(t - std::nearbyint(t));
+        if (part < bestPart - 1e-12) {
+            bestPart = part;
+            best = k;
+        }
     }
     return best;
 }

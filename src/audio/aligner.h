@@ -29,6 +29,20 @@ struct Match {
 Match bestMatch(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
                 std::int64_t lagEnd);
 
+// The part of a frame by which `probe` sits later in `input` than at
+// `lag` (input[lag + k] lines up with probe[k]), from -0.5 to 0.5: the
+// slope of the cross spectrum's phase over the band up to `topFraction` of
+// the sampling rate, weighted by its magnitude. Exact for a delayed copy
+// of a band-limited probe; 0 when the input does not reach around it.
+double fractionalLag(std::span<const float> probe, std::span<const float> input, std::int64_t lag,
+                     double topFraction = 0.36);
+
+// The number of frames at the converted rate `rate` to insert before the
+// input's conversion to 44100 so that a round trip of `fraction` of a frame
+// past a whole number becomes whole: the one of [0, rate / gcd) leaving
+// the smallest part.
+int wholeFramePad(double fraction, int rate);
+
 // Output frame at which a recording asked for at output frame `now` starts
 // while a sound that began at frame `soundStart` loops every `loopFrames`
 // frames: the latest loop boundary not after `now`, so the recording opens

@@ -20,7 +20,8 @@ void put16(std::uint8_t* p, std::uint16_t v) {
 }
 
 // Copies `bytes` bytes of the spool from byte `from` on into `out`.
-bool copySpool(std::FILE* in, std::FILE* out, std::int64_t from, std::int64_t bytes) {
+bool copySpool(std::FILE* in, std::FILE* out, std::int64_t from, std::int64_t bytes,
+               PeakStats* stats) {
     std::vector<char> buf(1 << 16);
     if (fseeko(in, static_cast<off_t>(from), SEEK_SET) != 0)
         return false;
@@ -29,6 +30,11 @@ bool copySpool(std::FILE* in, std::FILE* out, std::int64_t from, std::int64_t by
         if (std::fread(buf.data(), 1, want, in) != want ||
             std::fwrite(buf.data(), 1, want, out) != want)
             return false;
+        if (stats)
+            for (std::size_t i = 0; i + 3 < want; i += 4) {
+                const auto* b = reinterpret_cast<const unsigned char*>(buf.data() + i);
+                stats->add(b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t{b[3]} << 24);
+            }
         bytes -= static_cast<std::int64_t>(want);
     }
     return std::fseek(in, 0, SEEK_END) == 0;
@@ -93,7 +99,18 @@ bool CaptureSpool::append(const std::uint32_t* frames, std::size_t count) {
     return true;
 }
 
-bool CaptureSpool::save(const std::string& path, std::int64_t skip, std::int64_t frames) {
+void PeakStats::add(std::uint32_t frame) {
+    for (const std::int16_t v : {static_cast<std::int16_t>(frame & 0xFFFF),
+                                 static_cast<std::int16_t>(frame >> 16)}) {
+        const int a = v < 0 ? -int{v} : int{v};
+        peak = std::max(peak, a);
+        if (v == 32767 || v == -32768)
+            ++fullScale;
+    }
+}
+
+bool CaptureSpool::save(const std::string& path, std::int64_t skip, std::int64_t frames,
+                        PeakStats* stats) {
     if (!file_ || failed_ || std::fflush(file_) != 0)
         return false;
     skip = std::clamp<std::int64_t>(skip, 0, frames_);
@@ -112,7 +129,7 @@ bool CaptureSpool::save(const std::string& path, std::int64_t skip, std::int64_t
     }
     const auto h = captureHeader(static_cast<std::uint32_t>(frames * 4));
     bool ok = std::fwrite(h.data(), 1, h.size(), out) == h.size();
-    ok = ok && copySpool(file_, out, skip * 4, frames * 4);
+    ok = ok && copySpool(file_, out, skip * 4, frames * 4, stats);
     ok = (std::fclose(out) == 0) && ok;
     std::error_code ec;
     if (ok)

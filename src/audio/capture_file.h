@@ -13,6 +13,14 @@ namespace qelvar::audio {
 // The 44-byte header of a capture holding `dataBytes` bytes of frames.
 std::array<std::uint8_t, 44> captureHeader(std::uint32_t dataBytes);
 
+// The loudest sample of a stretch of frames, and how many samples sat at
+// full scale (either end of the 16-bit range).
+struct PeakStats {
+    int peak = 0;
+    std::int64_t fullScale = 0;
+    void add(std::uint32_t frame);
+};
+
 // Frames recorded so far, kept in an anonymous temporary file so that a
 // recording of many minutes costs no memory.
 class CaptureSpool {
@@ -32,7 +40,9 @@ class CaptureSpool {
     // Writes `frames` frames from the `skip`th on to `path` as a capture file: a
     // temporary file beside it, renamed over it, so an existing capture is
     // either replaced whole or left as it was.
-    bool save(const std::string& path, std::int64_t skip, std::int64_t frames);
+    // `stats`, when given, receives the peaks of the frames written.
+    bool save(const std::string& path, std::int64_t skip, std::int64_t frames,
+              PeakStats* stats = nullptr);
     bool save(const std::string& path, std::int64_t frames) { return save(path, 0, frames); }
 
   private:

@@ -5,6 +5,7 @@
 #include "audio/sound.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,18 @@ public:
     // Called on "save capture PATH" with PATH, so a test can put a
     // crafted capture file in place.
     std::function<void(const std::string&)> onSave;
+
+    // What readiness() answers, and the result every saved take gets
+    // unless `results` names its path.
+    Readiness ready = Readiness::Ready;
+    TakeResult result{TakeResult::State::Good, {}};
+    std::map<std::string, TakeResult> results;
+
+    Readiness readiness() const override { return ready; }
+    TakeResult takeResult(const std::string& path) const override {
+        const auto it = results.find(path);
+        return it != results.end() ? it->second : result;
+    }
 
     long playSound(const std::string& name, unsigned flags) override {
         calls.push_back({Call::Play, name, flags});

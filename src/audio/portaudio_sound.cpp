@@ -1,104 +1,93 @@
 #include "audio/portaudio_sound.h"
 
-#include "audio/duplex_core.h"
 #include "audio/pa_host.h"
 
-#include <thread>
-
 namespace qelvar::audio {
+namespace {
 
-PortAudioSound::PortAudioSound(Options options)
-    : core_(std::make_shared<Core>(std::move(options))), created_(std::chrono::steady_clock::now()) {
-    // The thread owns a share of the core, so a worker stuck in a hung
-    // server outlives this object safely.
-    std::thread([core = core_] { core->run(); }).detach();
-}
+struct Duplex {
+    Engine* engine = nullptr;
+    int inChannels = 2;
+    int outChannels = 2;
+};
 
-PortAudioSound::~PortAudioSound() {
-    std::unique_lock lock(core_->m);
-    core_->stopping = true;
-    core_->cv.notify_all();
-    // A worker stuck in Pa_Initialize is left to finish on its own.
-    core_->cv.wait_for(lock, std::chrono::milliseconds(500), [this] { return core_->exited; });
-}
-
-long PortAudioSound::playSound(const std::string& name, unsigned flags) {
-    if (state() == State::Failed)
-        return 0;
-    if (flags & kSndPurge) {
-        core_->player.post(nullptr);
-        return 1;
+int onAudio(const void* in, void* out, unsigned long n, const PaStreamCallbackTimeInfo*,
+            PaStreamCallbackFlags flags, void* user) {
+    auto* d = static_cast<Duplex*>(user);
+    Engine& e = *d->engine;
+    if (flags & (paInputOverflow | paOutputUnderflow)) {
+        if (flags & paInputOverflow)
+            e.inputOverflows.fetch_add(1, std::memory_order_relaxed);
+        if (flags & paOutputUnderflow)
+            e.outputUnderflows.fetch_add(1, std::memory_order_relaxed);
+        e.noteGlitch();
     }
-    auto clip = readClip(name);
-    if (!clip) {
-        // Like the platform's player, a one-shot request ends the looping
-        // sound even when its own file can't be played; a failed loop
-        // request leaves the current sound alone.
-        if (!(flags & kSndLoop))
-            core_->player.post(nullptr);
-        return 0;
+    e.storeInput(static_cast<const std::int16_t*>(in), d->inChannels, n);
+    e.renderOutput(static_cast<std::int16_t*>(out), d->outChannels, n);
+    return paContinue;
+}
+
+bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream** stream) {
+    const PaDeviceIndex inDev = pickDevice(o.inputDevice, true);
+    const PaDeviceIndex outDev = pickDevice(o.outputDevice, false);
+    const PaDeviceInfo* inInfo = inDev == paNoDevice ? nullptr : Pa_GetDeviceInfo(inDev);
+    const PaDeviceInfo* outInfo = outDev == paNoDevice ? nullptr : Pa_GetDeviceInfo(outDev);
+    if (!inInfo || !outInfo || inInfo->maxInputChannels < 1 || outInfo->maxOutputChannels < 1) {
+        e.fail("No sound device found");
+        return false;
     }
-    auto sound = std::make_unique<Sound>();
-    sound->clip = std::move(*clip);
-    sound->loop = (flags & kSndLoop) != 0;
-    core_->player.post(std::move(sound));
-    return 1;
+    d.inChannels = inInfo->maxInputChannels >= 2 ? 2 : 1;
+    d.outChannels = outInfo->maxOutputChannels >= 2 ? 2 : 1;
+    // 0.1 s: shorter latencies stall or underrun through a sound server.
+    PaStreamParameters ip{inDev, d.inChannels, paInt16, 0.1, nullptr};
+    PaStreamParameters op{outDev, d.outChannels, paInt16, 0.1, nullptr};
+    // Unspecified buffer size: a fixed one repeats a stale input frame
+    // every period on some hosts.
+    PaError err = Pa_OpenStream(stream, &ip, &op, 44100, paFramesPerBufferUnspecified, paClipOff,
+                                onAudio, &d);
+    if (err == paNoError) {
+        err = Pa_StartStream(*stream);
+        if (err != paNoError) {
+            Pa_CloseStream(*stream);
+            *stream = nullptr;
+        }
+    }
+    if (err != paNoError) {
+        e.fail(err == paDeviceUnavailable ? "Sound device busy" : "Sound device could not be opened");
+        return false;
+    }
+    e.deviceRate.store(44100);
+    std::lock_guard lock(e.m);
+    e.description = std::string("ALSA: output ") + outInfo->name + ", input " + inInfo->name +
+                    ", 44100 Hz, one duplex stream";
+    return true;
 }
 
-long PortAudioSound::mciSendString(const std::string& command, std::string* returnBuffer) {
-    if (returnBuffer)
-        returnBuffer->clear();
-    // Until the round trip is known a take can't be lined up.
-    if (state() != State::Ready)
-        return kMciErrNoDevice;
-    return core_->recorder.command(command, core_->latency.load());
+} // namespace
+
+void runPortAudio(Engine& e, const SoundOptions& o) {
+    if (initialiseQuietly() != paNoError) {
+        e.fail("No sound device found");
+        return;
+    }
+    Duplex d{&e};
+    PaStream* stream = nullptr;
+    if (openStream(e, o, d, &stream)) {
+        const PaStreamInfo* si = Pa_GetStreamInfo(stream);
+        const double s = si ? si->inputLatency + si->outputLatency : 0.2;
+        e.measureLatency(static_cast<std::int64_t>(s * 44100.0 + 0.5));
+        if (!e.waitStop(std::chrono::milliseconds(0))) {
+            e.setState(Engine::State::Ready);
+            e.serve([stream] { return Pa_IsStreamActive(stream) == 1; });
+        }
+        Pa_AbortStream(stream);
+        Pa_CloseStream(stream);
+    }
+    Pa_Terminate();
 }
 
-std::string PortAudioSound::statusText() const {
-    std::lock_guard lock(core_->m);
-    const State s = core_->state.load();
-    if (s == State::Failed)
-        return core_->status;
-    // A sound server that hangs can hold the opening for minutes; say so
-    // rather than nothing.
-    if (s == State::Opening && std::chrono::steady_clock::now() - created_ > kOpeningPatience)
-        return "Sound device not answering";
-    return {};
-}
-
-PortAudioSound::State PortAudioSound::state() const {
-    return core_->state.load();
-}
-
-bool PortAudioSound::waitReady(std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(core_->m);
-    core_->cv.wait_for(lock, timeout, [this] {
-        const State s = core_->state.load();
-        return s == State::Ready || s == State::Failed;
-    });
-    return core_->state.load() == State::Ready;
-}
-
-std::int64_t PortAudioSound::latencyFrames() const {
-    return core_->latency.load();
-}
-bool PortAudioSound::latencyMeasured() const {
-    return core_->measured.load();
-}
-std::int64_t PortAudioSound::inputOverflows() const {
-    return core_->inputOverflows.load();
-}
-std::int64_t PortAudioSound::outputUnderflows() const {
-    return core_->outputUnderflows.load();
-}
-std::int64_t PortAudioSound::keptFrames() const {
-    return core_->recorder.keptFrames();
-}
-std::int64_t PortAudioSound::takeLag() const {
-    return core_->recorder.takeLag();
-}
-bool PortAudioSound::takeLagFound() const {
-    return core_->recorder.takeLagFound();
+PortAudioSound::PortAudioSound(Options options) {
+    start([o = std::move(options)](Engine& e) { runPortAudio(e, o); });
 }
 
 std::vector<DeviceInfo> PortAudioSound::listDevices() {
@@ -109,7 +98,7 @@ std::vector<DeviceInfo> PortAudioSound::listDevices() {
     for (PaDeviceIndex i = 0; i < count; ++i) {
         const PaDeviceInfo* d = Pa_GetDeviceInfo(i);
         if (d && d->name && (d->maxInputChannels > 0 || d->maxOutputChannels > 0))
-            out.push_back({d->name, d->maxInputChannels, d->maxOutputChannels});
+            out.push_back({d->name, d->name, d->maxInputChannels, d->maxOutputChannels});
     }
     Pa_Terminate();
     return out;

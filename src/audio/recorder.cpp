@@ -1,12 +1,9 @@
 #include "audio/recorder.h"
 
 #include "audio/aligner.h"
-#include "audio/sound.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
-#include <vector>
+#include <cstdio>
 
 namespace qelvar::audio {
 namespace {
@@ -18,7 +15,38 @@ std::string unquoted(std::string p) {
     return p;
 }
 
+using Clock = std::chrono::steady_clock;
+
 } // namespace
+
+// One take, in output frames unless named "In".
+struct Recorder::Take {
+    CaptureSpool spool;
+    std::int64_t awaitSerial = -1; // start waits for this play request
+    std::int64_t start = -1;       // -1 until known
+    std::int64_t startSerial = 0;
+    std::int64_t loopFrames = 0; // loop of the sound the take starts on
+    bool aligned = false;        // start is a loop boundary of it
+    std::int64_t endIn = -1;     // input frame after the last one wanted; -1 while recording
+    std::int64_t stopAt = 0;     // output frame of "stop capture"
+    Clock::time_point stopTime;
+    PlayState stopPlay; // what was playing then
+    std::int64_t spoolIn = -1; // input frame of the spool's first frame
+    std::int64_t spooledIn = 0;
+    bool lagDone = false;
+    std::int64_t lag = 0; // the take's round trip
+    bool lagFound = false;
+    double lagCorr = 0;
+    std::int64_t full = 0; // frames of the take before any cut for lost frames
+    std::int64_t kept = 0;
+    bool lost = false; // the worker fell a whole ring behind
+};
+
+Recorder::Recorder(const FrameRing& in, const FrameRing& out, const Player& player,
+                   const GlitchLog* glitches)
+    : ring_(in), out_(out), player_(player), glitches_(glitches) {}
+
+Recorder::~Recorder() = default;
 
 long Recorder::command(const std::string& cmd, std::int64_t latency) {
     std::lock_guard lock(m_);
@@ -26,6 +54,7 @@ long Recorder::command(const std::string& cmd, std::int64_t latency) {
         return open();
     if (cmd == kCloseAll) {
         mode_ = Mode::Closed;
+        current_.reset();
         return kMciOk;
     }
     const std::string prefix = kSaveCapturePrefix;
@@ -38,252 +67,317 @@ long Recorder::command(const std::string& cmd, std::int64_t latency) {
     if (cmd == kRecordCapture)
         return record();
     if (cmd == kStopCapture)
-        return stop(latency);
-    if (isSave)
-        return save(unquoted(cmd.substr(prefix.size())), latency);
+        return stop();
+    if (isSave) {
+        const long r = save(unquoted(cmd.substr(prefix.size())));
+        (void)latency;
+        return r;
+    }
     return kMciOk; // seek to start and the format: a new take always starts empty at 44100/16/2
 }
 
 long Recorder::open() {
     if (mode_ != Mode::Closed)
         return kMciErrDuplicate;
-    if (!spool_.reset())
-        return kMciErrNoDevice;
     mode_ = Mode::Open;
-    start_ = -1;
-    awaitSerial_ = -1;
-    kept_ = 0;
+    current_.reset();
     return kMciOk;
 }
 
 long Recorder::record() {
     if (mode_ == Mode::Recording)
         return kMciOk;
-    if (!spool_.reset())
+    auto t = std::make_unique<Take>();
+    if (!t->spool.reset())
         return kMciErrNoDevice;
     mode_ = Mode::Recording;
-    endIn_ = -1;
-    kept_ = 0;
-    lost_ = false;
-    spoolIn_ = -1;
-    spooledIn_ = 0;
-    settled_ = false;
-    lagFound_ = false;
-    start_ = -1;
-    awaitSerial_ = -1;
     const PlayState s = player_.state();
     const std::int64_t posted = player_.lastPosted();
     if (s.serial < posted) {
         // The sound just asked for hasn't reached the device yet: the take
         // starts with its first frame.
-        awaitSerial_ = posted;
-        return kMciOk;
+        t->awaitSerial = posted;
+    } else {
+        const std::int64_t now = out_.written();
+        t->start = alignedStart(now, s.start, s.loopFrames, kMaxBack);
+        t->startSerial = s.serial;
+        t->loopFrames = s.loopFrames;
+        t->aligned =
+            s.loopFrames > 0 && t->start >= s.start && (t->start - s.start) % s.loopFrames == 0;
     }
-    const std::int64_t now = ring_.written();
-    start_ = alignedStart(now, s.start, s.loopFrames, kMaxBack);
-    startSerial_ = s.serial;
-    loopFrames_ = s.loopFrames;
-    aligned_ = s.loopFrames > 0 && start_ >= s.start && (start_ - s.start) % s.loopFrames == 0;
+    current_ = std::move(t);
     return kMciOk;
 }
 
-void Recorder::resolveStart() {
-    if (awaitSerial_ < 0)
+void Recorder::resolveStart(Take& t) const {
+    if (t.awaitSerial < 0)
         return;
     const PlayState s = player_.state();
-    if (s.serial < awaitSerial_)
+    if (s.serial < t.awaitSerial)
         return;
-    start_ = s.start;
-    startSerial_ = s.serial;
-    loopFrames_ = s.loopFrames;
-    aligned_ = s.loopFrames > 0;
-    awaitSerial_ = -1;
+    t.start = s.start;
+    t.startSerial = s.serial;
+    t.loopFrames = s.loopFrames;
+    t.aligned = s.loopFrames > 0;
+    t.awaitSerial = -1;
 }
 
-long Recorder::stop(std::int64_t latency) {
-    if (mode_ != Mode::Recording)
+long Recorder::stop() {
+    if (mode_ != Mode::Recording || !current_)
         return kMciOk;
     mode_ = Mode::Stopped;
-    resolveStart();
-    stopAt_ = ring_.written();
-    stopTime_ = std::chrono::steady_clock::now();
-    stopPlay_ = player_.state();
-    settled_ = false;
-    lag_ = expectedLag(latency);
-    finish(lag_); // what has come back so far; save waits for the rest
+    Take& t = *current_;
+    resolveStart(t);
+    t.stopAt = out_.written();
+    t.stopTime = Clock::now();
+    t.stopPlay = player_.state();
     return kMciOk;
+}
+
+long Recorder::save(const std::string& path) {
+    if (mode_ == Mode::Recording)
+        stop();
+    if (mode_ != Mode::Stopped || !current_) {
+        // Nothing was recorded: the file would hold no take of this step.
+        setResult(path, {TakeResult::State::Failed, kWhyNothingPlayed});
+        std::remove(path.c_str());
+        return kMciErrCannotSave;
+    }
+    setResult(path, {TakeResult::State::Pending, {}});
+    queue_.emplace_back(path, std::move(current_));
+    mode_ = Mode::Open;
+    return kMciOk;
+}
+
+void Recorder::setResult(const std::string& path, TakeResult r) {
+    // Only the names in use are kept: one a step.
+    if (results_.size() > 256 && !results_.count(path))
+        results_.clear();
+    results_[path] = std::move(r);
 }
 
 std::int64_t Recorder::expectedLag(std::int64_t latency) const {
     return tracked_ >= 0 ? tracked_ : latency;
 }
 
-void Recorder::finish(std::int64_t lag) {
-    if (start_ < 0) {
-        kept_ = 0;
-        endIn_ = stopAt_;
+void Recorder::feed(Take& t, std::int64_t latency) {
+    resolveStart(t);
+    if (t.start < 0 || t.spool.failed() || t.lost)
+        return;
+    if (t.spoolIn < 0) {
+        // From as early as the take's round trip may be: its lag is only
+        // known once it has come back.
+        t.spoolIn = std::max<std::int64_t>(0, t.start + expectedLag(latency) - kSearch);
+        t.spoolIn = std::max(t.spoolIn, ring_.oldest());
+        t.spooledIn = t.spoolIn;
+    }
+    const std::int64_t from = t.spooledIn;
+    std::int64_t to = ring_.written();
+    if (t.endIn >= 0)
+        to = std::min(to, t.endIn);
+    if (from >= to)
+        return;
+    const auto buf = ringFrames(ring_, from, to - from);
+    if (buf.empty()) {
+        t.lost = true;
         return;
     }
-    // The take ends at the output frame where it was stopped, or with the
-    // last frame back from the device if that is earlier, and before a
-    // sound that replaced the recorded one.
-    std::int64_t end = std::min(stopAt_, ring_.written() - lag);
-    if (stopPlay_.serial != startSerial_)
-        end = std::min(end, stopPlay_.start);
-    if (settled_ && lagFound_ && end > start_)
-        end = exactEnd(end, lag);
-    std::int64_t frames = std::max<std::int64_t>(0, end - start_);
-    // Every step file holds whole cycles, so whole loops of it hold whole
-    // cycles too: cutting the take to whole loops removes the part-cycle
-    // error of a level read over it, which matters at low frequencies.
-    if (aligned_ && stopPlay_.serial <= startSerial_ + 1)
-        frames = trimToLoops(frames, loopFrames_);
-    kept_ = frames;
-    endIn_ = start_ + lag + frames;
+    t.spool.append(buf.data(), buf.size());
+    t.spooledIn = from + static_cast<std::int64_t>(buf.size());
 }
 
-bool Recorder::awaitInput(std::int64_t frame,
-                          std::chrono::steady_clock::time_point deadline) const {
-    while (ring_.written() < frame) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+void Recorder::pump(std::int64_t latency) {
+    std::lock_guard lock(m_);
+    if (current_ && mode_ != Mode::Closed)
+        feed(*current_, latency);
+    while (!queue_.empty()) {
+        auto& [path, take] = queue_.front();
+        feed(*take, latency);
+        if (!tryFinish(*take, path, latency))
+            break; // takes finish in order: each one's round trip guides the next
+        queue_.pop_front();
+    }
+}
+
+bool Recorder::findTakeLag(Take& t, std::int64_t expected, bool late) {
+    const LagSearch near = findLag(out_, ring_, t.start, expected, kSearch);
+    if (!near.covered && near.match.corr < kExact && !late)
+        return false; // more of the input may hold a better match
+    LagMatch m = near.match;
+    if (m.corr < kStrong) {
+        // The round trip may have jumped further than a take's usual
+        // drift: look as far as the input allows.
+        const LagMatch wide = findLag(out_, ring_, t.start, expected, kWideSearch).match;
+        if (wide.corr > m.corr)
+            m = wide;
+    }
+    if (m.corr < kStrong) {
+        // Frames around the change of sound were lost on the way: the
+        // take starts where the new sound first comes back whole.
+        const LagMatch onset = findOnset(out_, ring_, t.start, expected, kWideSearch).match;
+        if (onset.corr > m.corr)
+            m = onset;
+    }
+    t.lagDone = true;
+    if (m.lag >= 0 && m.corr >= kStrong) {
+        t.lag = m.lag;
+        t.lagCorr = m.corr;
+        t.lagFound = true;
+        tracked_ = m.lag;
+        trackedAtIn_ = t.start + m.lag;
+    } else {
+        t.lag = expected; // silence, a pure high tone, or no loopback
     }
     return true;
 }
 
-LagMatch Recorder::searchLag(std::int64_t expected,
-                             std::chrono::steady_clock::time_point deadline) {
-    for (;;) {
-        // An exact match can't be bettered: no need to wait for the rest
-        // of the range, which the input may not reach in time when the
-        // round trip has grown long.
-        const LagSearch s = findLag(out_, ring_, start_, expected, kSearch);
-        if (s.covered || s.match.corr >= kExact || std::chrono::steady_clock::now() >= deadline)
-            return s.match;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-void Recorder::settle(std::int64_t latency) {
-    settled_ = true;
-    lagFound_ = false;
-    if (start_ < 0) {
-        finish(lag_);
-        return;
-    }
-    const auto deadline = stopTime_ + std::chrono::milliseconds(kSaveWaitMs);
-    const std::int64_t expected = expectedLag(latency);
-    // The take back at the lag expected; the search waits for more if
-    // it has to.
-    awaitInput(stopAt_ + expected, deadline);
-    LagMatch m = searchLag(expected, deadline);
-    const auto timeLeft = [&] { return std::chrono::steady_clock::now() < deadline; };
-    if (m.corr < kStrong && timeLeft()) {
-        // The round trip may have jumped further than a take's usual
-        // drift: look as far as the input allows.
-        const LagMatch wide = findLag(out_, ring_, start_, expected, kWideSearch).match;
-        if (wide.corr > m.corr)
-            m = wide;
-    }
-    if (m.corr < kStrong && timeLeft()) {
-        // Frames around the change of sound were lost on the way: the
-        // take starts where the new sound first comes back whole.
-        const LagMatch onset = findOnset(out_, ring_, start_, expected, kWideSearch).match;
-        if (onset.corr > m.corr)
-            m = onset;
-    }
-    if (m.lag >= 0 && m.corr >= kStrong) {
-        lag_ = m.lag;
-        lagCorr_ = m.corr;
-        lagFound_ = true;
-        tracked_ = m.lag;
-    } else {
-        lag_ = expected; // silence, or no loopback: nothing to match
-    }
-    awaitInput(stopAt_ + lag_, deadline);
-    finish(lag_);
-}
-
-bool Recorder::matchesAt(std::int64_t end, std::int64_t lag) const {
-    const std::int64_t n = std::min(kCheck, end - start_);
+bool Recorder::matchesAt(const Take& t, std::int64_t end) const {
+    const std::int64_t n = std::min(kCheck, end - t.start);
     const auto ref = ringFrames(out_, end - n, n);
-    const auto got = ringFrames(ring_, end - n + lag, n);
+    const auto got = ringFrames(ring_, end - n + t.lag, n);
     if (static_cast<std::int64_t>(ref.size()) != n || static_cast<std::int64_t>(got.size()) != n)
         return false;
     // What no gain explains, against what it was at the take's start: a
     // loud steady part hides a small shift from the correlation itself.
     const double c = correlationAt(ref, got, 0);
-    const double residual = 1 - c * c, atStart = 1 - lagCorr_ * lagCorr_;
+    const double residual = 1 - c * c, atStart = 1 - t.lagCorr * t.lagCorr;
     return c > 0 && residual <= std::max(4 * atStart, 1e-6);
 }
 
-std::int64_t Recorder::exactEnd(std::int64_t end, std::int64_t lag) const {
-    if (matchesAt(end, lag))
+std::int64_t Recorder::exactEnd(const Take& t, std::int64_t end) const {
+    if (matchesAt(t, end))
         return end;
     // Frames were dropped or inserted on the way during the take: keep
     // the part before that, which still lines up.
-    std::int64_t good = std::min(end, start_ + kCheck);
-    if (!matchesAt(good, lag))
-        return start_;
+    std::int64_t good = std::min(end, t.start + kCheck);
+    if (!matchesAt(t, good))
+        return t.start;
     std::int64_t bad = end;
     while (bad - good > 64) {
         const std::int64_t mid = good + (bad - good) / 2;
-        (matchesAt(mid, lag) ? good : bad) = mid;
+        (matchesAt(t, mid) ? good : bad) = mid;
     }
     return good;
 }
 
-long Recorder::save(const std::string& path, std::int64_t latency) {
-    if (mode_ == Mode::Recording)
-        stop(latency);
-    if (mode_ == Mode::Stopped && !settled_)
-        settle(latency);
-    pumpLocked(latency);
-    std::int64_t frames = 0, skip = 0;
-    if (mode_ == Mode::Stopped && start_ >= 0 && spoolIn_ >= 0) {
-        skip = start_ + lag_ - spoolIn_;
-        frames = skip < 0 ? 0 : std::min(kept_, spool_.frames() - skip);
-        // Frames lost on the way: keep the exact part, in whole loops.
-        if (frames < kept_ && aligned_)
-            frames = trimToLoops(frames, loopFrames_);
-        kept_ = std::max<std::int64_t>(frames, 0);
-    }
-    return spool_.save(path, std::max<std::int64_t>(skip, 0), mode_ == Mode::Stopped ? kept_ : 0)
-               ? kMciOk
-               : kMciErrCannotSave;
+// The take's frames: from its start to where it was stopped, or to the
+// last frame back from the device if that is earlier, and before a sound
+// that replaced the recorded one; cut where it stops lining up.
+void Recorder::cut(Take& t) const {
+    std::int64_t end = std::min(t.stopAt, ring_.written() - t.lag);
+    if (t.stopPlay.serial != t.startSerial)
+        end = std::min(end, t.stopPlay.start);
+    const auto wholeLoops = [&](std::int64_t frames) {
+        // Every step file holds whole cycles, so whole loops of it hold
+        // whole cycles too: cutting the take to whole loops removes the
+        // part-cycle error of a level read over it.
+        return t.aligned && t.stopPlay.serial <= t.startSerial + 1
+                   ? trimToLoops(frames, t.loopFrames)
+                   : frames;
+    };
+    t.full = wholeLoops(std::max<std::int64_t>(0, end - t.start));
+    if (t.lagFound && end > t.start)
+        end = exactEnd(t, end);
+    t.kept = wholeLoops(std::max<std::int64_t>(0, end - t.start));
+    t.endIn = t.start + t.lag + t.kept;
 }
 
-void Recorder::pump(std::int64_t latency) {
+bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency) {
+    const bool late = Clock::now() - t.stopTime >= kPatience;
+    resolveStart(t);
+    if (t.start < 0) {
+        setResult(path, {TakeResult::State::Failed, kWhyNothingPlayed});
+        std::remove(path.c_str());
+        return true;
+    }
+    const std::int64_t expected = expectedLag(latency);
+    if (!t.lagDone && !findTakeLag(t, expected, late))
+        return false;
+    if (!late && ring_.written() < t.stopAt + t.lag)
+        return false; // the tail is still on its way
+    if (t.endIn < 0 || t.spooledIn < t.endIn)
+        cut(t);
+    feed(t, latency);
+    if (!late && !t.lost && !t.spool.failed() && t.spooledIn < t.endIn)
+        return false;
+    const std::int64_t skip = t.start + t.lag - t.spoolIn;
+    std::int64_t frames = skip < 0 ? 0 : std::min(t.kept, t.spool.frames() - skip);
+    if (frames < t.kept && t.aligned)
+        frames = trimToLoops(frames, t.loopFrames);
+    t.kept = std::max<std::int64_t>(frames, 0);
+    PeakStats in;
+    const bool saved = t.spool.save(path, std::max<std::int64_t>(skip, 0), t.kept, &in);
+    TakeResult r = judge(t, saved);
+    if (r.state == TakeResult::State::Good && in.peak <= kSilent) {
+        PeakStats out;
+        for (const auto f : ringFrames(out_, t.start, std::min(t.kept, FrameRing::kSize / 2)))
+            out.add(f);
+        if (out.peak > kAudible)
+            r = {TakeResult::State::Failed, kWhyNothingBack};
+    } else if (r.state == TakeResult::State::Good && in.fullScale > 1) {
+        PeakStats out;
+        for (const auto f : ringFrames(out_, t.start, std::min(t.kept, FrameRing::kSize / 2)))
+            out.add(f);
+        if (out.fullScale == 0)
+            r = {TakeResult::State::Suspect, kWhyClipped};
+    }
+    if (r.state == TakeResult::State::Failed)
+        std::remove(path.c_str());
+    kept_ = t.kept;
+    lastLag_ = t.lag;
+    lastLagFound_ = t.lagFound;
+    setResult(path, r);
+    return true;
+}
+
+TakeResult Recorder::judge(Take& t, bool saved) const {
+    using S = TakeResult::State;
+    if (!saved)
+        return {S::Failed, kWhyNotSaved};
+    if (t.lost || t.kept == 0)
+        return {S::Failed, kWhyLost};
+    // Frames lost inside the take: the part before the loss is exact, and
+    // is kept when it is most of the take.
+    if (t.kept * 2 < t.full)
+        return {S::Failed, kWhyLost};
+    const std::int64_t fromIn = t.start + t.lag;
+    if (glitches_ && glitches_->within(fromIn, fromIn + t.kept))
+        return {S::Failed, kWhyLost};
+    // A round trip taken over from an earlier take holds only while the
+    // device reported no trouble since.
+    if (!t.lagFound && glitches_ && tracked_ >= 0 && glitches_->within(trackedAtIn_, fromIn))
+        return {S::Failed, kWhyLost};
+    if (!t.lagFound && tracked_ < 0)
+        return {S::Suspect, kWhyUnaligned};
+    return {S::Good, {}};
+}
+
+TakeResult Recorder::result(const std::string& path) const {
     std::lock_guard lock(m_);
-    pumpLocked(latency);
+    const auto it = results_.find(path);
+    return it == results_.end() ? TakeResult{} : it->second;
 }
 
-void Recorder::pumpLocked(std::int64_t latency) {
-    if (mode_ != Mode::Recording && mode_ != Mode::Stopped)
-        return;
-    resolveStart();
-    if (start_ < 0 || spool_.failed() || lost_)
-        return;
-    if (spoolIn_ < 0) {
-        // From as early as the take's round trip may be: its lag is only
-        // known on save.
-        spoolIn_ = std::max<std::int64_t>(0, start_ + expectedLag(latency) - kSearch);
-        spooledIn_ = spoolIn_;
+void Recorder::markFailed(const std::string& path, const std::string& why) {
+    std::lock_guard lock(m_);
+    setResult(path, {TakeResult::State::Failed, why});
+    std::remove(path.c_str());
+}
+
+void Recorder::abandon(const std::string& why) {
+    std::lock_guard lock(m_);
+    for (auto& [path, take] : queue_) {
+        setResult(path, {TakeResult::State::Failed, why});
+        std::remove(path.c_str());
     }
-    const std::int64_t from = spooledIn_;
-    std::int64_t to = ring_.written();
-    if (endIn_ >= 0)
-        to = std::min(to, endIn_);
-    if (from >= to)
-        return;
-    const auto buf = ringFrames(ring_, from, to - from);
-    if (buf.empty()) {
-        lost_ = true; // the worker fell a whole ring behind
-        return;
-    }
-    spool_.append(buf.data(), buf.size());
-    spooledIn_ = from + static_cast<std::int64_t>(buf.size());
+    queue_.clear();
+    current_.reset();
+    mode_ = Mode::Closed;
+}
+
+bool Recorder::finishing() const {
+    std::lock_guard lock(m_);
+    return !queue_.empty();
 }
 
 std::int64_t Recorder::keptFrames() const {
@@ -291,19 +385,14 @@ std::int64_t Recorder::keptFrames() const {
     return kept_;
 }
 
-bool Recorder::lostFrames() const {
-    std::lock_guard lock(m_);
-    return lost_;
-}
-
 std::int64_t Recorder::takeLag() const {
     std::lock_guard lock(m_);
-    return lag_;
+    return lastLag_;
 }
 
 bool Recorder::takeLagFound() const {
     std::lock_guard lock(m_);
-    return lagFound_;
+    return lastLagFound_;
 }
 
 } // namespace qelvar::audio

@@ -5,15 +5,25 @@
 // come back from the device. The round trip is found again for every take
 // by matching the output history against the input, since the sound
 // server may drop or insert frames unannounced.
+//
+// "save capture" never waits for the take's tail to come back: the take
+// joins a queue the worker finishes once the input holds it, while the next
+// take already records. Its result (good, suspect, failed and why) is kept
+// by file name.
 #pragma once
 
 #include "audio/capture_file.h"
 #include "audio/frame_ring.h"
+#include "audio/glitch_log.h"
 #include "audio/lag_finder.h"
 #include "audio/player.h"
+#include "audio/sound.h"
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -26,6 +36,17 @@ inline constexpr long kMciErrNotOpen = 263;  // no device with that alias
 inline constexpr long kMciErrNoDevice = 266; // no sound device, or not ready yet
 inline constexpr long kMciErrCannotSave = 286;
 inline constexpr long kMciErrDuplicate = 289; // alias already open
+
+// What a user reads about a take that went wrong.
+inline constexpr const char* kWhyNothingBack =
+    "nothing came back from the input; check the input device";
+inline constexpr const char* kWhyLost =
+    "frames were lost on the way; close busy programs and play again";
+inline constexpr const char* kWhyClipped = "the input reached full scale; turn the input level down";
+inline constexpr const char* kWhyNotSaved = "the recording could not be saved; check the data folder";
+inline constexpr const char* kWhyNothingPlayed = "the sound never reached the device";
+inline constexpr const char* kWhyUnaligned =
+    "the recording could not be lined up with the sound played";
 
 class Recorder {
   public:
@@ -40,74 +61,77 @@ class Recorder {
     static constexpr double kStrong = 0.9;
     // A match this good is the bit-exact loopback itself.
     static constexpr double kExact = 0.99999;
-    // Save waits for the end of the take to come back at most this long
-    // after "stop capture", so stop and save never hold the caller longer.
-    static constexpr int kSaveWaitMs = 400;
+    // How long a take's tail may take to come back before the take is
+    // finished with what there is.
+    static constexpr std::chrono::milliseconds kPatience{2000};
     // Frames of a stretch checked for the same round trip at a take's end.
     static constexpr std::int64_t kCheck = 512;
+    // Input peaks at or below this while the output played above
+    // kAudible: nothing came back.
+    static constexpr int kSilent = 16;
+    static constexpr int kAudible = 256;
 
-    // `in`: the input history; `out`: the frames rendered, on the same count.
-    Recorder(const FrameRing& in, const FrameRing& out, const Player& player)
-        : ring_(in), out_(out), player_(player) {}
+    // `in`: the input history; `out`: the frames rendered, on the same
+    // count; `glitches`: where the device reported lost or inserted frames.
+    Recorder(const FrameRing& in, const FrameRing& out, const Player& player,
+             const GlitchLog* glitches = nullptr);
+    ~Recorder();
 
     // One command; `latency` is the stream's round trip in frames, the
     // first guess for a take's own.
     long command(const std::string& cmd, std::int64_t latency);
-    // Moves newly delivered frames of a running recording into the spool
-    // (called by the worker every few milliseconds).
+    // Moves newly delivered frames into the spools and finishes the takes
+    // whose tail has come back (called by the worker every few ms).
     void pump(std::int64_t latency);
 
-    // The frames the last "stop capture" kept (for tests and benches).
+    TakeResult result(const std::string& path) const;
+    // A take that could not be made at all: its result, and no file.
+    void markFailed(const std::string& path, const std::string& why);
+    // Ends every take still waiting (the device went away).
+    void abandon(const std::string& why);
+    bool finishing() const;
+
+    // The last finished take (for tests and benches): frames kept, and the
+    // round trip it was cut at and whether it was found in its own signal.
     std::int64_t keptFrames() const;
-    bool lostFrames() const;
-    // The round trip the last saved take was cut at, and whether it was
-    // found in that take's own signal.
     std::int64_t takeLag() const;
     bool takeLagFound() const;
+
+    struct Take;
 
   private:
     enum class Mode { Closed, Open, Recording, Stopped };
 
     long open();
     long record();
-    long stop(std::int64_t latency);
-    long save(const std::string& path, std::int64_t latency);
-    void finish(std::int64_t lag);
-    void settle(std::int64_t latency);
-    bool awaitInput(std::int64_t frame, std::chrono::steady_clock::time_point deadline) const;
-    LagMatch searchLag(std::int64_t expected, std::chrono::steady_clock::time_point deadline);
-    bool matchesAt(std::int64_t end, std::int64_t lag) const;
-    std::int64_t exactEnd(std::int64_t end, std::int64_t lag) const;
+    long stop();
+    long save(const std::string& path);
+    bool tryFinish(Take& t, const std::string& path, std::int64_t latency);
+    bool findTakeLag(Take& t, std::int64_t expected, bool late);
+    void cut(Take& t) const;
+    TakeResult judge(Take& t, bool saved) const;
+    bool matchesAt(const Take& t, std::int64_t end) const;
+    std::int64_t exactEnd(const Take& t, std::int64_t end) const;
     std::int64_t expectedLag(std::int64_t latency) const;
-    void resolveStart();
-    void pumpLocked(std::int64_t latency);
+    void resolveStart(Take& t) const;
+    void feed(Take& t, std::int64_t latency);
+    void setResult(const std::string& path, TakeResult r);
 
     const FrameRing& ring_;
     const FrameRing& out_;
     const Player& player_;
+    const GlitchLog* glitches_;
     mutable std::mutex m_;
     Mode mode_ = Mode::Closed;
-    CaptureSpool spool_;
+    std::unique_ptr<Take> current_;
+    std::deque<std::pair<std::string, std::unique_ptr<Take>>> queue_;
+    std::map<std::string, TakeResult> results_;
 
-    // The current take, in output frames unless named "In".
-    std::int64_t awaitSerial_ = -1; // start waits for this play request
-    std::int64_t start_ = -1;       // -1 until known
-    std::int64_t startSerial_ = 0;
-    std::int64_t loopFrames_ = 0; // loop of the sound the take starts on
-    bool aligned_ = false;        // start_ is a loop boundary of it
-    std::int64_t endIn_ = -1;     // -1 while recording
-    std::int64_t stopAt_ = 0;     // output frame of "stop capture"
-    std::chrono::steady_clock::time_point stopTime_;
-    PlayState stopPlay_; // what was playing then
-    bool settled_ = false;
-    std::int64_t spoolIn_ = 0; // input frame of the spool's first frame
-    std::int64_t spooledIn_ = 0;
-    std::int64_t lag_ = 0; // the take's round trip
-    bool lagFound_ = false;
-    double lagCorr_ = 0;
-    std::int64_t tracked_ = -1; // the last round trip found in a take
+    std::int64_t tracked_ = -1;      // the last round trip found in a take
+    std::int64_t trackedAtIn_ = 0;   // input frame where it was found
     std::int64_t kept_ = 0;
-    bool lost_ = false;
+    std::int64_t lastLag_ = 0;
+    bool lastLagFound_ = false;
 };
 
 } // namespace qelvar::audio

@@ -13,6 +13,10 @@ public:
         return 1;
     }
     std::string statusText() const override { return "No sound device found"; }
+    Readiness readiness() const override { return Readiness::Failed; }
+    TakeResult takeResult(const std::string&) const override {
+        return {TakeResult::State::Failed, "no sound device; check that PulseAudio or PipeWire runs"};
+    }
 };
 
 NoSound noSound;

@@ -28,6 +28,31 @@ inline constexpr const char* kRecordCapture = "record capture";
 inline constexpr const char* kStopCapture = "stop capture";
 inline constexpr const char* kSaveCapturePrefix = "save capture ";
 
+// What became of one saved take. A take is finished in the background
+// (its tail is still on its way back when the next step starts), so its
+// result may be pending for a round trip after "save capture".
+struct TakeResult {
+    enum class State {
+        Unknown, // no take was ever saved under that name
+        Pending, // saved, still being finished
+        Good,    // the capture file holds the take, lined up and whole
+        Suspect, // the file holds the take, but it may mislead (see why)
+        Failed,  // no usable take: the capture file was removed
+    };
+    State state = State::Unknown;
+    // For Suspect and Failed: what went wrong, in words a user can act on,
+    // e.g. "nothing came back from the input; check the input device".
+    std::string why;
+    bool usable() const { return state == State::Good || state == State::Suspect; }
+};
+
+// Whether the sound path can take part in a measurement yet.
+enum class Readiness {
+    Opening, // the device is still being opened, or its round trip measured
+    Ready,
+    Failed, // none could be had; statusText() says why
+};
+
 class SoundServices {
 public:
     virtual ~SoundServices() = default;
@@ -43,6 +68,15 @@ public:
     // A one-line description of why there is no sound ("" while sound
     // works or its state is not known yet), for a window's status line.
     virtual std::string statusText() const { return {}; }
+
+    virtual Readiness readiness() const { return Readiness::Ready; }
+
+    // The result of the latest take saved to `path` (as given to "save
+    // capture"). Never blocks.
+    virtual TakeResult takeResult(const std::string& path) const {
+        (void)path;
+        return {TakeResult::State::Good, {}};
+    }
 };
 
 // The process-wide sound services the windows use (set once by main or a

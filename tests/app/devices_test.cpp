@@ -7,15 +7,20 @@
 
 using namespace qelvar::app;
 
-TEST(Devices, MatchByPartOfTheNameInTheWantedDirection) {
+TEST(Devices, MatchByPartOfTheNameOrDescriptionInTheWantedDirection) {
     const std::vector<DeviceEntry> list = {
-        {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 2, 8},
-        {"USB Audio CODEC: - (hw:1,0)", 0, 2},
-        {"USB Audio CODEC: - (hw:1,1)", 2, 0},
-        {"pulse", 32, 32},
+        {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 2, 8, ""},
+        {"alsa_output.usb-0d8c_USB_Audio-00.analog-stereo", 0, 2, "USB Audio Analog Stereo"},
+        {"alsa_output.usb-0d8c_USB_Audio-00.analog-stereo.monitor", 2, 0,
+         "Monitor of USB Audio Analog Stereo"},
+        {"pulse", 32, 32, ""},
     };
     EXPECT_EQ(matchDevice(list, "usb", true), &list[1]);
     EXPECT_EQ(matchDevice(list, "USB", false), &list[2]);
+    // By what the desktop's sound settings show, too.
+    EXPECT_EQ(matchDevice(list, "monitor of usb audio", false), &list[2]);
+    EXPECT_EQ(describeDevices({list[1]}),
+              "alsa_output.usb-0d8c_USB_Audio-00.analog-stereo (in 0, out 2)  USB Audio Analog Stereo\n");
     EXPECT_EQ(matchDevice(list, "alc892", false), &list[0]);
     EXPECT_EQ(matchDevice(list, "HDMI", true), nullptr);
     EXPECT_EQ(matchDevice({}, "pulse", true), nullptr);

@@ -1,7 +1,9 @@
-// The PortAudio backend through the private PulseAudio loopback: what is
-// played comes back bit for bit, so a take holds exactly the looped file's
-// frames, from its first frame on.
-#include "audio/portaudio_sound.h"
+// The sound path through the private server's loopback. At 44100 Hz (a
+// PulseAudio null sink) what is played comes back bit for bit, so a take
+// holds exactly the looped file's frames, from its first frame on; where
+// the server runs at another rate the program converts both ways and the
+// take holds the same tone at the same level.
+#include "audio/pulse_sound.h"
 #include "panel/tone.h"
 #include "panel/test_files.h"
 
@@ -55,7 +57,7 @@ double frequency(const std::vector<int>& v) {
 class Loopback : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        sound = new PortAudioSound();
+        sound = new SystemSound({});
         ready = sound->waitReady(20s);
     }
     static void TearDownTestSuite() { delete sound; }
@@ -70,18 +72,21 @@ class Loopback : public ::testing::Test {
         EXPECT_EQ(sound->mciSendString(kStopCapture), 0);
         EXPECT_EQ(sound->mciSendString(kSaveCapturePrefix + path), 0);
         EXPECT_EQ(sound->mciSendString(kCloseAll), 0);
+        const TakeResult r = sound->waitTake(path, 5s);
+        EXPECT_EQ(r.state, TakeResult::State::Good) << r.why;
         return readFrames(path);
     }
     void stop() {
         sound->playSound((tmp.path / "stopwav.wav").string(), kPlayOnce);
         sound->playSound("0", kPurgeAll);
     }
-    static PortAudioSound* sound;
+    static bool exact() { return sound->deviceRate() == 44100; }
+    static SystemSound* sound;
     static bool ready;
     TempDir tmp;
 };
 
-PortAudioSound* Loopback::sound = nullptr;
+SystemSound* Loopback::sound = nullptr;
 bool Loopback::ready = false;
 
 } // namespace
@@ -111,8 +116,10 @@ TEST_F(Loopback, ToneComesBackAtItsFrequencyAndLevelAndSilenceAfterStop) {
     std::this_thread::sleep_for(500ms);
     const Frames quiet = endTake("wavrec2.wav");
     ASSERT_GT(quiet.l.size(), 5000u);
-    EXPECT_EQ(rms(quiet.l), 0);
-    EXPECT_EQ(rms(quiet.r), 0);
+    // Converted, the tone's abrupt end rings on for a few ms.
+    const auto after = exact() ? 0 : 2048;
+    EXPECT_EQ(rms({quiet.l.begin() + after, quiet.l.end()}), 0);
+    EXPECT_EQ(rms({quiet.r.begin() + after, quiet.r.end()}), 0);
 }
 
 TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
@@ -133,9 +140,14 @@ TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
         const Frames got = endTake("wavrec.wav");
         ASSERT_GE(got.l.size(), loop * 10);
         EXPECT_EQ(got.l.size() % loop, 0u);
+        if (!exact()) {
+            EXPECT_NEAR(20 * std::log10(rms(got.l) / rms(played.l)), 0, 0.01);
+            continue;
+        }
         std::size_t bad = 0;
         for (std::size_t k = 0; k < got.l.size(); ++k)
             bad += got.l[k] != played.l[k % loop] || got.r[k] != played.r[k % loop];
         EXPECT_EQ(bad, 0u) << f << ": first frame " << got.l[0] << "," << got.r[0];
     }
 }
+

@@ -1,0 +1,254 @@
+#include "audio/engine.h"
+
+#include "audio/aligner.h"
+#include "audio/wav_reader.h"
+
+#include <cstring>
+
+namespace qelvar::audio {
+namespace {
+
+// The input as mono floats from frame `from` on, `count` frames.
+std::vector<float> monoInput(const FrameRing& ring, std::int64_t from, std::int64_t count) {
+    std::vector<float> v(static_cast<std::size_t>(count));
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::uint32_t f = ring.load(from + i);
+        v[static_cast<std::size_t>(i)] = 0.5f * (FrameRing::left(f) + FrameRing::right(f));
+    }
+    return v;
+}
+
+} // namespace
+
+Engine::Engine() : probe_(probeBurst(kProbeFrames, kProbeLevel)) {}
+
+void Engine::renderOutput(std::int16_t* dst, int channels, std::size_t n) {
+    const std::int64_t frame = outFrame_.load(std::memory_order_relaxed);
+    const auto ch = static_cast<std::size_t>(channels);
+    if (probing_.load(std::memory_order_acquire)) {
+        const std::int64_t start = probeStart_.load(std::memory_order_relaxed);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int64_t k = frame + static_cast<std::int64_t>(i) - start;
+            const std::int16_t v = k >= 0 && k < static_cast<std::int64_t>(probe_.size())
+                                       ? probe_[static_cast<std::size_t>(k)]
+                                       : std::int16_t{0};
+            for (std::size_t c = 0; c < ch; ++c)
+                dst[i * ch + c] = v;
+        }
+    } else {
+        player.render(dst, channels, n, frame);
+    }
+    // What was rendered, kept so every take can find its own round trip.
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int16_t l = dst[i * ch];
+        const std::int16_t r = ch > 1 ? dst[i * ch + 1] : l;
+        outRing.store(frame + static_cast<std::int64_t>(i), FrameRing::pack(l, r));
+    }
+    outFrame_.store(frame + static_cast<std::int64_t>(n), std::memory_order_relaxed);
+    outRing.publish(frame + static_cast<std::int64_t>(n));
+}
+
+void Engine::storeInput(const std::int16_t* src, int channels, std::size_t n) {
+    const std::int64_t frame = inFrame_.load(std::memory_order_relaxed);
+    const auto ch = static_cast<std::size_t>(channels);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::int16_t l = 0, r = 0;
+        if (src) {
+            l = src[i * ch];
+            r = ch > 1 ? src[i * ch + 1] : l;
+        }
+        ring.store(frame + static_cast<std::int64_t>(i), FrameRing::pack(l, r));
+    }
+    inFrame_.store(frame + static_cast<std::int64_t>(n), std::memory_order_relaxed);
+    ring.publish(frame + static_cast<std::int64_t>(n));
+}
+
+void Engine::fail(const std::string& why) {
+    {
+        std::lock_guard lock(m);
+        status = why;
+    }
+    setState(State::Failed);
+    recorder.abandon(whyNoTake(State::Failed, why));
+}
+
+void Engine::setState(State s) {
+    {
+        std::lock_guard lock(m);
+        state.store(s);
+    }
+    cv.notify_all();
+}
+
+bool Engine::waitStop(std::chrono::milliseconds d) {
+    std::unique_lock lock(m);
+    return cv.wait_for(lock, d, [this] { return stopping; });
+}
+
+void Engine::exit() {
+    std::lock_guard lock(m);
+    exited = true;
+    cv.notify_all();
+}
+
+void Engine::probeAgain() {
+    probeStart_.store(outFrames() + 4096, std::memory_order_relaxed);
+    probing_.store(true, std::memory_order_release);
+}
+
+bool Engine::measureLatency(std::int64_t fallback) {
+    if (state.load() != State::Ready)
+        setState(State::Measuring);
+    const std::int64_t start = probeStart_.load(std::memory_order_relaxed);
+    std::vector<float> p(probe_.begin(), probe_.end());
+    const auto len = static_cast<std::int64_t>(p.size());
+    Match best;
+    std::int64_t searched = 0;
+    // The output's frame `start` comes back at input frame start + lag;
+    // the input may have been counting for a while before the output
+    // started, so the lag can be large.
+    for (int waited = 0; waited < 600 && searched < kMaxLatency; ++waited) {
+        if (waitStop(std::chrono::milliseconds(10)))
+            return false;
+        if (outRing.written() < start + len)
+            continue;
+        const std::int64_t avail = ring.written() - start;
+        const std::int64_t lagEnd = std::min(kMaxLatency, avail - 2 * len);
+        if (lagEnd <= searched)
+            continue;
+        const Match m =
+            bestMatch(p, monoInput(ring, start, lagEnd + len - 1), searched, lagEnd);
+        if (m.lag >= 0 && m.corr > best.corr)
+            best = m;
+        searched = lagEnd;
+        // A clear peak, and a probe's length past it to be sure it is the top.
+        if (best.corr >= 0.9 && searched >= best.lag + len)
+            break;
+    }
+    const bool found = best.corr >= 0.5;
+    latency.store(found ? best.lag : fallback);
+    measured.store(found);
+    fraction.store(found ? fractionalLag(p, monoInput(ring, start, best.lag + 2 * len), best.lag) : 0.0);
+    probing_.store(false, std::memory_order_release);
+    return found;
+}
+
+std::string whyNoTake(Engine::State s, const std::string& status) {
+    if (s == Engine::State::Failed) {
+        if (status == "Sound device stopped")
+            return "the sound device stopped; check the sound server and play again";
+        return "no sound device; check that PulseAudio or PipeWire runs";
+    }
+    return "the sound device did not answer; check the sound server";
+}
+
+// --- EngineSound ------------------------------------------------------------
+
+EngineSound::EngineSound()
+    : engine_(std::make_shared<Engine>()), created_(std::chrono::steady_clock::now()) {}
+
+EngineSound::~EngineSound() {
+    std::unique_lock lock(engine_->m);
+    engine_->stopping = true;
+    engine_->cv.notify_all();
+    // A worker stuck in a hung server is left to finish on its own.
+    engine_->cv.wait_for(lock, std::chrono::milliseconds(500), [this] { return engine_->exited; });
+}
+
+long EngineSound::playSound(const std::string& name, unsigned flags) {
+    if (state() == State::Failed)
+        return 0;
+    if (flags & kSndPurge) {
+        engine_->player.post(nullptr);
+        return 1;
+    }
+    auto clip = readClip(name);
+    if (!clip) {
+        // Like the platform's player, a one-shot request ends the looping
+        // sound even when its own file can't be played; a failed loop
+        // request leaves the current sound alone.
+        if (!(flags & kSndLoop))
+            engine_->player.post(nullptr);
+        return 0;
+    }
+    auto sound = std::make_unique<Sound>();
+    sound->clip = std::move(*clip);
+    sound->loop = (flags & kSndLoop) != 0;
+    engine_->player.post(std::move(sound));
+    return 1;
+}
+
+long EngineSound::mciSendString(const std::string& command, std::string* returnBuffer) {
+    if (returnBuffer)
+        returnBuffer->clear();
+    // Until the round trip is known a take can't be lined up.
+    if (state() != State::Ready) {
+        const std::string prefix = kSaveCapturePrefix;
+        if (command.rfind(prefix, 0) == 0 && command.size() > prefix.size()) {
+            std::string status;
+            {
+                std::lock_guard lock(engine_->m);
+                status = engine_->status;
+            }
+            std::string path = command.substr(prefix.size());
+            if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+                path = path.substr(1, path.size() - 2);
+            engine_->recorder.markFailed(path, whyNoTake(state(), status));
+        }
+        return kMciErrNoDevice;
+    }
+    return engine_->recorder.command(command, engine_->latency.load());
+}
+
+std::string EngineSound::statusText() const {
+    std::lock_guard lock(engine_->m);
+    const State s = engine_->state.load();
+    if (s == State::Failed)
+        return engine_->status;
+    // A sound server that hangs can hold the opening for minutes; say so
+    // rather than nothing.
+    if (s != State::Ready && std::chrono::steady_clock::now() - created_ > kOpeningPatience)
+        return "Sound device not answering";
+    return {};
+}
+
+std::string EngineSound::description() const {
+    std::lock_guard lock(engine_->m);
+    return engine_->description;
+}
+
+Readiness EngineSound::readiness() const {
+    switch (state()) {
+    case State::Ready:
+        return Readiness::Ready;
+    case State::Failed:
+        return Readiness::Failed;
+    default:
+        return Readiness::Opening;
+    }
+}
+
+TakeResult EngineSound::takeResult(const std::string& path) const {
+    return engine_->recorder.result(path);
+}
+
+bool EngineSound::waitReady(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(engine_->m);
+    engine_->cv.wait_for(lock, timeout, [this] {
+        const State s = engine_->state.load();
+        return s == State::Ready || s == State::Failed;
+    });
+    return engine_->state.load() == State::Ready;
+}
+
+TakeResult EngineSound::waitTake(const std::string& path, std::chrono::milliseconds timeout) const {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        TakeResult r = takeResult(path);
+        if (r.state != TakeResult::State::Pending || std::chrono::steady_clock::now() >= until)
+            return r;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+} // namespace qelvar::audio

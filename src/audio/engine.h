@@ -1,0 +1,189 @@
+// What every sound backend shares: the looping player, the output and input
+// histories, the recorder, the round-trip probe and the worker's life. A
+// backend only moves frames between these and its device:
+//
+//   renderOutput()  fills the next output frames (the probe while the round
+//                   trip is measured, then the player) and keeps them;
+//   storeInput()    keeps the frames that came back.
+//
+// Output and input are counted apart; the round trip (latency) is the
+// input frame number at which an output frame comes back. With one duplex
+// stream both counts move together; with two streams the difference holds
+// as long as no frames are lost, which every take checks in the signal.
+#pragma once
+
+#include "audio/frame_ring.h"
+#include "audio/glitch_log.h"
+#include "audio/player.h"
+#include "audio/recorder.h"
+#include "audio/sound.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qelvar::audio {
+
+struct DeviceInfo {
+    std::string name;        // what the user types to choose it
+    std::string description; // what the desktop's sound settings show
+    int inputs = 0;
+    int outputs = 0;
+};
+
+// The devices to use: part of a device's name or description (case
+// ignored); empty: the system's default.
+struct SoundOptions {
+    std::string outputDevice;
+    std::string inputDevice;
+};
+
+class Engine {
+  public:
+    enum class State { Opening, Measuring, Ready, Failed };
+
+    // The burst that finds the round trip: ~6 ms at -24 dBFS, played
+    // ~0.19 s after the output starts so its start-up jitter is over.
+    static constexpr std::int64_t kProbeStart = 8192;
+    static constexpr std::size_t kProbeFrames = 256;
+    static constexpr std::int16_t kProbeLevel = 2000;
+    // How far the answer is looked for.
+    static constexpr std::int64_t kMaxLatency = 2 * 44100;
+
+    Engine();
+
+    Player player;
+    FrameRing ring;    // what came in, by input frame
+    FrameRing outRing; // what was rendered, by output frame
+    GlitchLog glitches;
+    Recorder recorder{ring, outRing, player, &glitches};
+
+    std::atomic<State> state{State::Opening};
+    std::atomic<std::int64_t> latency{0};
+    std::atomic<bool> measured{false};
+    std::atomic<std::int64_t> inputOverflows{0};
+    std::atomic<std::int64_t> outputUnderflows{0};
+    // What the device runs at, for the record (0 until known).
+    std::atomic<int> deviceRate{0};
+
+    // --- Audio thread ----------------------------------------------------
+    // The next `n` output frames, interleaved in `channels` (1 or 2).
+    void renderOutput(std::int16_t* dst, int channels, std::size_t n);
+    // `n` frames that came in, interleaved in `channels`; null: silence.
+    void storeInput(const std::int16_t* src, int channels, std::size_t n);
+    // Frames the device lost or inserted at the current input position.
+    void noteGlitch() { glitches.note(inFrame_.load(std::memory_order_relaxed)); }
+    std::int64_t outFrames() const { return outFrame_.load(std::memory_order_relaxed); }
+    std::int64_t inFrames() const { return inFrame_.load(std::memory_order_relaxed); }
+
+    // --- Worker ----------------------------------------------------------
+    void fail(const std::string& why);
+    void setState(State s);
+    // Sleeps up to `d`; true when the backend is being shut down.
+    bool waitStop(std::chrono::milliseconds d);
+    // Plays the probe and finds it in the input. False when it did not
+    // come back (the latency is then `fallback` frames, the device's own
+    // estimate). `fraction` then holds the part of a frame the round trip
+    // lies past `latency` (non-zero only where rates are converted).
+    bool measureLatency(std::int64_t fallback);
+    // Plays the probe once more, a little after the output's current frame.
+    void probeAgain();
+    std::atomic<double> fraction{0};
+    // Pumps the recorder until shut down, or until `alive` says the device
+    // went away (then fails with "Sound device stopped").
+    template <class Alive> void serve(Alive alive) {
+        std::int64_t lastFrames = -1;
+        int still = 0;
+        while (!waitStop(std::chrono::milliseconds(5))) {
+            recorder.pump(latency.load());
+            const std::int64_t w = ring.written();
+            still = w == lastFrames ? still + 1 : 0;
+            lastFrames = w;
+            // ~3 s without input: the server went away.
+            if (!alive() || still == 600) {
+                fail("Sound device stopped");
+                return;
+            }
+        }
+    }
+    // Called by the worker when it is done with the device.
+    void exit();
+
+    mutable std::mutex m;
+    mutable std::condition_variable cv;
+    std::string status;
+    // Which devices the path runs on and how, for the record.
+    std::string description;
+    bool stopping = false;
+    bool exited = false;
+
+  private:
+    std::vector<std::int16_t> probe_;
+    std::atomic<bool> probing_{true};
+    std::atomic<std::int64_t> probeStart_{kProbeStart};
+    std::atomic<std::int64_t> outFrame_{0};
+    std::atomic<std::int64_t> inFrame_{0};
+};
+
+// The sound services over an engine that a backend's worker runs. The
+// worker is started by the backend's constructor and owns a share of the
+// engine, so a worker stuck in a hung server outlives this object safely.
+class EngineSound : public SoundServices {
+  public:
+    using State = Engine::State;
+
+    ~EngineSound() override;
+    EngineSound(const EngineSound&) = delete;
+    EngineSound& operator=(const EngineSound&) = delete;
+
+    long playSound(const std::string& name, unsigned flags) override;
+    long mciSendString(const std::string& command, std::string* returnBuffer = nullptr) override;
+    std::string statusText() const override;
+    Readiness readiness() const override;
+    TakeResult takeResult(const std::string& path) const override;
+
+    State state() const { return engine_->state.load(); }
+    // Waits until the stream is ready or has failed; true when ready. For
+    // tools and tests, never the GUI thread.
+    bool waitReady(std::chrono::milliseconds timeout) const;
+    // Waits until the take saved to `path` is finished; for tools and tests.
+    TakeResult waitTake(const std::string& path, std::chrono::milliseconds timeout) const;
+    // Round trip from output to input in frames, and whether it was found
+    // in the signal (false: the host's own estimate).
+    std::int64_t latencyFrames() const { return engine_->latency.load(); }
+    bool latencyMeasured() const { return engine_->measured.load(); }
+    int deviceRate() const { return engine_->deviceRate.load(); }
+    // "output SINK, input SOURCE, 48000 Hz (converted)" once open.
+    std::string description() const;
+    std::int64_t inputOverflows() const { return engine_->inputOverflows.load(); }
+    std::int64_t outputUnderflows() const { return engine_->outputUnderflows.load(); }
+    std::int64_t keptFrames() const { return engine_->recorder.keptFrames(); }
+    std::int64_t takeLag() const { return engine_->recorder.takeLag(); }
+    bool takeLagFound() const { return engine_->recorder.takeLagFound(); }
+
+  protected:
+    EngineSound();
+    // Starts `run(engine)` on a worker thread.
+    template <class Run> void start(Run run) {
+        std::thread([e = engine_, run]() mutable {
+            run(*e);
+            e->exit();
+        }).detach();
+    }
+    std::shared_ptr<Engine> engine_;
+
+  private:
+    static constexpr std::chrono::seconds kOpeningPatience{5};
+    std::chrono::steady_clock::time_point created_;
+};
+
+// Why a take could not be made, from the sound path's state.
+std::string whyNoTake(Engine::State s, const std::string& status);
+
+} // namespace qelvar::audio

@@ -1,0 +1,40 @@
+// Where the device reported trouble: frames it dropped or inserted on the
+// way (an input overflow, an output underflow, a hole in the recording),
+// noted at the input frame where they happened. The audio thread writes,
+// the recorder reads; the last kSize notes are kept.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+namespace qelvar::audio {
+
+class GlitchLog {
+  public:
+    static constexpr int kSize = 64;
+
+    void note(std::int64_t inFrame) {
+        const std::int64_t i = count_.load(std::memory_order_relaxed);
+        at_[static_cast<std::size_t>(i % kSize)].store(inFrame, std::memory_order_relaxed);
+        count_.store(i + 1, std::memory_order_release);
+    }
+    std::int64_t count() const { return count_.load(std::memory_order_acquire); }
+
+    // Whether a trouble noted among the last kSize lies in [from, to).
+    bool within(std::int64_t from, std::int64_t to) const {
+        const std::int64_t n = count();
+        for (std::int64_t i = n > kSize ? n - kSize : 0; i < n; ++i) {
+            const std::int64_t at = at_[static_cast<std::size_t>(i % kSize)].load(std::memory_order_relaxed);
+            if (at >= from && at < to)
+                return true;
+        }
+        return false;
+    }
+
+  private:
+    std::array<std::atomic<std::int64_t>, kSize> at_{};
+    std::atomic<std::int64_t> count_{0};
+};
+
+} // namespace qelvar::audio
