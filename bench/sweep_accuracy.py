@@ -9,7 +9,7 @@ FULL DUPLEX, PLAY; polls row 20 every 10 ms to time the sweep; then SET CAL,
 USE CAL and a second PLAY. Prints one line of figures (worst error of rows
 1-18 and 19-20 in dB, calibrated rows that do not read " 0", time from PLAY
 to row 20's reading, the notes line) and, with -v, every row."""
-import os, struct, subprocess, sys, tempfile, math
+import os, struct, subprocess, sys, tempfile, math, time
 
 def peakread(frames):
     """The page's reading of a capture holding these 16-bit stereo frames:
@@ -60,7 +60,7 @@ def main():
     lines = ['click panel.Label21', 'click page.AutobuildAll', 'click page.FullDuplex']
     if settle:
         lines.append(f'wait {settle}')
-    lines.append('click page.Play')
+    lines += ['click page.Play', 'print page.Status']
     for _ in range(polls):
         lines += ['wait 10', 'print page.Right(20)']
     lines.append('wait 500')
@@ -72,11 +72,19 @@ def main():
     script = os.path.join(home, 'script')
     open(script, 'w').write('\n'.join(lines) + '\n')
     env = dict(os.environ, HOME=home, QT_QPA_PLATFORM='offscreen')
-    out = subprocess.run([binary, '--script', script], env=env, capture_output=True, text=True,
-                         timeout=120).stdout.splitlines()
-    polled = [l.split('=', 1)[1] for l in out[:polls]]
+    proc = subprocess.Popen([binary, '--script', script], env=env, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, text=True)
+    out, stamps = [], []
+    for line in proc.stdout:
+        out.append(line.rstrip('\n'))
+        stamps.append(time.monotonic())
+    proc.wait()
+    # The line after PLAY marks its moment; the first non-empty poll of row
+    # 20 the moment its reading appeared.
+    played = stamps[0]
+    polled = [l.split('=', 1)[1] for l in out[1:polls + 1]]
     first = next((i for i, v in enumerate(polled) if v.strip()), None)
-    rest = out[polls:]
+    rest = out[polls + 1:]
     def vals(block):
         return [dict(l.split('=', 1) for l in block)]
     m1 = dict(l.split('=', 1) for l in rest[:41])
@@ -97,7 +105,7 @@ def main():
             if verbose:
                 print(f'row {r:2} {name:5} got {got:>7} perfect {shown(want[ch]):>7} error {err:.4f}')
     cal_bad = sum(1 for r in rows for n in ('Left', 'Right') if m2[f'page.{n}({r})'] != ' 0')
-    t = f'{(first + 1) * 10} ms' if first is not None else 'never'
+    t = f'{(stamps[first + 1] - played) * 1000:.0f} ms' if first is not None else 'never'
     print(f"rows 1-18 worst {worst[0]:.4f} dB | rows 19-20 worst {worst[1]:.4f} dB | "
           f"calibrated rows not ' 0': {cal_bad} | PLAY to row 20: {t} | failed rows: {sorted(set(failed))}")
     print('notes:', m1.get('page.MeasureNotes', '').strip() or '(none)')

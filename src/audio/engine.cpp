@@ -121,8 +121,11 @@ bool Engine::measureLatency(std::int64_t fallback) {
         if (m.lag >= 0 && m.corr > best.corr)
             best = m;
         searched = lagEnd;
-        // A clear peak, and a probe's length past it to be sure it is the top.
-        if (best.corr >= 0.9 && searched >= best.lag + len)
+        // A clear peak, and a probe's length past it to be sure it is the
+        // top; a converted path blurs the peak, so a weaker one stands once
+        // a good stretch past it holds nothing better.
+        if ((best.corr >= 0.9 && searched >= best.lag + len) ||
+            (best.corr >= 0.5 && searched >= best.lag + 8 * len))
             break;
     }
     const bool found = best.corr >= 0.5;

@@ -54,7 +54,11 @@ class Engine {
     static constexpr std::size_t kProbeFrames = 256;
     static constexpr std::int16_t kProbeLevel = 2000;
     // How far the answer is looked for.
-    static constexpr std::int64_t kMaxLatency = 2 * 44100;
+    static constexpr std::int64_t kMaxLatency = 4 * 44100;
+    // Where a backend with separate streams starts counting its input, so
+    // that the round trip stays positive when the input starts after the
+    // output (it is then this, less the head start, plus the path's own).
+    static constexpr std::int64_t kInputBase = 2 * 44100;
 
     Engine();
 
@@ -79,6 +83,11 @@ class Engine {
     void storeInput(const std::int16_t* src, int channels, std::size_t n);
     // Frames the device lost or inserted at the current input position.
     void noteGlitch() { glitches.note(inFrame_.load(std::memory_order_relaxed)); }
+    // Before any input: the input's first frame gets number `base`.
+    void setInputBase(std::int64_t base) {
+        inFrame_.store(base, std::memory_order_relaxed);
+        ring.publish(base);
+    }
     std::int64_t outFrames() const { return outFrame_.load(std::memory_order_relaxed); }
     std::int64_t inFrames() const { return inFrame_.load(std::memory_order_relaxed); }
 

@@ -284,25 +284,23 @@ bool runPulse(Engine& e, const SoundOptions& o) {
     std::string sink, source;
     if (!chooseDevices(e, s, o, sink, source))
         return true;
+    // Both streams at once: a sink that idles (a null sink) wakes for the
+    // new output, so the input starts in tens of ms rather than seconds.
+    e.setInputBase(Engine::kInputBase);
     pa_threaded_mainloop_lock(s.client.loop());
-    bool ok = connectRecord(s, source);
+    bool ok = connectRecord(s, source) && connectPlay(s, sink);
     pa_threaded_mainloop_unlock(s.client.loop());
-    // The output starts once the input runs, so the round trip is counted
-    // from a moving input and the probe can't be missed.
     for (int i = 0; ok && i < 500 && !s.heard.load(); ++i)
         if (e.waitStop(std::chrono::milliseconds(10)))
             ok = false;
-    if (ok) {
-        pa_threaded_mainloop_lock(s.client.loop());
-        ok = connectPlay(s, sink);
-        pa_threaded_mainloop_unlock(s.client.loop());
-    }
     if (!ok) {
         if (e.state.load() != Engine::State::Failed)
             e.fail("Sound device could not be opened");
         disconnect(s);
         return true;
     }
+    // The probe once the input runs, so it can't be missed.
+    e.probeAgain();
     if (e.measureLatency(static_cast<std::int64_t>((kPlayBufferS + 0.05) * kRate)) &&
         s.rec.converting())
         wholeRoundTrip(e, s);
