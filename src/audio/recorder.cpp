@@ -308,17 +308,13 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
     PeakStats in;
     const bool saved = t.spool.save(path, std::max<std::int64_t>(skip, 0), t.kept, &in);
     TakeResult r = judge(t, saved);
-    if (r.state == TakeResult::State::Good && in.peak <= kSilent) {
+    if (r.usable() && (in.peak <= kSilent || in.fullScale > 1)) {
         PeakStats out;
         for (const auto f : ringFrames(out_, t.start, std::min(t.kept, FrameRing::kSize / 2)))
             out.add(f);
-        if (out.peak > kAudible)
+        if (in.peak <= kSilent && out.peak > kAudible)
             r = {TakeResult::State::Failed, kWhyNothingBack};
-    } else if (r.state == TakeResult::State::Good && in.fullScale > 1) {
-        PeakStats out;
-        for (const auto f : ringFrames(out_, t.start, std::min(t.kept, FrameRing::kSize / 2)))
-            out.add(f);
-        if (out.fullScale == 0)
+        else if (in.fullScale > 1 && out.fullScale == 0)
             r = {TakeResult::State::Suspect, kWhyClipped};
     }
     if (r.state == TakeResult::State::Failed)
