@@ -3,7 +3,7 @@
 #include "audio/aligner.h"
 #include "audio/portaudio_sound.h"
 #include "audio/pulse_client.h"
-#include "audio/rate_converter.h"
+#include "audio/converted_io.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -14,8 +14,6 @@ namespace qelvar::audio {
 namespace {
 
 constexpr int kRate = 44100;
-// Frames the program renders or stores at a time when converting.
-constexpr std::size_t kBlock = 256;
 // Playback buffer: long enough to ride out a busy machine, short enough
 // that a sweep's last reading is not kept waiting.
 constexpr double kPlayBufferS = 0.08;
@@ -31,12 +29,7 @@ std::uint32_t bytesFor(const pa_sample_spec& spec, double seconds) {
 struct Direction {
     pa_stream* stream = nullptr;
     int rate = kRate;
-    std::unique_ptr<RateConverter> convert; // null at 44100
-    std::vector<float> in, out;             // conversion work
-    std::size_t outPos = 0;                 // first unread frame of `out`
-    std::vector<std::int16_t> frames16;
-
-    bool converting() const { return convert != nullptr; }
+    bool converting() const { return rate != kRate; }
     std::size_t frameBytes() const { return converting() ? 8 : 4; }
 };
 
@@ -44,80 +37,42 @@ struct Streams {
     Engine* engine = nullptr;
     PulseClient client;
     Direction play, rec;
+    std::unique_ptr<ConvertedOutput> up; // set where the rate is not 44100
+    std::unique_ptr<ConvertedInput> down;
     std::atomic<bool> heard{false}; // the input has delivered its first frames
-    // Frames of silence at the device's rate still to be put before the
-    // input's next frames (read() takes them).
-    std::atomic<int> pad{0};
 
     void write(std::size_t bytes);
     void read();
-    void storeConverted(const float* data, std::size_t frames);
     bool ready(pa_stream* s) const { return s && pa_stream_get_state(s) == PA_STREAM_READY; }
 };
 
 void Streams::write(std::size_t bytes) {
-    Direction& d = play;
     void* buf = nullptr;
     std::size_t size = bytes;
-    if (pa_stream_begin_write(d.stream, &buf, &size) < 0 || !buf)
+    if (pa_stream_begin_write(play.stream, &buf, &size) < 0 || !buf)
         return;
-    const std::size_t frames = size / d.frameBytes();
-    if (!d.converting()) {
+    const std::size_t frames = size / play.frameBytes();
+    if (up)
+        up->fill(static_cast<float*>(buf), frames);
+    else
         engine->renderOutput(static_cast<std::int16_t*>(buf), 2, frames);
-    } else {
-        d.frames16.resize(kBlock * 2);
-        d.in.resize(kBlock * 2);
-        while ((d.out.size() / 2) - d.outPos < frames) {
-            engine->renderOutput(d.frames16.data(), 2, kBlock);
-            for (std::size_t i = 0; i < kBlock * 2; ++i)
-                d.in[i] = static_cast<float>(d.frames16[i]) / 32768.0f;
-            d.convert->process(d.in.data(), kBlock, d.out);
-        }
-        std::copy_n(d.out.begin() + static_cast<std::ptrdiff_t>(d.outPos * 2), frames * 2,
-                    static_cast<float*>(buf));
-        d.outPos += frames;
-        if (d.outPos * 2 >= d.out.size() / 2) { // keep the buffer from creeping
-            d.out.erase(d.out.begin(), d.out.begin() + static_cast<std::ptrdiff_t>(d.outPos * 2));
-            d.outPos = 0;
-        }
-    }
-    pa_stream_write(d.stream, buf, frames * d.frameBytes(), nullptr, 0, PA_SEEK_RELATIVE);
-}
-
-void Streams::storeConverted(const float* data, std::size_t frames) {
-    Direction& d = rec;
-    d.out.clear();
-    d.convert->process(data, frames, d.out);
-    const std::size_t n = d.out.size() / 2;
-    d.frames16.resize(std::max(d.frames16.size(), n * 2));
-    for (std::size_t i = 0; i < n * 2; ++i)
-        d.frames16[i] = toInt16(d.out[i]);
-    engine->storeInput(d.frames16.data(), 2, n);
+    pa_stream_write(play.stream, buf, frames * play.frameBytes(), nullptr, 0, PA_SEEK_RELATIVE);
 }
 
 void Streams::read() {
-    Direction& d = rec;
-    if (const int n = pad.exchange(0); n > 0 && d.converting()) {
-        d.in.assign(static_cast<std::size_t>(n) * 2, 0.0f);
-        storeConverted(d.in.data(), static_cast<std::size_t>(n));
-    }
     for (;;) {
         const void* data = nullptr;
         std::size_t bytes = 0;
-        if (pa_stream_peek(d.stream, &data, &bytes) < 0 || bytes == 0)
+        if (pa_stream_peek(rec.stream, &data, &bytes) < 0 || bytes == 0)
             return;
-        const std::size_t frames = bytes / d.frameBytes();
+        const std::size_t frames = bytes / rec.frameBytes();
         if (!data)
             engine->noteGlitch(); // a hole: frames the server lost; kept as silence
-        if (!d.converting()) {
+        if (down)
+            down->take(static_cast<const float*>(data), frames);
+        else
             engine->storeInput(static_cast<const std::int16_t*>(data), 2, frames);
-        } else if (data) {
-            storeConverted(static_cast<const float*>(data), frames);
-        } else {
-            d.in.assign(frames * 2, 0.0f);
-            storeConverted(d.in.data(), frames);
-        }
-        pa_stream_drop(d.stream);
+        pa_stream_drop(rec.stream);
         heard.store(true, std::memory_order_release);
     }
 }
@@ -172,8 +127,8 @@ bool awaitReady(Streams& s, pa_stream* st) {
 
 bool connectRecord(Streams& s, const std::string& source) {
     Direction& d = s.rec;
-    if (d.rate != kRate)
-        d.convert = std::make_unique<RateConverter>(d.rate, kRate);
+    if (d.converting())
+        s.down = std::make_unique<ConvertedInput>(*s.engine, d.rate);
     d.stream = newStream(s, d, "qelvar input");
     if (!d.stream)
         return false;
@@ -193,8 +148,8 @@ bool connectRecord(Streams& s, const std::string& source) {
 
 bool connectPlay(Streams& s, const std::string& sink) {
     Direction& d = s.play;
-    if (d.rate != kRate)
-        d.convert = std::make_unique<RateConverter>(kRate, d.rate);
+    if (d.converting())
+        s.up = std::make_unique<ConvertedOutput>(*s.engine, d.rate);
     d.stream = newStream(s, d, "qelvar output");
     if (!d.stream)
         return false;
@@ -255,21 +210,6 @@ bool chooseDevices(Engine& e, Streams& s, const SoundOptions& o, std::string& si
     return true;
 }
 
-// Where rates are converted the round trip is rarely a whole number of
-// frames at 44100, and a take lined up to the nearest frame then differs
-// from what was played by a fraction of a frame: enough to hide the round
-// trip of a high tone among its neighbours. Silence put before the input's
-// conversion moves it by steps of 44100/rate of a frame, which can make it
-// whole to within 1/320 of a frame; the probe is then played again.
-void wholeRoundTrip(Engine& e, Streams& s) {
-    s.pad.store(wholeFramePad(e.fraction.load(), s.rec.rate));
-    for (int i = 0; i < 100 && s.pad.load() > 0; ++i)
-        if (e.waitStop(std::chrono::milliseconds(5)))
-            return;
-    e.probeAgain();
-    e.measureLatency(e.latency.load());
-}
-
 } // namespace
 
 bool runPulse(Engine& e, const SoundOptions& o) {
@@ -302,8 +242,8 @@ bool runPulse(Engine& e, const SoundOptions& o) {
     // The probe once the input runs, so it can't be missed.
     e.probeAgain();
     if (e.measureLatency(static_cast<std::int64_t>((kPlayBufferS + 0.05) * kRate)) &&
-        s.rec.converting())
-        wholeRoundTrip(e, s);
+        s.down)
+        makeRoundTripWhole(e, *s.down);
     if (!e.waitStop(std::chrono::milliseconds(0))) {
         e.setState(Engine::State::Ready);
         e.serve([&s] {
