@@ -1,15 +1,49 @@
 #include "audio/portaudio_sound.h"
 
+#include "audio/converted_io.h"
 #include "audio/pa_host.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace qelvar::audio {
 namespace {
 
+// The stream runs at the output device's own rate; where that is not 44100
+// it carries floats and the program converts (a plugin such as the sound
+// server's own would otherwise convert, with far less care).
 struct Duplex {
     Engine* engine = nullptr;
     int inChannels = 2;
     int outChannels = 2;
+    int rate = 44100;
+    std::unique_ptr<ConvertedOutput> up;
+    std::unique_ptr<ConvertedInput> down;
+    std::vector<float> stereo; // a mono device's frames as stereo
 };
+
+// Converted frames between the device's channels and stereo.
+void takeInput(Duplex& d, const float* in, std::size_t n) {
+    if (in && d.inChannels == 1) {
+        d.stereo.resize(std::max(d.stereo.size(), n * 2));
+        for (std::size_t i = 0; i < n; ++i)
+            d.stereo[2 * i] = d.stereo[2 * i + 1] = in[i];
+        in = d.stereo.data();
+    }
+    d.down->take(in, n);
+}
+
+void fillOutput(Duplex& d, float* out, std::size_t n) {
+    if (d.outChannels == 2) {
+        d.up->fill(out, n);
+        return;
+    }
+    d.stereo.resize(std::max(d.stereo.size(), n * 2));
+    d.up->fill(d.stereo.data(), n);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = d.stereo[2 * i];
+}
 
 int onAudio(const void* in, void* out, unsigned long n, const PaStreamCallbackTimeInfo*,
             PaStreamCallbackFlags flags, void* user) {
@@ -22,8 +56,13 @@ int onAudio(const void* in, void* out, unsigned long n, const PaStreamCallbackTi
             e.outputUnderflows.fetch_add(1, std::memory_order_relaxed);
         e.noteGlitch();
     }
-    e.storeInput(static_cast<const std::int16_t*>(in), d->inChannels, n);
-    e.renderOutput(static_cast<std::int16_t*>(out), d->outChannels, n);
+    if (d->up) {
+        takeInput(*d, static_cast<const float*>(in), n);
+        fillOutput(*d, static_cast<float*>(out), n);
+    } else {
+        e.storeInput(static_cast<const std::int16_t*>(in), d->inChannels, n);
+        e.renderOutput(static_cast<std::int16_t*>(out), d->outChannels, n);
+    }
     return paContinue;
 }
 
@@ -38,12 +77,18 @@ bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream
     }
     d.inChannels = inInfo->maxInputChannels >= 2 ? 2 : 1;
     d.outChannels = outInfo->maxOutputChannels >= 2 ? 2 : 1;
+    d.rate = outInfo->defaultSampleRate > 0 ? static_cast<int>(outInfo->defaultSampleRate) : 44100;
+    const PaSampleFormat format = d.rate == 44100 ? paInt16 : paFloat32;
+    if (d.rate != 44100) {
+        d.up = std::make_unique<ConvertedOutput>(e, d.rate);
+        d.down = std::make_unique<ConvertedInput>(e, d.rate);
+    }
     // 0.1 s: shorter latencies stall or underrun through a sound server.
-    PaStreamParameters ip{inDev, d.inChannels, paInt16, 0.1, nullptr};
-    PaStreamParameters op{outDev, d.outChannels, paInt16, 0.1, nullptr};
+    PaStreamParameters ip{inDev, d.inChannels, format, 0.1, nullptr};
+    PaStreamParameters op{outDev, d.outChannels, format, 0.1, nullptr};
     // Unspecified buffer size: a fixed one repeats a stale input frame
     // every period on some hosts.
-    PaError err = Pa_OpenStream(stream, &ip, &op, 44100, paFramesPerBufferUnspecified, paClipOff,
+    PaError err = Pa_OpenStream(stream, &ip, &op, d.rate, paFramesPerBufferUnspecified, paClipOff,
                                 onAudio, &d);
     if (err == paNoError) {
         err = Pa_StartStream(*stream);
@@ -56,10 +101,11 @@ bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream
         e.fail(err == paDeviceUnavailable ? "Sound device busy" : "Sound device could not be opened");
         return false;
     }
-    e.deviceRate.store(44100);
+    e.deviceRate.store(d.rate);
     std::lock_guard lock(e.m);
     e.description = std::string("ALSA: output ") + outInfo->name + ", input " + inInfo->name +
-                    ", 44100 Hz, one duplex stream";
+                    ", one duplex stream at " + std::to_string(d.rate) + " Hz" +
+                    (d.up ? ", converted from 44100 Hz by libsoxr" : "");
     return true;
 }
 
@@ -70,12 +116,14 @@ void runPortAudio(Engine& e, const SoundOptions& o) {
         e.fail("No sound device found");
         return;
     }
-    Duplex d{&e};
+    Duplex d;
+    d.engine = &e;
     PaStream* stream = nullptr;
     if (openStream(e, o, d, &stream)) {
         const PaStreamInfo* si = Pa_GetStreamInfo(stream);
         const double s = si ? si->inputLatency + si->outputLatency : 0.2;
-        e.measureLatency(static_cast<std::int64_t>(s * 44100.0 + 0.5));
+        if (e.measureLatency(static_cast<std::int64_t>(s * 44100.0 + 0.5)) && d.down)
+            makeRoundTripWhole(e, *d.down);
         if (!e.waitStop(std::chrono::milliseconds(0))) {
             e.setState(Engine::State::Ready);
             e.serve([stream] { return Pa_IsStreamActive(stream) == 1; });
