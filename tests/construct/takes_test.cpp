@@ -2,6 +2,12 @@
 // rows, the notes line, and the wait for a device that is still opening.
 #include "page_fixture.h"
 
+#include "audio/pulse_sound.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 #include <numeric>
 #include <set>
 
@@ -175,6 +181,44 @@ TEST_F(TakesTest, TheFirstTickWaitsForTheDeviceToOpen) {
                     looped.push_back(s);
         EXPECT_EQ(looped, rowsOneToTwenty());
     }
+}
+
+// No sound server at all (PULSE_SERVER names a socket that does not
+// exist): the real sound path fails, every row stays empty and says why,
+// an old capture is never read as this run's, and the graph leaves every
+// row out.
+TEST(NoSoundServer, EveryRowFailsAndSaysWhy) {
+    const char* server = std::getenv("PULSE_SERVER");
+    if (!server || std::string(server).find("nonexistent") == std::string::npos)
+        GTEST_SKIP() << "needs PULSE_SERVER=unix:/nonexistent";
+    char tmpl[] = "/tmp/qelvar-noserver-XXXXXX";
+    const std::filesystem::path dir = mkdtemp(tmpl);
+    audio::SystemSound snd({});
+    PageModel page(snd, dir.string());
+    page.open();
+    page.autobuildAll();
+    page.fullDuplex();
+    writeText(dir / "wavrec3.wav", std::string(48, '\0') + "\x00\x40\x00\x40");
+    page.play();
+    for (int i = 0; i < 200 && (page.playing() || page.takesPending()); ++i) {
+        page.tick();
+        page.pollTakes();
+        // The wait for the device runs on the clock; the steps need not.
+        if (page.controls().status.find("Opening") != std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(page.interval()));
+    }
+    ASSERT_FALSE(page.playing());
+    EXPECT_EQ(page.controls().measureNotes,
+              "Rows 1-20: no sound device; check that PulseAudio or PipeWire runs");
+    for (int r = 1; r <= kRows; ++r) {
+        EXPECT_EQ(page.controls().left[r], "") << "row " << r;
+        EXPECT_TRUE(page.rowFailed(r)) << "row " << r;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "wavrec3.wav"));
+    ASSERT_TRUE(page.viewGraph());
+    const std::string text = readText(dir / "wavgraphdata");
+    EXPECT_EQ(text.find("\r\n1\r\n"), std::string::npos) << "a row is still plotted";
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
