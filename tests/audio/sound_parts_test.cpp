@@ -1,6 +1,7 @@
 // The sound backend's parts driven by a simulated device: what is rendered
 // comes back as input a set number of frames later, as through a loopback.
 #include "audio/aligner.h"
+#include "audio/glitch_log.h"
 #include "audio/lag_finder.h"
 #include "audio/player.h"
 #include "audio/portaudio_sound.h"
@@ -10,31 +11,52 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <random>
-#include <thread>
 
 using namespace qelvar::audio;
 
 namespace {
 
-// A looped sound whose frame k is (base + k, -(base + k)).
-std::unique_ptr<Sound> ramp(int frames, int base) {
-    auto s = std::make_unique<Sound>();
+// Left samples k, k+1, ... of a ramp loop starting at `base`.
+std::vector<std::int16_t> rampSamples(int frames, int base) {
+    std::vector<std::int16_t> v;
     for (int k = 0; k < frames; ++k)
-        s->clip.samples.insert(s->clip.samples.end(), {static_cast<std::int16_t>(base + k),
-                                                       static_cast<std::int16_t>(-(base + k))});
+        v.push_back(static_cast<std::int16_t>(base + k));
+    return v;
+}
+
+// A looped sound whose left channel is `left` and right channel its negation.
+std::unique_ptr<Sound> loopOf(const std::vector<std::int16_t>& left) {
+    auto s = std::make_unique<Sound>();
+    for (const std::int16_t v : left)
+        s->clip.samples.insert(s->clip.samples.end(), {v, static_cast<std::int16_t>(-v)});
     s->loop = true;
     return s;
+}
+
+// A looped sound whose frame k is (base + k, -(base + k)).
+std::unique_ptr<Sound> ramp(int frames, int base) {
+    return loopOf(rampSamples(frames, base));
+}
+
+std::int16_t clip16(int v) {
+    return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
 }
 
 struct Device {
     Player player;
     FrameRing ring, out;
+    GlitchLog glitches;
     std::int64_t frame = 0;
     std::int64_t latency = 0; // changing it drops or pads frames, as a busy server does
+    // From input frame `changeAt` on the round trip is `changeTo`: frames
+    // dropped or inserted on the way in the middle of a run, unannounced.
+    std::int64_t changeAt = -1, changeTo = 0;
+    int gain = 1; // of the path back; 0: nothing comes back. Clips at full scale.
     std::vector<std::int16_t> history;
 
     std::vector<std::int16_t> run(std::size_t n) {
@@ -43,18 +65,20 @@ struct Device {
         history.insert(history.end(), buf.begin(), buf.end());
         for (std::size_t i = 0; i < n; ++i) {
             const std::int64_t f = frame + static_cast<std::int64_t>(i);
+            if (f == changeAt)
+                latency = changeTo;
             out.store(f, FrameRing::pack(buf[2 * i], buf[2 * i + 1]));
-            const auto back = static_cast<std::size_t>(std::max<std::int64_t>(f - latency, 0)) * 2;
-            ring.store(f, f < latency ? 0 : FrameRing::pack(history[back], history[back + 1]));
+            std::uint32_t back = 0;
+            if (f >= latency) {
+                const auto at = static_cast<std::size_t>(f - latency) * 2;
+                back = FrameRing::pack(clip16(history[at] * gain), clip16(history[at + 1] * gain));
+            }
+            ring.store(f, back);
         }
         frame += static_cast<std::int64_t>(n);
         out.publish(frame);
         ring.publish(frame);
         return buf;
-    }
-    void runFor(std::int64_t frames) {
-        for (std::int64_t done = 0; done < frames; done += 441)
-            run(441);
     }
 };
 
@@ -85,6 +109,79 @@ TEST(Aligner, FindsAKnownDelayInNoise) {
     EXPECT_LT(bestMatch(probe, input, 0, 4000).corr, 0.5); // stops short of it
 }
 
+namespace {
+
+// `probe` starting at the fractional frame `at` of `frames` frames, scaled
+// by `gain`: an interpolator of its own, a sinc cut at 0.45 of the rate
+// under a Blackman window reaching 64 frames either side, so the delayed
+// copy is band-limited and its tails stay within 64 frames of the probe.
+std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::size_t frames,
+                               double gain) {
+    const double pi = std::acos(-1.0), cut = 0.45, half = 64;
+    std::vector<float> out(frames);
+    for (std::size_t m = 0; m < frames; ++m) {
+        double acc = 0;
+        for (std::size_t k = 0; k < probe.size(); ++k) {
+            const double t = static_cast<double>(m) - at - static_cast<double>(k);
+            if (std::fabs(t) >= half)
+                continue;
+            const double x = 2 * pi * cut * t;
+            const double sinc = t == 0 ? 1 : std::sin(x) / x;
+            const double w =
+                0.42 + 0.5 * std::cos(pi * t / half) + 0.08 * std::cos(2 * pi * t / half);
+            acc += probe[k] * 2 * cut * sinc * w;
+        }
+        out[m] = static_cast<float>(gain * acc);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
+    const auto burst = probeBurst(256, 2000);
+    const std::vector<float> probe(burst.begin(), burst.end());
+    std::mt19937 rng(11);
+    std::normal_distribution<float> noise(0, 5); // 46 dB under the burst as it comes back
+    for (const double fraction : {-0.4, -0.1, 0.0, 0.25, 0.45}) {
+        auto input = delayedCopy(probe, 1500 + fraction, 3000, 0.5);
+        for (auto& v : input)
+            v += noise(rng);
+        EXPECT_NEAR(fractionalLag(probe, input, 1500), fraction, 0.01) << fraction;
+    }
+}
+
+// At 48000 Hz one frame inserted before the conversion to 44100 moves the
+// round trip by 44100/48000 = 0.91875 of a frame; 160 of them make 147
+// whole frames, so some pad of 0..159 lands within 1/320 of a whole frame.
+TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
+    struct Case {
+        double fraction;
+        int pad;
+    };
+    const Case cases[] = {
+        {0.0, 0},        // already whole
+        {0.08125, 1},    // + 0.91875 = 1
+        {0.25, 40},      // + 40 * 0.91875 = 36.75: 37
+        {-0.4, 32},      // + 29.4 = 29
+        {0.45, 104},     // + 95.55 = 96
+        {0.0031, 0},     // nearer 0 than 0.0031 + 33.99375 (pad 37) is to 34
+        {0.0032, 37},    // 33.99695 is nearer 34 than 0.0032 is to 0
+        {-0.08125, 159}, // + 146.08125 = 146: the last pad there is
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(wholeFramePad(c.fraction, 48000), c.pad) << c.fraction;
+    for (double f = -0.5; f <= 0.5; f += 0.0371) {
+        const int pad = wholeFramePad(f, 48000);
+        ASSERT_GE(pad, 0);
+        ASSERT_LT(pad, 160);
+        const double t = f + pad * 0.91875;
+        EXPECT_LE(std::fabs(t - std::round(t)), 1.0 / 320 + 1e-9) << f << " pad " << pad;
+    }
+    for (const double f : {-0.4, 0.1, 0.45})
+        EXPECT_EQ(wholeFramePad(f, 44100), 0) << f; // nothing to convert: no pad
+}
+
 TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
     auto tone = [](int frames, int period, int amp, int from = 0) {
         std::vector<std::uint32_t> v;
@@ -109,75 +206,288 @@ TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
     EXPECT_NEAR(m.corr, 1.0, 1e-9);
 }
 
-class RecorderSim : public ::testing::Test {
-  protected:
+namespace {
+
+// The recorder over the simulated device, the worker's pump done by hand:
+// once after every command and every 441 frames the device runs.
+struct RecorderBench {
+    static constexpr int kLoop = 441;
+    TempDir tmp;
+    Device d;
+    Recorder rec{d.ring, d.out, d.player, &d.glitches};
+    const std::string path = (tmp.path / "t.wav").string();
+
     long mci(const std::string& c) {
         const long r = rec.command(c, d.latency);
         rec.pump(d.latency);
         return r;
     }
-    // A take of `frames` frames of a new step; the device keeps running while
-    // the save waits for the step to come back. Returns the left samples.
-    std::vector<int> take(int base, std::int64_t frames) {
-        d.player.post(ramp(441, base));
+    void runFor(std::int64_t frames) {
+        while (frames > 0) {
+            const auto n = std::min<std::int64_t>(frames, kLoop);
+            d.run(static_cast<std::size_t>(n));
+            rec.pump(d.latency);
+            frames -= n;
+        }
+    }
+    // A round trip of `lag` frames, and a sound unlike the ones recorded
+    // looping for a while, ending on a loop boundary.
+    void warmUp(std::int64_t lag) {
+        d.latency = lag;
+        d.player.post(ramp(kLoop, 0));
+        runFor(46 * kLoop);
+    }
+    // Plays `sound` and records `frames` frames of it. The sound before
+    // ends on a loop boundary, so the new one starts at the device's
+    // next frame, which is returned.
+    std::int64_t record(std::unique_ptr<Sound> sound, std::int64_t frames) {
+        const std::int64_t start = d.frame;
+        d.player.post(std::move(sound));
         for (const char* c : {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
             EXPECT_EQ(mci(c), 0) << c;
-        d.runFor(frames);
-        EXPECT_EQ(mci(kStopCapture), 0);
-        std::atomic<bool> done{false};
-        std::thread device([&] {
-            for (int i = 0; i < 200 && !done; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                d.run(441);
-            }
-        });
-        const std::string path = (tmp.path / "t.wav").string();
-        EXPECT_EQ(mci(kSaveCapturePrefix + path), 0);
-        done = true;
-        device.join();
-        const auto b = bytesOf(path);
-        std::vector<int> l;
-        for (std::size_t i = 44; i + 3 < b.size(); i += 4)
-            l.push_back(static_cast<std::int16_t>(b[i] | (b[i + 1] << 8)));
-        return l;
+        runFor(frames);
+        EXPECT_EQ(d.player.state().start, start);
+        return start;
     }
-    TempDir tmp;
-    Device d;
-    Recorder rec{d.ring, d.out, d.player};
+    // Stops and saves the take. The save comes back before the take's tail
+    // has; the take is then finished while the device keeps running (for
+    // at most 3 s of its frames).
+    TakeResult save() {
+        EXPECT_EQ(mci(kStopCapture), 0);
+        EXPECT_EQ(mci(kSaveCapturePrefix + path), 0);
+        EXPECT_EQ(rec.result(path).state, TakeResult::State::Pending);
+        for (const std::int64_t until = d.frame + 3 * 44100;
+             rec.result(path).state == TakeResult::State::Pending && d.frame < until;)
+            runFor(kLoop);
+        return rec.result(path);
+    }
+    // The capture file's frames, after checking that its header's data size
+    // says how many there are.
+    std::vector<std::uint32_t> saved() const {
+        const auto b = bytesOf(path);
+        std::vector<std::uint32_t> frames;
+        if (b.size() < 44) {
+            ADD_FAILURE() << "no capture file";
+            return frames;
+        }
+        const std::uint32_t data = b[40] | b[41] << 8 | b[42] << 16 | std::uint32_t{b[43]} << 24;
+        EXPECT_EQ(data, b.size() - 44);
+        for (std::size_t i = 44; i + 3 < b.size(); i += 4)
+            frames.push_back(b[i] | b[i + 1] << 8 | b[i + 2] << 16 | std::uint32_t{b[i + 3]} << 24);
+        return frames;
+    }
 };
 
-TEST_F(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
-    d.latency = 8000; // 181 ms, longer than the first, 100 ms step
-    d.player.post(ramp(441, 0));
-    d.runFor(20000);
+// Whether `got` is `count` frames of the looped sound whose left channel is
+// `left` (right: its negation), from its first frame on, as a path with the
+// given gain brings it back.
+::testing::AssertionResult loopFrames(const std::vector<std::uint32_t>& got,
+                                      const std::vector<std::int16_t>& left, std::int64_t count,
+                                      int gain = 1) {
+    if (std::ssize(got) != count)
+        return ::testing::AssertionFailure() << got.size() << " frames, not " << count;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        const int v = left[k % left.size()];
+        const std::uint32_t want = FrameRing::pack(clip16(v * gain), clip16(-v * gain));
+        if (got[k] != want)
+            return ::testing::AssertionFailure()
+                   << "frame " << k << " is (" << FrameRing::left(got[k]) << ", "
+                   << FrameRing::right(got[k]) << "), not (" << FrameRing::left(want) << ", "
+                   << FrameRing::right(want) << ")";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+using State = TakeResult::State;
+
+} // namespace
+
+TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
+    RecorderBench b;
+    b.warmUp(8000); // 181 ms, longer than the first, 100 ms step
     // Then the server drops 5000 frames, pads 1234 in, drops 3000.
     const int bases[] = {3000, 10000, 20000, 5000};
     const std::int64_t trips[] = {8000, 3000, 4234, 1234};
     for (int step = 0; step < 4; ++step) {
-        d.latency = trips[step];
+        SCOPED_TRACE(step);
+        b.d.latency = trips[step];
         const std::int64_t frames = step ? 13230 : 4410;
-        const auto l = take(bases[step], frames);
-        EXPECT_EQ(rec.takeLag(), trips[step]) << step;
+        b.record(ramp(441, bases[step]), frames);
+        EXPECT_EQ(b.save().state, State::Good);
+        EXPECT_EQ(b.rec.takeLag(), trips[step]);
         // The whole step from its first frame, not only what was back by stop.
-        ASSERT_EQ(std::ssize(l), frames) << step;
-        for (std::size_t k = 0; k < l.size(); ++k)
-            ASSERT_EQ(l[k], bases[step] + static_cast<int>(k % 441)) << step << " frame " << k;
+        EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, bases[step]), frames));
+    }
+}
+
+// The server drops or inserts frames in the middle of a take: the part
+// before, which lines up with what was played, is kept in whole loops; when
+// that is less than half the take, the take failed.
+TEST(RecorderSim, FramesLostInsideATakeKeepOnlyTheWholeLoopsBeforeThem) {
+    const auto rampLoop = rampSamples(441, 1000);
+    std::vector<std::int16_t> lowTone; // 100 Hz: a shift of a few frames changes little
+    for (int k = 0; k < 441; ++k)
+        lowTone.push_back(
+            static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * k / 441))));
+    struct Case {
+        const char* what;
+        const std::vector<std::int16_t>& left;
+        std::int64_t shift;       // of the round trip, frames
+        std::int64_t loopsBefore; // whole loops of the 20 taken before the loss
+        std::int64_t into;        // frames of the next loop that still came back
+        bool usable;
+    };
+    const Case cases[] = {
+        {"dropped late", rampLoop, -1000, 12, 200, true},
+        {"inserted late", rampLoop, 700, 12, 200, true},
+        {"dropped at a loop's last frame", rampLoop, -1000, 12, 440, true},
+        {"3 frames dropped from a low tone", lowTone, -3, 12, 200, true},
+        {"dropped early", rampLoop, -1000, 7, 200, false},
+        {"inserted early", rampLoop, 700, 7, 200, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecorderBench b;
+        b.warmUp(3000);
+        writeBytes(b.path, "an earlier capture");
+        b.d.changeAt = b.d.frame + 3000 + c.loopsBefore * 441 + c.into;
+        b.d.changeTo = 3000 + c.shift;
+        b.record(loopOf(c.left), 20 * 441);
+        const TakeResult r = b.save();
+        if (c.usable) {
+            EXPECT_TRUE(r.usable()) << r.why;
+            EXPECT_TRUE(loopFrames(b.saved(), c.left, c.loopsBefore * 441));
+        } else {
+            EXPECT_EQ(r.state, State::Failed);
+            EXPECT_EQ(r.why, kWhyLost);
+            EXPECT_FALSE(std::filesystem::exists(b.path));
+        }
+    }
+}
+
+// Whole loops of a step hold whole cycles of it; less than one loop is kept
+// as it is.
+TEST(RecorderSim, ATakeStoppedInsideALoopIsCutToWholeLoops) {
+    struct Case {
+        std::int64_t frames, kept;
+    };
+    const Case cases[] = {
+        {7 * 441, 7 * 441},
+        {7 * 441 + 1, 7 * 441},
+        {7 * 441 + 300, 7 * 441},
+        {8 * 441 - 1, 7 * 441},
+        {300, 300},
+    };
+    const auto left = rampSamples(441, 1000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frames);
+        RecorderBench b;
+        b.warmUp(3000);
+        b.record(loopOf(left), c.frames);
+        EXPECT_EQ(b.save().state, State::Good);
+        EXPECT_TRUE(loopFrames(b.saved(), left, c.kept));
+    }
+}
+
+TEST(RecorderSim, NothingBackFailsTheTakeAndRemovesAnEarlierCapture) {
+    for (const bool afterGoodTake : {false, true}) {
+        SCOPED_TRACE(afterGoodTake ? "after a good take" : "first take");
+        RecorderBench b;
+        b.warmUp(3000);
+        if (afterGoodTake) {
+            b.record(ramp(441, 1000), 10 * 441);
+            ASSERT_EQ(b.save().state, State::Good);
+        }
+        b.d.gain = 0; // the input goes dead
+        writeBytes(b.path, "an earlier capture");
+        b.record(ramp(441, 2000), 10 * 441);
+        const TakeResult r = b.save();
+        EXPECT_EQ(r.state, State::Failed);
+        EXPECT_EQ(r.why, kWhyNothingBack);
+        EXPECT_FALSE(std::filesystem::exists(b.path));
+    }
+}
+
+// Full scale in the input warns only when the sound played never reached it.
+TEST(RecorderSim, AnInputAtFullScaleIsSuspectWhenThePlayedSoundWasNot) {
+    // Every eighth frame loud: doubled on the way back it clips, the rest
+    // comes back exactly doubled.
+    auto quiet = rampSamples(441, 1000);
+    for (std::size_t k = 0; k < quiet.size(); k += 8)
+        quiet[k] = 17000;
+    auto loud = rampSamples(441, 1000);
+    for (std::size_t k = 0; k < loud.size(); k += 8)
+        loud[k] = 32767;
+    struct Case {
+        const char* what;
+        const std::vector<std::int16_t>& left;
+        int gain;
+        State state;
+        std::string why;
+    };
+    const Case cases[] = {
+        {"clipped on the way", quiet, 2, State::Suspect, kWhyClipped},
+        {"played at full scale", loud, 1, State::Good, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecorderBench b;
+        b.warmUp(3000);
+        b.d.gain = c.gain;
+        b.record(loopOf(c.left), 10 * 441);
+        const TakeResult r = b.save();
+        EXPECT_EQ(r.state, c.state);
+        EXPECT_EQ(r.why, c.why);
+        EXPECT_TRUE(loopFrames(b.saved(), c.left, 10 * 441, c.gain));
+    }
+}
+
+// Frames the device reported lost or inserted within the frames a take
+// came back in fail it, though its signal still lines up.
+TEST(RecorderSim, ATroubleTheDeviceReportedWithinATakeFailsIt) {
+    struct Case {
+        const char* what;
+        std::int64_t at; // input frame, from the take's first
+        State state;
+    };
+    const std::int64_t frames = 10 * 441;
+    const Case cases[] = {
+        {"inside", 2000, State::Failed},
+        {"at its last frame", frames - 1, State::Failed},
+        {"just before", -1, State::Good},
+        {"just after", frames, State::Good},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecorderBench b;
+        b.warmUp(3000);
+        const std::int64_t start = b.record(ramp(441, 1000), frames);
+        b.d.glitches.note(start + 3000 + c.at);
+        const TakeResult r = b.save();
+        EXPECT_EQ(r.state, c.state);
+        if (c.state == State::Failed) {
+            EXPECT_EQ(r.why, kWhyLost);
+            EXPECT_FALSE(std::filesystem::exists(b.path));
+        } else {
+            EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, 1000), frames));
+        }
     }
 }
 
 // No sound server to reach (PULSE_SERVER points at a socket that does not
-// exist): every call comes back at once with an error.
-TEST(NoSoundServer, CallsFailAtOnceAndLeaveTheCaptureFileAlone) {
+// exist): every call comes back at once with an error, and a capture left
+// at the path by an earlier run is removed so it is never read as this one.
+TEST(NoSoundServer, CallsFailAtOnceAndRemoveAnEarlierCapture) {
     const char* server = std::getenv("PULSE_SERVER");
     if (!server || std::string(server).find("nonexistent") == std::string::npos)
         GTEST_SKIP() << "needs PULSE_SERVER=unix:/nonexistent";
     TempDir d;
     const std::string cap = (d.path / "wavrec1.wav").string();
-    writeBytes(cap, "an earlier capture\r\n");
     PortAudioSound s;
     // Straight away, while the worker may still be starting, then once it
     // knows; all of them within two seconds (a hung open takes minutes).
     for (int round = 0; round < 2; ++round) {
+        writeBytes(cap, "an earlier capture\r\n");
         const auto t0 = std::chrono::steady_clock::now();
         s.playSound((d.path / "none.wav").string(), kLoopFile);
         for (std::string c :
@@ -187,12 +497,13 @@ TEST(NoSoundServer, CallsFailAtOnceAndLeaveTheCaptureFileAlone) {
             EXPECT_NE(s.mciSendString(c), 0) << c;
         const long purged = s.playSound("0", kPurgeAll);
         EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+        EXPECT_EQ(s.takeResult(cap).state, State::Failed);
+        EXPECT_FALSE(std::filesystem::exists(cap));
         if (round == 0)
             EXPECT_FALSE(s.waitReady(std::chrono::seconds(30)));
         else
             EXPECT_EQ(purged, 0);
     }
     EXPECT_EQ(s.statusText(), "No sound device found");
-    const auto after = bytesOf(cap);
-    EXPECT_EQ(std::string(after.begin(), after.end()), "an earlier capture\r\n");
+    EXPECT_EQ(s.takeResult(cap).why, "no sound device; check that PulseAudio or PipeWire runs");
 }
