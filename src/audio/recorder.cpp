@@ -307,16 +307,19 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
     t.kept = std::max<std::int64_t>(frames, 0);
     PeakStats in;
     const bool saved = t.spool.save(path, std::max<std::int64_t>(skip, 0), t.kept, &in);
+    // What was played and what came back over the whole take, before any
+    // cut: a dead input is named as such, whatever else went wrong.
+    const std::int64_t span = std::min(std::max(t.full, t.kept), FrameRing::kSize / 2);
+    PeakStats played, back;
+    for (const auto f : ringFrames(out_, t.start, span))
+        played.add(f);
+    for (const auto f : ringFrames(ring_, t.start + t.lag, span))
+        back.add(f);
     TakeResult r = judge(t, saved);
-    if (r.usable() && (in.peak <= kSilent || in.fullScale > 1)) {
-        PeakStats out;
-        for (const auto f : ringFrames(out_, t.start, std::min(t.kept, FrameRing::kSize / 2)))
-            out.add(f);
-        if (in.peak <= kSilent && out.peak > kAudible)
-            r = {TakeResult::State::Failed, kWhyNothingBack};
-        else if (in.fullScale > 1 && out.fullScale == 0)
-            r = {TakeResult::State::Suspect, kWhyClipped};
-    }
+    if (saved && back.peak <= kSilent && played.peak > kAudible)
+        r = {TakeResult::State::Failed, kWhyNothingBack};
+    else if (r.usable() && in.fullScale > 1 && played.fullScale == 0)
+        r = {TakeResult::State::Suspect, kWhyClipped};
     if (r.state == TakeResult::State::Failed)
         std::remove(path.c_str());
     kept_ = t.kept;
