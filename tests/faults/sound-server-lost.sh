@@ -2,18 +2,20 @@
 # The sound server quits or hangs in the middle of a measured sweep (on a
 # private server of its own): the program keeps answering its script and
 # ends the sweep without a crash.
-#   sound-server-lost.sh PULSE_PRIVATE QELVAR
+#   sound-server-lost.sh SERVER_SCRIPT QELVAR
+# SERVER_SCRIPT is scripts/pulse-private or scripts/pipewire-private.
 set -u
-pulse=$1
+serverctl=$1
 qelvar=$2
+server=$(basename "$serverctl" -private)
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-soundlost.XXXXXX")
 runtime="$work/runtime"
 home="$work/home"
 mkdir -p "$home"
 fail() {
-    [ -n "${frozen:-}" ] && kill -CONT "$frozen"
-    "$pulse" stop "$runtime" >/dev/null 2>&1
-    echo "sound-server-lost: $*"
+    [ -n "${frozen:-}" ] && kill -CONT $frozen
+    "$serverctl" stop "$runtime" >/dev/null 2>&1
+    echo "sound-server-lost ($server): $*"
     echo "--- stdout"; cat "$work/stdout" 2>/dev/null
     echo "--- stderr"; tail -20 "$work/stderr" 2>/dev/null
     echo "--- kept at $work"
@@ -47,12 +49,12 @@ unset PULSE_COOKIE
     echo "quit"
 } > "$work/script"
 
-# MODE "exit" stops the server, "hang" freezes it (SIGSTOP): it keeps its
-# socket but no longer answers.
+# MODE "exit" stops the server, "hang" freezes every process of it
+# (SIGSTOP): it keeps its socket but no longer answers.
 sweep() {
     mode=$1
     rm -rf "$home" && mkdir -p "$home"
-    "$pulse" start "$runtime" > "$work/pulse.out" 2>&1 ||
+    "$serverctl" start "$runtime" > "$work/pulse.out" 2>&1 ||
         fail "no private sound server: $(cat "$work/pulse.out")"
     timeout 60 "$qelvar" --script "$work/script" > "$work/stdout" 2> "$work/stderr" &
     app=$!
@@ -63,10 +65,11 @@ sweep() {
         sleep 0.1
     done
     if [ "$mode" = hang ]; then
-        frozen=$(cat "$runtime/pulse/pid")
-        kill -STOP "$frozen"
+        frozen=$(cut -d' ' -f1 "$runtime/server.pids" | tr '\n' ' ')
+        [ -n "$frozen" ] || { kill $app; fail "$mode: no server process ids"; }
+        kill -STOP $frozen
     else
-        "$pulse" stop "$runtime" > /dev/null 2>&1
+        "$serverctl" stop "$runtime" > /dev/null 2>&1
     fi
     wait $app
     rc=$?
@@ -79,11 +82,11 @@ sweep() {
     grep -q '^page.PlayLamp=0x808000$' "$work/stdout" || fail "$mode: the sweep did not end"
     grep -q '^panel.Status=Sound device stopped$' "$work/stdout" || fail "$mode: no status"
     if [ -n "$frozen" ]; then
-        kill -CONT "$frozen"
+        kill -CONT $frozen
         frozen=
     fi
-    "$pulse" stop "$runtime" > /dev/null 2>&1
-    echo "sound-server-lost ($mode): passed"
+    "$serverctl" stop "$runtime" > /dev/null 2>&1
+    echo "sound-server-lost ($server, $mode): passed"
 }
 
 frozen=
