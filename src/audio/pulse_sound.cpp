@@ -41,29 +41,29 @@ struct Streams {
     std::unique_ptr<ConvertedInput> down;
     std::atomic<bool> heard{false}; // the input has delivered its first frames
 
-    void write(std::size_t bytes);
-    void read();
+    void write(pa_stream* st, std::size_t bytes);
+    void read(pa_stream* st);
     bool ready(pa_stream* s) const { return s && pa_stream_get_state(s) == PA_STREAM_READY; }
 };
 
-void Streams::write(std::size_t bytes) {
+void Streams::write(pa_stream* st, std::size_t bytes) {
     void* buf = nullptr;
     std::size_t size = bytes;
-    if (pa_stream_begin_write(play.stream, &buf, &size) < 0 || !buf)
+    if (pa_stream_begin_write(st, &buf, &size) < 0 || !buf)
         return;
     const std::size_t frames = size / play.frameBytes();
     if (up)
         up->fill(static_cast<float*>(buf), frames);
     else
         engine->renderOutput(static_cast<std::int16_t*>(buf), 2, frames);
-    pa_stream_write(play.stream, buf, frames * play.frameBytes(), nullptr, 0, PA_SEEK_RELATIVE);
+    pa_stream_write(st, buf, frames * play.frameBytes(), nullptr, 0, PA_SEEK_RELATIVE);
 }
 
-void Streams::read() {
+void Streams::read(pa_stream* st) {
     for (;;) {
         const void* data = nullptr;
         std::size_t bytes = 0;
-        if (pa_stream_peek(rec.stream, &data, &bytes) < 0 || bytes == 0)
+        if (pa_stream_peek(st, &data, &bytes) < 0 || bytes == 0)
             return;
         const std::size_t frames = bytes / rec.frameBytes();
         if (!data)
@@ -72,13 +72,15 @@ void Streams::read() {
             down->take(static_cast<const float*>(data), frames);
         else
             engine->storeInput(static_cast<const std::int16_t*>(data), 2, frames);
-        pa_stream_drop(rec.stream);
+        pa_stream_drop(st);
         heard.store(true, std::memory_order_release);
     }
 }
 
-void onWrite(pa_stream*, std::size_t bytes, void* user) { static_cast<Streams*>(user)->write(bytes); }
-void onRead(pa_stream*, std::size_t, void* user) { static_cast<Streams*>(user)->read(); }
+void onWrite(pa_stream* st, std::size_t bytes, void* user) {
+    static_cast<Streams*>(user)->write(st, bytes);
+}
+void onRead(pa_stream* st, std::size_t, void* user) { static_cast<Streams*>(user)->read(st); }
 
 void onUnderflow(pa_stream*, void* user) {
     Engine& e = *static_cast<Streams*>(user)->engine;
@@ -175,6 +177,13 @@ void disconnect(Streams& s) {
     pa_threaded_mainloop_lock(s.client.loop());
     for (Direction* d : {&s.play, &s.rec})
         if (d->stream) {
+            // No callback may reach the streams' state once this returns:
+            // the server's answer to the disconnect can still come later.
+            pa_stream_set_read_callback(d->stream, nullptr, nullptr);
+            pa_stream_set_write_callback(d->stream, nullptr, nullptr);
+            pa_stream_set_overflow_callback(d->stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(d->stream, nullptr, nullptr);
+            pa_stream_set_state_callback(d->stream, nullptr, nullptr);
             pa_stream_disconnect(d->stream);
             pa_stream_unref(d->stream);
             d->stream = nullptr;
