@@ -1,6 +1,8 @@
 #!/bin/sh
-# Through the private sound server: the devices are listed, a choice by
-# part of a name is accepted and remembered for the next start.
+# Through the private sound server: the server's own sinks and sources are
+# listed (the loopback sink and its monitor, by name and description); a
+# choice by part of a name or a description is accepted and remembered for
+# the next start; an unknown one is refused.
 set -u
 q=$1
 home=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-cli.XXXXXX")
@@ -8,10 +10,14 @@ export HOME="$home"
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 list=$(timeout 60 "$q" --list-devices) || fail "--list-devices status"
-echo "$list" | grep -q '^pulse (in [1-9][0-9]*, out [1-9][0-9]*)$' || fail "list was: $list"
+echo "$list" | grep -q '^loop (in 0, out 2)' || fail "no loop sink in: $list"
+echo "$list" | grep -q '^loop\.monitor (in 2, out 0)  Monitor of ' || fail "no monitor in: $list"
 printf 'quit\n' > "$home/s"
-QT_QPA_PLATFORM=offscreen timeout 60 "$q" --output-device PULS --input-device pul --script "$home/s" \
-    || fail "choosing devices: status $?"
-[ "$(cat "$home/Qelvarfiles/wavdevices")" = "$(printf '"PULS"\r\n"pul"\r')" ] || fail "choice not remembered"
+QT_QPA_PLATFORM=offscreen timeout 60 "$q" --output-device LOOP --input-device "monitor of" \
+    --script "$home/s" || fail "choosing devices: status $?"
+[ "$(cat "$home/Qelvarfiles/wavdevices")" = "$(printf '"LOOP"\r\n"monitor of"\r')" ] ||
+    fail "choice not remembered"
+timeout 60 "$q" --input-device "no such card" >/dev/null 2>&1
+[ $? -eq 2 ] || fail "an unknown device was not refused with status 2"
 rm -rf "$home"
 exit $status
