@@ -66,6 +66,18 @@ int onAudio(const void* in, void* out, unsigned long n, const PaStreamCallbackTi
     return paContinue;
 }
 
+// The rate to run at. A device's "default" rate is what PortAudio prefers,
+// 44100, even where the device converts everything to 48000: ALSA's dmix,
+// PipeWire's ALSA plugin. 48000 where the device takes it, so that any
+// conversion is ours; else the device's own.
+int streamRate(PaDeviceIndex in, PaDeviceIndex out, const Duplex& d, const PaDeviceInfo* outInfo) {
+    const PaStreamParameters ip{in, d.inChannels, paFloat32, 0.1, nullptr};
+    const PaStreamParameters op{out, d.outChannels, paFloat32, 0.1, nullptr};
+    if (Pa_IsFormatSupported(&ip, &op, 48000) == paFormatIsSupported)
+        return 48000;
+    return outInfo->defaultSampleRate > 0 ? static_cast<int>(outInfo->defaultSampleRate) : 44100;
+}
+
 bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream** stream) {
     const PaDeviceIndex inDev = pickDevice(o.inputDevice, true);
     const PaDeviceIndex outDev = pickDevice(o.outputDevice, false);
@@ -77,7 +89,7 @@ bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream
     }
     d.inChannels = inInfo->maxInputChannels >= 2 ? 2 : 1;
     d.outChannels = outInfo->maxOutputChannels >= 2 ? 2 : 1;
-    d.rate = outInfo->defaultSampleRate > 0 ? static_cast<int>(outInfo->defaultSampleRate) : 44100;
+    d.rate = streamRate(inDev, outDev, d, outInfo);
     const PaSampleFormat format = d.rate == 44100 ? paInt16 : paFloat32;
     if (d.rate != 44100) {
         d.up = std::make_unique<ConvertedOutput>(e, d.rate);
