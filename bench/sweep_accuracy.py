@@ -90,7 +90,7 @@ def main():
     m1 = dict(l.split('=', 1) for l in rest[:41])
     m2 = dict(l.split('=', 1) for l in rest[41:82])
     data = os.path.join(home, 'Qelvarfiles')
-    lengths = [200, 600, 600, 400, 200] + [100] * 15  # the default table
+    lengths = [600, 600, 400, 200] + [100] * 16  # the default table
     worst = [0.0, 0.0]
     failed = []
     for r in rows:
