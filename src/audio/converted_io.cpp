@@ -57,6 +57,16 @@ void makeRoundTripWhole(Engine& engine, ConvertedInput& input) {
             return;
     engine.probeAgain();
     engine.measureLatency(engine.latency.load());
+    engine.recorder.expectWholeLag(true);
+}
+
+void keepRoundTripWhole(Engine& engine, ConvertedInput& input) {
+    engine.realign = [&engine, &input] {
+        // The fraction the round trip has now, then whole again.
+        engine.probeAgain();
+        if (engine.measureLatency(engine.latency.load()))
+            makeRoundTripWhole(engine, input);
+    };
 }
 
 } // namespace qelvar::audio

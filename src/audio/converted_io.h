@@ -56,4 +56,11 @@ class ConvertedInput {
 // again. Call once the round trip has been measured.
 void makeRoundTripWhole(Engine& engine, ConvertedInput& input);
 
+// A server that loses or inserts frames of its own rate (PipeWire does when
+// its graph is reconfigured) moves the round trip by a fraction of a frame
+// at 44100 (256 frames at 48000 are 235.2). The takes that find it moved
+// are suspect; once the path is idle it is lined up again. Until the
+// engine's worker stops serving.
+void keepRoundTripWhole(Engine& engine, ConvertedInput& input);
+
 } // namespace qelvar::audio

@@ -103,17 +103,21 @@ bool Engine::measureLatency(std::int64_t fallback) {
     std::vector<float> p(probe_.begin(), probe_.end());
     const auto len = static_cast<std::int64_t>(p.size());
     Match best;
-    std::int64_t searched = 0;
     // The output's frame `start` comes back at input frame start + lag;
     // the input may have been counting for a while before the output
-    // started, so the lag can be large.
-    for (int waited = 0; waited < 600 && searched < kMaxLatency; ++waited) {
+    // started, so the lag can be large. Once known, it is looked for near
+    // where it was: an earlier probe lies further on in the input, at a
+    // lag of its own.
+    const bool again = measured.load();
+    std::int64_t searched = again ? std::max<std::int64_t>(0, latency.load() - kNear) : 0;
+    const std::int64_t searchEnd = again ? latency.load() + kNear : kMaxLatency;
+    for (int waited = 0; waited < 600 && searched < searchEnd; ++waited) {
         if (waitStop(std::chrono::milliseconds(10)))
             return false;
         if (outRing.written() < start + len)
             continue;
         const std::int64_t avail = ring.written() - start;
-        const std::int64_t lagEnd = std::min(kMaxLatency, avail - 2 * len);
+        const std::int64_t lagEnd = std::min(searchEnd, avail - 2 * len);
         if (lagEnd <= searched)
             continue;
         const Match m =

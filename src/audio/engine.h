@@ -19,9 +19,11 @@
 #include "audio/sound.h"
 
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,13 +50,13 @@ class Engine {
   public:
     enum class State { Opening, Measuring, Ready, Failed };
 
-    // The burst that finds the round trip: ~6 ms at -24 dBFS, played
-    // ~0.19 s after the output starts so its start-up jitter is over.
-    static constexpr std::int64_t kProbeStart = 8192;
+    // The burst that finds the round trip: ~6 ms at -24 dBFS.
     static constexpr std::size_t kProbeFrames = 256;
     static constexpr std::int16_t kProbeLevel = 2000;
-    // How far the answer is looked for.
+    // How far the answer is looked for; and how far from the last one
+    // when the probe is played again.
     static constexpr std::int64_t kMaxLatency = 4 * 44100;
+    static constexpr std::int64_t kNear = 4096;
     // Where a backend with separate streams starts counting its input, so
     // that the round trip stays positive when the input starts after the
     // output (it is then this, less the head start, plus the path's own).
@@ -101,7 +103,8 @@ class Engine {
     // estimate). `fraction` then holds the part of a frame the round trip
     // lies past `latency` (non-zero only where rates are converted).
     bool measureLatency(std::int64_t fallback);
-    // Plays the probe once more, a little after the output's current frame.
+    // Plays the probe a little after the output's current frame; before
+    // each measureLatency().
     void probeAgain();
     std::atomic<double> fraction{0};
     // Pumps the recorder until shut down, or until `alive` says the device
@@ -109,8 +112,18 @@ class Engine {
     template <class Alive> void serve(Alive alive) {
         std::int64_t lastFrames = -1;
         int still = 0;
+        int quiet = 0;
         while (!waitStop(std::chrono::milliseconds(5))) {
             recorder.pump(latency.load());
+            // A path knocked off its whole round trip is lined up again once
+            // nothing has played or recorded for a second.
+            quiet = recorder.shifted() && recorder.idle() && silent() ? quiet + 1 : 0;
+            if (quiet == 200 && realign) {
+                setState(State::Measuring);
+                realign();
+                setState(State::Ready);
+                quiet = 0;
+            }
             const std::int64_t w = ring.written();
             still = w == lastFrames ? still + 1 : 0;
             lastFrames = w;
@@ -123,6 +136,14 @@ class Engine {
     }
     // Called by the worker when it is done with the device.
     void exit();
+    // Lines the round trip up again (worker thread); set by a backend that
+    // converts rates.
+    std::function<void()> realign;
+    // Nothing is playing, nor asked to.
+    bool silent() const {
+        const PlayState s = player.state();
+        return s.serial == player.lastPosted() && s.loopFrames == 0;
+    }
 
     mutable std::mutex m;
     mutable std::condition_variable cv;
@@ -134,8 +155,9 @@ class Engine {
 
   private:
     std::vector<std::int16_t> probe_;
+    // Silence until a backend asks for the probe.
     std::atomic<bool> probing_{true};
-    std::atomic<std::int64_t> probeStart_{kProbeStart};
+    std::atomic<std::int64_t> probeStart_{INT64_MAX};
     std::atomic<std::int64_t> outFrame_{0};
     std::atomic<std::int64_t> inFrame_{0};
 };

@@ -14,26 +14,32 @@ class GlitchLog {
   public:
     static constexpr int kSize = 64;
 
-    void note(std::int64_t inFrame) {
+    void note(std::int64_t inFrame) { note(inFrame, inFrame + 1); }
+    // Trouble somewhere in input frames [from, to): where exactly is not
+    // known (an output underflow, whose gap is still in the device's buffer).
+    void note(std::int64_t from, std::int64_t to) {
         const std::int64_t i = count_.load(std::memory_order_relaxed);
-        at_[static_cast<std::size_t>(i % kSize)].store(inFrame, std::memory_order_relaxed);
+        const auto k = static_cast<std::size_t>(i % kSize);
+        from_[k].store(from, std::memory_order_relaxed);
+        to_[k].store(to, std::memory_order_relaxed);
         count_.store(i + 1, std::memory_order_release);
     }
     std::int64_t count() const { return count_.load(std::memory_order_acquire); }
 
-    // Whether a trouble noted among the last kSize lies in [from, to).
+    // Whether a trouble noted among the last kSize may lie in [from, to).
     bool within(std::int64_t from, std::int64_t to) const {
         const std::int64_t n = count();
         for (std::int64_t i = n > kSize ? n - kSize : 0; i < n; ++i) {
-            const std::int64_t at = at_[static_cast<std::size_t>(i % kSize)].load(std::memory_order_relaxed);
-            if (at >= from && at < to)
+            const auto k = static_cast<std::size_t>(i % kSize);
+            if (from_[k].load(std::memory_order_relaxed) < to &&
+                to_[k].load(std::memory_order_relaxed) > from)
                 return true;
         }
         return false;
     }
 
   private:
-    std::array<std::atomic<std::int64_t>, kSize> at_{};
+    std::array<std::atomic<std::int64_t>, kSize> from_{}, to_{};
     std::atomic<std::int64_t> count_{0};
 };
 

@@ -49,12 +49,15 @@ int onAudio(const void* in, void* out, unsigned long n, const PaStreamCallbackTi
             PaStreamCallbackFlags flags, void* user) {
     auto* d = static_cast<Duplex*>(user);
     Engine& e = *d->engine;
-    if (flags & (paInputOverflow | paOutputUnderflow)) {
-        if (flags & paInputOverflow)
-            e.inputOverflows.fetch_add(1, std::memory_order_relaxed);
-        if (flags & paOutputUnderflow)
-            e.outputUnderflows.fetch_add(1, std::memory_order_relaxed);
+    if (flags & paInputOverflow) {
+        e.inputOverflows.fetch_add(1, std::memory_order_relaxed);
         e.noteGlitch();
+    }
+    if (flags & paOutputUnderflow) {
+        // The gap comes back a round trip after this callback's output.
+        e.outputUnderflows.fetch_add(1, std::memory_order_relaxed);
+        const std::int64_t back = e.outFrames() + e.latency.load();
+        e.glitches.note(back, back + static_cast<std::int64_t>(n));
     }
     if (d->up) {
         takeInput(*d, static_cast<const float*>(in), n);
@@ -134,11 +137,15 @@ void runPortAudio(Engine& e, const SoundOptions& o) {
     if (openStream(e, o, d, &stream)) {
         const PaStreamInfo* si = Pa_GetStreamInfo(stream);
         const double s = si ? si->inputLatency + si->outputLatency : 0.2;
-        if (e.measureLatency(static_cast<std::int64_t>(s * 44100.0 + 0.5)) && d.down)
+        e.probeAgain();
+        if (e.measureLatency(static_cast<std::int64_t>(s * 44100.0 + 0.5)) && d.down) {
             makeRoundTripWhole(e, *d.down);
+            keepRoundTripWhole(e, *d.down);
+        }
         if (!e.waitStop(std::chrono::milliseconds(0))) {
             e.setState(Engine::State::Ready);
             e.serve([stream] { return Pa_IsStreamActive(stream) == 1; });
+            e.realign = nullptr;
         }
         Pa_AbortStream(stream);
         Pa_CloseStream(stream);

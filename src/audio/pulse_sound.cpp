@@ -85,8 +85,11 @@ void onRead(pa_stream* st, std::size_t, void* user) { static_cast<Streams*>(user
 void onUnderflow(pa_stream*, void* user) {
     Engine& e = *static_cast<Streams*>(user)->engine;
     e.outputUnderflows.fetch_add(1, std::memory_order_relaxed);
-    // The gap comes back a round trip after the last frame written.
-    e.glitches.note(e.outFrames() + e.latency.load());
+    // The gap is somewhere in what the device still held of the output
+    // (at most its buffer before the last frame written), and comes back a
+    // round trip later.
+    const std::int64_t back = e.outFrames() + e.latency.load();
+    e.glitches.note(back - static_cast<std::int64_t>(2 * kPlayBufferS * kRate), back + 1);
 }
 
 void onOverflow(pa_stream*, void* user) {
@@ -251,8 +254,10 @@ bool runPulse(Engine& e, const SoundOptions& o) {
     // The probe once the input runs, so it can't be missed.
     e.probeAgain();
     if (e.measureLatency(static_cast<std::int64_t>((kPlayBufferS + 0.05) * kRate)) &&
-        s.down)
+        s.down) {
         makeRoundTripWhole(e, *s.down);
+        keepRoundTripWhole(e, *s.down);
+    }
     if (!e.waitStop(std::chrono::milliseconds(0))) {
         e.setState(Engine::State::Ready);
         e.serve([&s] {
@@ -261,6 +266,7 @@ bool runPulse(Engine& e, const SoundOptions& o) {
             pa_threaded_mainloop_unlock(s.client.loop());
             return up;
         });
+        e.realign = nullptr;
     }
     disconnect(s);
     return true;

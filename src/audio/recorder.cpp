@@ -237,6 +237,13 @@ bool Recorder::matchesAt(const Take& t, std::int64_t end) const {
     const auto got = ringFrames(ring_, end - n + t.lag, n);
     if (static_cast<std::int64_t>(ref.size()) != n || static_cast<std::int64_t>(got.size()) != n)
         return false;
+    // Silence played can't show a shift; what comes back there (the ring
+    // of a converter after a sound stopped) is no loss.
+    PeakStats played;
+    for (const auto f : ref)
+        played.add(f);
+    if (played.peak <= kSilent)
+        return true;
     // What no gain explains, against what it was at the take's start: a
     // loud steady part hides a small shift from the correlation itself.
     const double c = correlationAt(ref, got, 0);
@@ -245,14 +252,23 @@ bool Recorder::matchesAt(const Take& t, std::int64_t end) const {
 }
 
 std::int64_t Recorder::exactEnd(const Take& t, std::int64_t end) const {
-    if (matchesAt(t, end))
-        return end;
-    // Frames were dropped or inserted on the way during the take: keep
-    // the part before that, which still lines up.
+    // Every stretch, not only the last: a server that fills a gap with
+    // silence and then goes on in step leaves the end lined up.
     std::int64_t good = std::min(end, t.start + kCheck);
     if (!matchesAt(t, good))
         return t.start;
-    std::int64_t bad = end;
+    std::int64_t bad = -1;
+    for (std::int64_t at = good + kCheck; bad < 0; at += kCheck) {
+        const std::int64_t e = std::min(at, end);
+        if (!matchesAt(t, e))
+            bad = e;
+        else if (e == end)
+            return end;
+        else
+            good = e;
+    }
+    // Frames were dropped, inserted or blanked on the way: keep the part
+    // before that, which still lines up.
     while (bad - good > 64) {
         const std::int64_t mid = good + (bad - good) / 2;
         (matchesAt(t, mid) ? good : bad) = mid;
@@ -315,7 +331,7 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
         played.add(f);
     for (const auto f : ringFrames(ring_, t.start + t.lag, span))
         back.add(f);
-    TakeResult r = judge(t, saved);
+    TakeResult r = judge(t, saved, latency);
     if (saved && back.peak <= kSilent && played.peak > kAudible)
         r = {TakeResult::State::Failed, kWhyNothingBack};
     else if (r.usable() && in.fullScale > 1 && played.fullScale == 0)
@@ -329,7 +345,7 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
     return true;
 }
 
-TakeResult Recorder::judge(Take& t, bool saved) const {
+TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {
     using S = TakeResult::State;
     if (!saved)
         return {S::Failed, kWhyNotSaved};
@@ -348,6 +364,10 @@ TakeResult Recorder::judge(Take& t, bool saved) const {
         return {S::Failed, kWhyLost};
     if (!t.lagFound && tracked_ < 0)
         return {S::Suspect, kWhyUnaligned};
+    if (wholeLag_ && t.lagFound && t.lag != latency) {
+        shifted_ = true;
+        return {S::Suspect, kWhyShifted};
+    }
     return {S::Good, {}};
 }
 
@@ -372,6 +392,22 @@ void Recorder::abandon(const std::string& why) {
     queue_.clear();
     current_.reset();
     mode_ = Mode::Closed;
+}
+
+void Recorder::expectWholeLag(bool on) {
+    std::lock_guard lock(m_);
+    wholeLag_ = on;
+    shifted_ = false;
+}
+
+bool Recorder::shifted() const {
+    std::lock_guard lock(m_);
+    return shifted_;
+}
+
+bool Recorder::idle() const {
+    std::lock_guard lock(m_);
+    return queue_.empty() && mode_ != Mode::Recording;
 }
 
 bool Recorder::finishing() const {

@@ -47,6 +47,8 @@ inline constexpr const char* kWhyNotSaved = "the recording could not be saved; c
 inline constexpr const char* kWhyNothingPlayed = "the sound never reached the device";
 inline constexpr const char* kWhyUnaligned =
     "the recording could not be lined up with the sound played";
+inline constexpr const char* kWhyShifted =
+    "the sound server moved the recording by part of a frame; play again";
 
 class Recorder {
   public:
@@ -91,11 +93,22 @@ class Recorder {
     void abandon(const std::string& why);
     bool finishing() const;
 
+    // Where the backend converts rates and has made the round trip a whole
+    // number of frames, a take that finds another one lies a part of a
+    // frame off, which changes a reading of a high tone by a few hundredths
+    // of a dB: such takes are suspect, and shifted() says the path wants
+    // lining up again.
+    void expectWholeLag(bool on);
+    bool shifted() const;
+    // No take recording or waiting to be finished.
+    bool idle() const;
+
     // The last finished take (for tests and benches): frames kept, and the
     // round trip it was cut at and whether it was found in its own signal.
     std::int64_t keptFrames() const;
     std::int64_t takeLag() const;
     bool takeLagFound() const;
+
 
     struct Take;
 
@@ -109,7 +122,7 @@ class Recorder {
     bool tryFinish(Take& t, const std::string& path, std::int64_t latency);
     bool findTakeLag(Take& t, std::int64_t expected, bool late);
     void cut(Take& t) const;
-    TakeResult judge(Take& t, bool saved) const;
+    TakeResult judge(Take& t, bool saved, std::int64_t latency);
     bool matchesAt(const Take& t, std::int64_t end) const;
     std::int64_t exactEnd(const Take& t, std::int64_t end) const;
     std::int64_t expectedLag(std::int64_t latency) const;
@@ -129,6 +142,8 @@ class Recorder {
 
     std::int64_t tracked_ = -1;      // the last round trip found in a take
     std::int64_t trackedAtIn_ = 0;   // input frame where it was found
+    bool wholeLag_ = false;
+    bool shifted_ = false;
     std::int64_t kept_ = 0;
     std::int64_t lastLag_ = 0;
     bool lastLagFound_ = false;

@@ -57,6 +57,9 @@ struct Device {
     // dropped or inserted on the way in the middle of a run, unannounced.
     std::int64_t changeAt = -1, changeTo = 0;
     int gain = 1; // of the path back; 0: nothing comes back. Clips at full scale.
+    // Input frames [holeAt, holeAt + holeFrames) come back silent, the round
+    // trip unchanged: a gap the server filled and then went on in step.
+    std::int64_t holeAt = -1, holeFrames = 0;
     std::vector<std::int16_t> history;
 
     std::vector<std::int16_t> run(std::size_t n) {
@@ -73,6 +76,8 @@ struct Device {
                 const auto at = static_cast<std::size_t>(f - latency) * 2;
                 back = FrameRing::pack(clip16(history[at] * gain), clip16(history[at + 1] * gain));
             }
+            if (f >= holeAt && f < holeAt + holeFrames)
+                back = 0;
             ring.store(f, back);
         }
         frame += static_cast<std::int64_t>(n);
@@ -336,6 +341,7 @@ TEST(RecorderSim, FramesLostInsideATakeKeepOnlyTheWholeLoopsBeforeThem) {
         std::int64_t loopsBefore; // whole loops of the 20 taken before the loss
         std::int64_t into;        // frames of the next loop that still came back
         bool usable;
+        std::int64_t gap = 0; // a silent gap of this many frames instead of a shift
     };
     const Case cases[] = {
         {"dropped late", rampLoop, -1000, 12, 200, true},
@@ -344,14 +350,22 @@ TEST(RecorderSim, FramesLostInsideATakeKeepOnlyTheWholeLoopsBeforeThem) {
         {"3 frames dropped from a low tone", lowTone, -3, 12, 200, true},
         {"dropped early", rampLoop, -1000, 7, 200, false},
         {"inserted early", rampLoop, 700, 7, 200, false},
+        {"a silent gap late, then in step again", rampLoop, 0, 12, 200, true, 35},
+        {"a silent gap early, then in step again", rampLoop, 0, 7, 200, false, 35},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RecorderBench b;
         b.warmUp(3000);
         writeBytes(b.path, "an earlier capture");
-        b.d.changeAt = b.d.frame + 3000 + c.loopsBefore * 441 + c.into;
-        b.d.changeTo = 3000 + c.shift;
+        const std::int64_t lossAt = b.d.frame + 3000 + c.loopsBefore * 441 + c.into;
+        if (c.gap > 0) {
+            b.d.holeAt = lossAt;
+            b.d.holeFrames = c.gap;
+        } else {
+            b.d.changeAt = lossAt;
+            b.d.changeTo = 3000 + c.shift;
+        }
         b.record(loopOf(c.left), 20 * 441);
         const TakeResult r = b.save();
         if (c.usable) {

@@ -95,16 +95,25 @@ class LoopbackMeasure : public ::testing::Test {
         if (page)
             page->Stopplay();
     }
-    // PLAY and the sequence to its end; a sweep during which the device
-    // reported an overflow or underflow is not exact and is taken again.
-    bool cleanSweep() {
-        for (int attempt = 1; attempt <= 3; ++attempt) {
+    // PLAY and the sequence to its end (`passes` times round with LOOP on).
+    // A sweep the sound path itself flagged (the device reported an
+    // overflow or underflow, or the server moved the recording by part of
+    // a frame, as PipeWire does when its graph is reconfigured) is taken
+    // again once the path has lined itself up anew; the flag is tested by
+    // the sound path's own tests.
+    bool cleanSweep(int passes = 1) {
+        for (int attempt = 1; attempt <= 4; ++attempt) {
             auto xruns = snd->inputOverflows() + snd->outputUnderflows();
             page->play();
-            runSequence(*page);
+            runSequence(*page, passes);
+            if (passes > 1)
+                page->stop();
             EXPECT_FALSE(page->playing());
-            if (snd->inputOverflows() + snd->outputUnderflows() == xruns)
+            const bool moved = page->controls().measureNotes.find("moved the recording") !=
+                               std::string::npos;
+            if (snd->inputOverflows() + snd->outputUnderflows() == xruns && !moved)
                 return true;
+            std::this_thread::sleep_for(milliseconds(2000)); // idle: the path lines up again
         }
         return false;
     }
@@ -132,12 +141,12 @@ class LoopbackMeasure : public ::testing::Test {
 };
 
 TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
-    ASSERT_TRUE(cleanSweep()) << "buffer troubles in every attempt: the machine is too busy";
+    ASSERT_TRUE(cleanSweep()) << "the sound path was troubled in every attempt";
     checkRows();
 
     page->setCal();
     page->useCal();
-    ASSERT_TRUE(cleanSweep()) << "buffer troubles in every attempt: the machine is too busy";
+    ASSERT_TRUE(cleanSweep()) << "the sound path was troubled in every attempt";
     const MeasureSettings& cal = page->measurement();
     for (int r = 1; r <= kRows; ++r) {
         // Residuals before the zero band.
@@ -153,8 +162,7 @@ TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
 // right after start): the sequence waits for it and loses no step.
 TEST_F(LoopbackMeasure, PlayBeforeTheDeviceIsOpenLosesNoStep) {
     openPage({}, false);
-    page->play();
-    runSequence(*page);
+    ASSERT_TRUE(cleanSweep()) << "the sound path was troubled in every attempt";
     checkRows();
 }
 
@@ -179,9 +187,8 @@ TEST_F(LoopbackMeasure, NothingComingBackIsReportedNotRead) {
 
 TEST_F(LoopbackMeasure, LoopedSweepReadsEachStepFile) {
     page->loop();
-    page->play();
-    runSequence(*page, 2); // the second pass reads rows 1..20 after a restart
-    page->stop();
+    // The second pass reads rows 1..20 after a restart.
+    ASSERT_TRUE(cleanSweep(2)) << "the sound path was troubled in every attempt";
     checkRows();
 }
 
