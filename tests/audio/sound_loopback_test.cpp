@@ -76,8 +76,9 @@ class Loopback : public ::testing::Test {
         const TakeResult r = sound->waitTake(path, 5s);
         // PipeWire may move the recording by part of a frame when its graph
         // is reconfigured; the take then says so, and its level still holds.
-        if (r.why != kWhyShifted)
+        if (r.why != kWhyShifted) {
             EXPECT_EQ(r.state, TakeResult::State::Good) << r.why;
+        }
         return readFrames(path);
     }
     void stop() {
