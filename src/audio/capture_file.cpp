@@ -100,8 +100,8 @@ bool CaptureSpool::append(const std::uint32_t* frames, std::size_t count) {
 }
 
 void PeakStats::add(std::uint32_t frame) {
-    for (const std::int16_t v : {static_cast<std::int16_t>(frame & 0xFFFF),
-                                 static_cast<std::int16_t>(frame >> 16)}) {
+    for (const std::int16_t v :
+         {static_cast<std::int16_t>(frame & 0xFFFF), static_cast<std::int16_t>(frame >> 16)}) {
         const int a = v < 0 ? -int{v} : int{v};
         peak = std::max(peak, a);
         if (v == 32767 || v == -32768)

@@ -120,8 +120,7 @@ bool Engine::measureLatency(std::int64_t fallback) {
         const std::int64_t lagEnd = std::min(searchEnd, avail - 2 * len);
         if (lagEnd <= searched)
             continue;
-        const Match m =
-            bestMatch(p, monoInput(ring, start, lagEnd + len - 1), searched, lagEnd);
+        const Match m = bestMatch(p, monoInput(ring, start, lagEnd + len - 1), searched, lagEnd);
         if (m.lag >= 0 && m.corr > best.corr)
             best = m;
         searched = lagEnd;
@@ -135,7 +134,8 @@ bool Engine::measureLatency(std::int64_t fallback) {
     const bool found = best.corr >= 0.5;
     latency.store(found ? best.lag : fallback);
     measured.store(found);
-    fraction.store(found ? fractionalLag(p, monoInput(ring, start, best.lag + 2 * len), best.lag) : 0.0);
+    fraction.store(found ? fractionalLag(p, monoInput(ring, start, best.lag + 2 * len), best.lag)
+                         : 0.0);
     probing_.store(false, std::memory_order_release);
     return found;
 }

@@ -19,8 +19,8 @@
 #include "audio/sound.h"
 
 #include <atomic>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>

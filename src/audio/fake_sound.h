@@ -12,7 +12,7 @@
 namespace qelvar::audio {
 
 class FakeSound : public SoundServices {
-public:
+  public:
     struct Call {
         enum Kind { Play, Mci } kind;
         std::string text; // sound name or command
@@ -51,7 +51,9 @@ public:
         return 0;
     }
 
-    static Call play(std::string name, unsigned flags) { return {Call::Play, std::move(name), flags}; }
+    static Call play(std::string name, unsigned flags) {
+        return {Call::Play, std::move(name), flags};
+    }
     static Call mci(std::string cmd) { return {Call::Mci, std::move(cmd), 0}; }
 };
 

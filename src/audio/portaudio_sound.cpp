@@ -113,7 +113,8 @@ bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream
         }
     }
     if (err != paNoError) {
-        e.fail(err == paDeviceUnavailable ? "Sound device busy" : "Sound device could not be opened");
+        e.fail(err == paDeviceUnavailable ? "Sound device busy"
+                                          : "Sound device could not be opened");
         return false;
     }
     e.deviceRate.store(d.rate);

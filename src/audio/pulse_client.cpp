@@ -46,8 +46,12 @@ template <class Info> void collect(const Info* i, int eol, void* user) {
                           static_cast<int>(i->sample_spec.rate), i->sample_spec.channels});
 }
 
-void onSink(pa_context*, const pa_sink_info* i, int eol, void* user) { collect(i, eol, user); }
-void onSource(pa_context*, const pa_source_info* i, int eol, void* user) { collect(i, eol, user); }
+void onSink(pa_context*, const pa_sink_info* i, int eol, void* user) {
+    collect(i, eol, user);
+}
+void onSource(pa_context*, const pa_source_info* i, int eol, void* user) {
+    collect(i, eol, user);
+}
 
 struct ServerQuery {
     pa_threaded_mainloop* loop;

@@ -1,9 +1,9 @@
 #include "audio/pulse_sound.h"
 
 #include "audio/aligner.h"
+#include "audio/converted_io.h"
 #include "audio/portaudio_sound.h"
 #include "audio/pulse_client.h"
-#include "audio/converted_io.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -20,8 +20,9 @@ constexpr double kPlayBufferS = 0.08;
 constexpr double kRecordFragmentS = 0.01;
 constexpr auto kConnectPatience = std::chrono::seconds(30);
 
-std::uint32_t bytesFor(const pa_sample_spec& spec, double seconds) {
-    return static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(seconds * 1e6), &spec));
+std::uint32_t bytesFor(const pa_sample_spec& format, double seconds) {
+    return static_cast<std::uint32_t>(
+        pa_usec_to_bytes(static_cast<pa_usec_t>(seconds * 1e6), &format));
 }
 
 // One direction of the path. At 44100 the stream carries the program's own
@@ -80,7 +81,9 @@ void Streams::read(pa_stream* st) {
 void onWrite(pa_stream* st, std::size_t bytes, void* user) {
     static_cast<Streams*>(user)->write(st, bytes);
 }
-void onRead(pa_stream* st, std::size_t, void* user) { static_cast<Streams*>(user)->read(st); }
+void onRead(pa_stream* st, std::size_t, void* user) {
+    static_cast<Streams*>(user)->read(st);
+}
 
 void onUnderflow(pa_stream*, void* user) {
     Engine& e = *static_cast<Streams*>(user)->engine;
@@ -103,15 +106,15 @@ void onState(pa_stream*, void* user) {
 }
 
 pa_stream* newStream(Streams& s, Direction& d, const char* name) {
-    const pa_sample_spec spec{d.converting() ? PA_SAMPLE_FLOAT32NE : PA_SAMPLE_S16NE,
-                              static_cast<std::uint32_t>(d.rate), 2};
+    const pa_sample_spec format{d.converting() ? PA_SAMPLE_FLOAT32NE : PA_SAMPLE_S16NE,
+                                static_cast<std::uint32_t>(d.rate), 2};
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
     // Should the server convert after all, at its best (PipeWire).
     pa_proplist_sets(props, "resample.quality", "14");
-    pa_stream* st = pa_stream_new_with_proplist(s.client.context(), name, &spec, &map, props);
+    pa_stream* st = pa_stream_new_with_proplist(s.client.context(), name, &format, &map, props);
     pa_proplist_free(props);
     if (st)
         pa_stream_set_state_callback(st, onState, &s);
@@ -139,12 +142,12 @@ bool connectRecord(Streams& s, const std::string& source) {
         return false;
     pa_stream_set_read_callback(d.stream, onRead, &s);
     pa_stream_set_overflow_callback(d.stream, onOverflow, &s);
-    const pa_sample_spec* spec = pa_stream_get_sample_spec(d.stream);
+    const pa_sample_spec* format = pa_stream_get_sample_spec(d.stream);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     // Small fragments: a monitor otherwise delivers its first data only
     // after about two seconds.
-    attr.fragsize = bytesFor(*spec, kRecordFragmentS);
+    attr.fragsize = bytesFor(*format, kRecordFragmentS);
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     return pa_stream_connect_record(d.stream, source.c_str(), &attr, flags) == 0 &&
@@ -160,18 +163,18 @@ bool connectPlay(Streams& s, const std::string& sink) {
         return false;
     pa_stream_set_write_callback(d.stream, onWrite, &s);
     pa_stream_set_underflow_callback(d.stream, onUnderflow, &s);
-    const pa_sample_spec* spec = pa_stream_get_sample_spec(d.stream);
+    const pa_sample_spec* format = pa_stream_get_sample_spec(d.stream);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = bytesFor(*spec, kPlayBufferS);
+    attr.tlength = bytesFor(*format, kPlayBufferS);
     attr.prebuf = static_cast<std::uint32_t>(-1);
-    attr.minreq = bytesFor(*spec, kRecordFragmentS);
+    attr.minreq = bytesFor(*format, kRecordFragmentS);
     // The program's own signal at unity gain, whatever volume the server
     // remembers for it.
     pa_cvolume unity;
     pa_cvolume_set(&unity, 2, PA_VOLUME_NORM);
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
-                                                      PA_STREAM_START_UNMUTED);
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE | PA_STREAM_START_UNMUTED);
     return pa_stream_connect_playback(d.stream, sink.c_str(), &attr, flags, &unity, nullptr) == 0 &&
            awaitReady(s, d.stream);
 }
@@ -216,9 +219,10 @@ bool chooseDevices(Engine& e, Streams& s, const SoundOptions& o, std::string& si
         s.play.rate = s.rec.rate = kRate;
     e.deviceRate.store(s.play.rate);
     std::lock_guard lock(e.m);
-    e.description = "output " + sink + " at " + std::to_string(s.play.rate) + " Hz, input " +
-                    source + " at " + std::to_string(s.rec.rate) + " Hz" +
-                    (s.play.rate != kRate || s.rec.rate != kRate ? ", converted from 44100 Hz by libsoxr" : "");
+    e.description =
+        "output " + sink + " at " + std::to_string(s.play.rate) + " Hz, input " + source + " at " +
+        std::to_string(s.rec.rate) + " Hz" +
+        (s.play.rate != kRate || s.rec.rate != kRate ? ", converted from 44100 Hz by libsoxr" : "");
     return true;
 }
 
@@ -253,8 +257,7 @@ bool runPulse(Engine& e, const SoundOptions& o) {
     }
     // The probe once the input runs, so it can't be missed.
     e.probeAgain();
-    if (e.measureLatency(static_cast<std::int64_t>((kPlayBufferS + 0.05) * kRate)) &&
-        s.down) {
+    if (e.measureLatency(static_cast<std::int64_t>((kPlayBufferS + 0.05) * kRate)) && s.down) {
         makeRoundTripWhole(e, *s.down);
         keepRoundTripWhole(e, *s.down);
     }

@@ -30,7 +30,8 @@ void RateConverter::process(const float* in, std::size_t frames, std::vector<flo
         scratch_.resize(room * 2);
     std::size_t done = 0;
     soxr_process(soxr_, in, frames, nullptr, scratch_.data(), room, &done);
-    out.insert(out.end(), scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(done * 2));
+    out.insert(out.end(), scratch_.begin(),
+               scratch_.begin() + static_cast<std::ptrdiff_t>(done * 2));
 }
 
 std::int16_t toInt16(float v) {

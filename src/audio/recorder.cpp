@@ -30,7 +30,7 @@ struct Recorder::Take {
     std::int64_t endIn = -1;     // input frame after the last one wanted; -1 while recording
     std::int64_t stopAt = 0;     // output frame of "stop capture"
     Clock::time_point stopTime;
-    PlayState stopPlay; // what was playing then
+    PlayState stopPlay;        // what was playing then
     std::int64_t spoolIn = -1; // input frame of the spool's first frame
     std::int64_t spooledIn = 0;
     bool lagDone = false;

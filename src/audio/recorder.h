@@ -42,8 +42,10 @@ inline constexpr const char* kWhyNothingBack =
     "nothing came back from the input; check the input device";
 inline constexpr const char* kWhyLost =
     "frames were lost on the way; close busy programs and play again";
-inline constexpr const char* kWhyClipped = "the input reached full scale; turn the input level down";
-inline constexpr const char* kWhyNotSaved = "the recording could not be saved; check the data folder";
+inline constexpr const char* kWhyClipped =
+    "the input reached full scale; turn the input level down";
+inline constexpr const char* kWhyNotSaved =
+    "the recording could not be saved; check the data folder";
 inline constexpr const char* kWhyNothingPlayed = "the sound never reached the device";
 inline constexpr const char* kWhyUnaligned =
     "the recording could not be lined up with the sound played";
@@ -109,7 +111,6 @@ class Recorder {
     std::int64_t takeLag() const;
     bool takeLagFound() const;
 
-
     struct Take;
 
   private:
@@ -140,8 +141,8 @@ class Recorder {
     std::deque<std::pair<std::string, std::unique_ptr<Take>>> queue_;
     std::map<std::string, TakeResult> results_;
 
-    std::int64_t tracked_ = -1;      // the last round trip found in a take
-    std::int64_t trackedAtIn_ = 0;   // input frame where it was found
+    std::int64_t tracked_ = -1;    // the last round trip found in a take
+    std::int64_t trackedAtIn_ = 0; // input frame where it was found
     bool wholeLag_ = false;
     bool shifted_ = false;
     std::int64_t kept_ = 0;

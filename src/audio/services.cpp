@@ -5,7 +5,7 @@ namespace {
 
 // Until main installs the real backend every call fails quietly.
 class NoSound : public SoundServices {
-public:
+  public:
     long playSound(const std::string&, unsigned) override { return 0; }
     long mciSendString(const std::string&, std::string* ret) override {
         if (ret)
@@ -15,7 +15,8 @@ public:
     std::string statusText() const override { return "No sound device found"; }
     Readiness readiness() const override { return Readiness::Failed; }
     TakeResult takeResult(const std::string&) const override {
-        return {TakeResult::State::Failed, "no sound device; check that PulseAudio or PipeWire runs"};
+        return {TakeResult::State::Failed,
+                "no sound device; check that PulseAudio or PipeWire runs"};
     }
 };
 
@@ -24,7 +25,11 @@ SoundServices* current = &noSound;
 
 } // namespace
 
-SoundServices& services() { return *current; }
-void setServices(SoundServices* s) { current = s ? s : &noSound; }
+SoundServices& services() {
+    return *current;
+}
+void setServices(SoundServices* s) {
+    current = s ? s : &noSound;
+}
 
 } // namespace qelvar::audio

@@ -14,9 +14,9 @@ inline constexpr unsigned kSndNoDefault = 0x0002;
 inline constexpr unsigned kSndLoop = 0x0008;
 inline constexpr unsigned kSndPurge = 0x0040;
 inline constexpr unsigned kSndFilename = 0x20000;
-inline constexpr unsigned kLoopFile = kSndFilename | kSndLoop | kSndAsync;    // 0x20009
-inline constexpr unsigned kPlayOnce = kSndFilename | kSndAsync;               // 0x20001
-inline constexpr unsigned kPurgeAll = kSndPurge | kSndNoDefault;              // 0x42
+inline constexpr unsigned kLoopFile = kSndFilename | kSndLoop | kSndAsync; // 0x20009
+inline constexpr unsigned kPlayOnce = kSndFilename | kSndAsync;            // 0x20001
+inline constexpr unsigned kPurgeAll = kSndPurge | kSndNoDefault;           // 0x42
 
 // The recorder's commands, exactly as the windows send them.
 inline constexpr const char* kCloseAll = "close all";
@@ -54,7 +54,7 @@ enum class Readiness {
 };
 
 class SoundServices {
-public:
+  public:
     virtual ~SoundServices() = default;
 
     // Loops (kLoopFile), plays once (kPlayOnce) or purges (name "0",
