@@ -110,8 +110,9 @@ class Engine {
     // Pumps the recorder until shut down, or until `alive` says the device
     // went away (then fails with "Sound device stopped").
     template <class Alive> void serve(Alive alive) {
+        using Clock = std::chrono::steady_clock;
         std::int64_t lastFrames = -1;
-        int still = 0;
+        auto lastInput = Clock::now();
         int quiet = 0;
         while (!waitStop(std::chrono::milliseconds(5))) {
             recorder.pump(latency.load());
@@ -125,10 +126,12 @@ class Engine {
                 quiet = 0;
             }
             const std::int64_t w = ring.written();
-            still = w == lastFrames ? still + 1 : 0;
+            if (w != lastFrames)
+                lastInput = Clock::now();
             lastFrames = w;
-            // ~3 s without input: the server went away.
-            if (!alive() || still == 600) {
+            // 3 s without input, however long the recorder took: the server
+            // went away.
+            if (!alive() || Clock::now() - lastInput > std::chrono::seconds(3)) {
                 fail("Sound device stopped");
                 return;
             }

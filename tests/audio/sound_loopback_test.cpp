@@ -68,17 +68,26 @@ class Loopback : public ::testing::Test {
         for (const char* c : {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
             ASSERT_EQ(sound->mciSendString(c), 0) << c;
     }
-    Frames endTake(const std::string& name) {
+    // A take of what plays now, `length` long. PipeWire drops or inserts
+    // frames of its own when its graph is reconfigured (as test programs
+    // come and go beside it); such a take says so, and is taken again once
+    // the path has lined itself up anew. That the flag is raised is the
+    // recorder's own tests' business.
+    Frames take(const std::string& name, std::chrono::milliseconds length) {
         const std::string path = (tmp.path / name).string();
-        EXPECT_EQ(sound->mciSendString(kStopCapture), 0);
-        EXPECT_EQ(sound->mciSendString(kSaveCapturePrefix + path), 0);
-        EXPECT_EQ(sound->mciSendString(kCloseAll), 0);
-        const TakeResult r = sound->waitTake(path, 5s);
-        // PipeWire may move the recording by part of a frame when its graph
-        // is reconfigured; the take then says so, and its level still holds.
-        if (r.why != kWhyShifted) {
-            EXPECT_EQ(r.state, TakeResult::State::Good) << r.why;
+        TakeResult r;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            startTake();
+            std::this_thread::sleep_for(length);
+            EXPECT_EQ(sound->mciSendString(kStopCapture), 0);
+            EXPECT_EQ(sound->mciSendString(kSaveCapturePrefix + path), 0);
+            EXPECT_EQ(sound->mciSendString(kCloseAll), 0);
+            r = sound->waitTake(path, 5s);
+            if (r.why != kWhyShifted && r.why != kWhyLost)
+                break;
+            std::this_thread::sleep_for(1500ms);
         }
+        EXPECT_EQ(r.state, TakeResult::State::Good) << r.why;
         return readFrames(path);
     }
     void stop() {
@@ -106,9 +115,7 @@ TEST_F(Loopback, ToneComesBackAtItsFrequencyAndLevelAndSilenceAfterStop) {
     ASSERT_EQ(played.l.size(), 44u); // one cycle of 44 frames: 1002.27 Hz
 
     ASSERT_EQ(sound->playSound(file, kLoopFile), 1);
-    startTake();
-    std::this_thread::sleep_for(1s);
-    const Frames got = endTake("wavrec1.wav");
+    const Frames got = take("wavrec1.wav", 1s);
     ASSERT_GT(got.l.size(), 30000u);
     EXPECT_EQ(got.l.size() % 44, 0u);
     EXPECT_NEAR(frequency(got.l), 44100.0 / 44, 44100.0 / 44 * 0.005);
@@ -117,9 +124,7 @@ TEST_F(Loopback, ToneComesBackAtItsFrequencyAndLevelAndSilenceAfterStop) {
     EXPECT_NEAR(20 * std::log10(rms(got.r) / rms(played.r)), 0, 0.1);
 
     stop();
-    startTake();
-    std::this_thread::sleep_for(500ms);
-    const Frames quiet = endTake("wavrec2.wav");
+    const Frames quiet = take("wavrec2.wav", 500ms);
     ASSERT_GT(quiet.l.size(), 5000u);
     // Converted, the tone's abrupt end rings on for a few ms.
     const auto after = exact() ? 0 : 2048;
@@ -140,9 +145,7 @@ TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
         const Frames played = readFrames(file);
         const std::size_t loop = played.l.size();
         ASSERT_EQ(sound->playSound(file, kLoopFile), 1);
-        startTake();
-        std::this_thread::sleep_for(700ms);
-        const Frames got = endTake("wavrec.wav");
+        const Frames got = take("wavrec.wav", 700ms);
         ASSERT_GE(got.l.size(), loop * 10);
         EXPECT_EQ(got.l.size() % loop, 0u);
         if (!exact()) {
