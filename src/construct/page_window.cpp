@@ -3,17 +3,18 @@
 #include "construct/indicator_box.h"
 #include "ui/registry.h"
 
-#if __has_include("help/help_window.h")
 #include "help/help_window.h"
-#define QELVAR_HAVE_HELP 1
-#endif
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <cstdio>
 
 namespace qelvar::construct {
 
@@ -170,19 +171,47 @@ void PageWindow::refresh() {
 void PageWindow::off() {
     timer_.stop();
     pollTimer_.stop();
-    if (model_.off())
+    if (model_.off()) {
+        saved_ = true;
         close();
+    }
+}
+
+void PageWindow::closeEvent(QCloseEvent* event) {
+    if (!saved_) {
+        timer_.stop();
+        pollTimer_.stop();
+        saved_ = model_.off();
+        refresh();
+        if (!saved_ && quitting_)
+            std::fprintf(stderr, "qelvar: the construction page's settings could not be saved\n");
+        if (!saved_ && !quitting_ && !warned_) {
+            warned_ = true; // the status line says why; the next close closes
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+bool PageWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scratchpad_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
+            scratchpad_->insertPlainText(QStringLiteral("\t"));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PageWindow::help() {
-#ifdef QELVAR_HAVE_HELP
     if (!help_) {
         auto* w = help::createPageHelp(nullptr);
         w->setAttribute(Qt::WA_DeleteOnClose);
         help_ = w;
     }
     static_cast<help::HelpWindow*>(help_.data())->present();
-#endif
 }
 
 } // namespace qelvar::construct

@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 
 namespace qelvar::construct {
 
@@ -33,10 +34,22 @@ class PageWindow : public QWidget {
     // Timer interval now running, 0 when stopped (for tests).
     int timerInterval() const { return timer_.isActive() ? timer_.interval() : 0; }
     bool polling() const { return pollTimer_.isActive(); }
+    // The session is ending (a signal, or the panel closing): closing then
+    // saves as OFF does but never stays open, a failed save is only told
+    // on standard error.
+    void setClosingForQuit(bool quitting) { quitting_ = quitting; }
 
   signals:
     // VIEW GRAPH wrote the graph data file; the graph form should show it.
     void viewGraphRequested();
+
+  protected:
+    // However the page is closed (its OFF, the window manager, Ctrl+Q, the
+    // session's end) it saves and stops its sound as OFF does. A close whose
+    // save fails leaves the page open once to say so; the next one closes.
+    void closeEvent(QCloseEvent* event) override;
+    // Ctrl+Tab in the scratchpad types a tab (Tab moves on).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Layout pieces (page_window_layout.cpp).
@@ -52,6 +65,8 @@ class PageWindow : public QWidget {
     QWidget* makeTitle();
     void makeHidden();
     void setTabOrder();
+    void nameForScreenReaders();
+    void addShortcuts();
 
     // Control factories that also register the control's script name.
     QLineEdit* numberBox(const QString& name, std::string* text, int chars = 6);
@@ -91,6 +106,9 @@ class PageWindow : public QWidget {
     QPlainTextEdit* status_ = nullptr;
     QLabel* notes_ = nullptr;
     QPointer<QWidget> help_;
+    bool saved_ = false;  // OFF has saved; the close needs nothing more
+    bool warned_ = false; // a close could not save once; the next one closes
+    bool quitting_ = false;
 };
 
 } // namespace qelvar::construct

@@ -4,6 +4,7 @@
 #include "construct/indicator_box.h"
 #include "construct/page_window.h"
 #include "ui/registry.h"
+#include "ui/window_fit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +15,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace qelvar::construct {
@@ -69,12 +72,34 @@ void PageWindow::buildLayout() {
     right->addLayout(closing);
     columns->addLayout(right, 1);
 
-    auto* page = new QVBoxLayout(this);
+    // The page scrolls where the screen is smaller than the page (a laptop
+    // at 150 %); on a screen large enough it opens at its full size.
+    auto* inner = new QWidget;
+    auto* page = new QVBoxLayout(inner);
     page->setContentsMargins(10, 8, 10, 10);
     page->addWidget(makeTitle());
     page->addLayout(columns, 1);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(inner);
+    auto* whole = new QVBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->addWidget(scroll);
     makeHidden();
     setTabOrder();
+    nameForScreenReaders();
+    addShortcuts();
+    resize(inner->sizeHint());
+    ui::fitToScreen(this);
+}
+
+// F1 is the page's HELP; Ctrl+Q closes the page as OFF does.
+void PageWindow::addShortcuts() {
+    auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
+    connect(helpKey, &QShortcut::activated, this, [this] { help(); });
+    auto* quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quitKey, &QShortcut::activated, this, &QWidget::close);
 }
 
 QWidget* PageWindow::makeTitle() {
@@ -90,6 +115,7 @@ QWidget* PageWindow::makeTitle() {
     row->addStretch(1);
     status_ = new QPlainTextEdit(bar);
     status_->setReadOnly(true);
+    status_->setFocusPolicy(Qt::ClickFocus);
     status_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     status_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     status_->setFixedHeight(status_->fontMetrics().height() + 12);
@@ -213,8 +239,10 @@ QLabel* PageWindow::makeNotes() {
     notes_->setTextFormat(Qt::PlainText);
     notes_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     notes_->setContentsMargins(4, 2, 4, 2);
+    // Brick red on a light page, a light coral on a dark one.
     QPalette p = notes_->palette();
-    p.setColor(QPalette::WindowText, QColor(0x9a, 0x1c, 0x10));
+    const bool dark = p.color(QPalette::Window).lightness() < 128;
+    p.setColor(QPalette::WindowText, dark ? QColor(0xff, 0x8a, 0x7a) : QColor(0x9a, 0x1c, 0x10));
     notes_->setPalette(p);
     ui::Registry::instance().addControl("page", "MeasureNotes", notes_);
     return notes_;
@@ -281,6 +309,9 @@ QGroupBox* PageWindow::makeScratchpad() {
     scratchpad_ = new QPlainTextEdit(group);
     scratchpad_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     scratchpad_->setMinimumHeight(120);
+    // Tab leaves the scratchpad like any other box; Ctrl+Tab types a tab.
+    scratchpad_->setTabChangesFocus(true);
+    scratchpad_->installEventFilter(this);
     connect(scratchpad_, &QPlainTextEdit::textChanged, this, [this] {
         model_.controls().scratchpad = ui::toCrLf(scratchpad_->toPlainText()).toStdString();
     });
@@ -309,7 +340,9 @@ void PageWindow::makeHidden() {
     }
 }
 
-// Tab runs along each row of the table, then through the pulse row.
+// Tab follows the groups: the table row by row and its buttons, then the
+// sequencer, pulse and measurement groups, the test signals, the noise
+// buttons, the scratchpad, HELP and OFF.
 void PageWindow::setTabOrder() {
     QWidget* prev = nullptr;
     auto next = [&](QWidget* w) {
@@ -317,18 +350,65 @@ void PageWindow::setTabOrder() {
             QWidget::setTabOrder(prev, w);
         prev = w;
     };
-    for (int e = 0; e < kRows; ++e) {
+    auto named = [&](std::initializer_list<const char*> names) {
+        for (const char* n : names)
+            next(qobject_cast<QWidget*>(ui::Registry::instance().control("page", n)));
+    };
+    for (int e = 0; e < kRows; ++e)
         for (QWidget* w :
-             {static_cast<QWidget*>(freq_[e]), static_cast<QWidget*>(attL_[e]),
-              static_cast<QWidget*>(attR_[e]), static_cast<QWidget*>(length_[e]),
-              static_cast<QWidget*>(include_[e]), static_cast<QWidget*>(build_[e]),
-              static_cast<QWidget*>(left_[e + 1]), static_cast<QWidget*>(right_[e + 1])})
+             std::initializer_list<QWidget*>{freq_[e], attL_[e], attR_[e], length_[e], include_[e],
+                                             build_[e], left_[e + 1], right_[e + 1]})
             next(w);
-    }
-    for (QWidget* w : {static_cast<QWidget*>(freq_[20]), static_cast<QWidget*>(attL_[20]),
-                       static_cast<QWidget*>(length_[20]), static_cast<QWidget*>(length_[21]),
-                       static_cast<QWidget*>(attL_[21]), static_cast<QWidget*>(build_[20])})
+    named({"AutobuildAll", "LOff", "ROff", "LOn", "ROn", "Play", "Stop", "Loop", "Step"});
+    for (QWidget* w : std::initializer_list<QWidget*>{freq_[20], attL_[20], length_[20],
+                                                      length_[21], attL_[21], build_[20]})
         next(w);
+    named({"Pulse", "FullDuplex", "UseCal", "OffsetDb", "Offset", "SetCal", "ViewGraph",
+           "Command20", "Command30", "Command24", "Command25", "Command29", "Command21",
+           "Command28", "Command23", "Command22", "Command27", "Command26"});
+    next(scratchpad_);
+    named({"PasteToNotes", "Help", "Off"});
+}
+
+// Names a screen reader speaks for the boxes and lamps that have no text of
+// their own.
+void PageWindow::nameForScreenReaders() {
+    for (int r = 1; r <= kRows; ++r) {
+        const int e = r - 1;
+        const QString step = QStringLiteral(", step %1").arg(r);
+        freq_[e]->setAccessibleName(tr("Frequency (Hz)") + step);
+        attL_[e]->setAccessibleName(tr("Left attenuation (dB)") + step);
+        attR_[e]->setAccessibleName(tr("Right attenuation (dB)") + step);
+        length_[e]->setAccessibleName(tr("Length (ms)") + step);
+        include_[e]->setAccessibleName(tr("Include in play sequence") + step);
+        indicator_[e]->setAccessibleName(tr("Indicator") + step);
+        build_[e]->setAccessibleName(tr("Build") + step);
+        left_[r]->setAccessibleName(tr("Left relative dB") + step);
+        right_[r]->setAccessibleName(tr("Right relative dB") + step);
+    }
+    freq_[20]->setAccessibleName(tr("Pulse frequency on (Hz)"));
+    attL_[20]->setAccessibleName(tr("Pulse attenuation on (dB)"));
+    length_[20]->setAccessibleName(tr("Pulse time on (ms)"));
+    length_[21]->setAccessibleName(tr("Pulse time off (ms)"));
+    attL_[21]->setAccessibleName(tr("Pulse attenuation off (dB)"));
+    build_[20]->setAccessibleName(tr("Build pulse"));
+    offset_->setAccessibleName(tr("Offset (dB)"));
+    scratchpad_->setAccessibleName(tr("Scratchpad"));
+    status_->setAccessibleName(tr("Status"));
+    notes_->setAccessibleName(tr("Measurement notes"));
+    const std::pair<Lamp, const char*> lamps[] = {{Lamp::Play, "Playing"},
+                                                  {Lamp::Loop, "Loop"},
+                                                  {Lamp::Step, "Step"},
+                                                  {Lamp::FullDuplex, "Full duplex"},
+                                                  {Lamp::UseCal, "Use calibration"},
+                                                  {Lamp::Offset, "Offset"},
+                                                  {Lamp::Pulse, "Pulse"}};
+    for (const auto& [l, name] : lamps)
+        lamps_[int(l)]->setAccessibleName(tr(name) + tr(" lamp"));
+    const char* signalNames[] = {"SQUARE", "SMPTE", "CCIF", "IEC", "WHT",
+                                 "UL",     "PINK",  "CSA",  "SUB", "TRIANGLE"};
+    for (int i = 0; i < kSignalCount; ++i)
+        signalLamps_[i]->setAccessibleName(QString::fromLatin1(signalNames[i]) + tr(" lamp"));
 }
 
 } // namespace qelvar::construct

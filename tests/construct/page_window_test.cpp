@@ -1,20 +1,25 @@
-// The page window: every control registered under its script name, and a
-// click driving the model.
-#include "construct/page_window.h"
+// The page window: every control registered under its script name, a click
+// driving the model, closing by any means, the keyboard, a dark desktop.
 #include "audio/fake_sound.h"
+#include "construct/page_window.h"
+#include "support/contrast.h"
 #include "ui/registry.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <tuple>
 
@@ -101,6 +106,119 @@ TEST_F(PageWindowTest, PollsForTakesStillToCome) {
     EXPECT_FALSE(window->polling());
     EXPECT_EQ(left->text(), " 0"); // an empty capture file reads 0
     EXPECT_EQ(notes->text(), "Row 2: nothing came back");
+}
+
+std::string fileText(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The window manager's close (and Ctrl+Q, and the session's end) do what
+// OFF does: the sweep stops and the table and scratchpad are saved, so the
+// page opens again as it was left.
+TEST_F(PageWindowTest, ClosingByAnyMeansSavesAndStopsLikeOff) {
+    for (const bool byKey : {false, true}) {
+        window = std::make_unique<PageWindow>(snd);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        qobject_cast<QLineEdit*>(control("Freq(1)"))->setText("440");
+        auto* pad = qobject_cast<QPlainTextEdit*>(control("Scratchpad"));
+        pad->setPlainText(byKey ? "by key\nline 2" : "by close");
+        pad->setFocus();
+        qobject_cast<QPushButton*>(control("Loop"))->click();
+        qobject_cast<QPushButton*>(control("Play"))->click();
+        ASSERT_GT(window->timerInterval(), 0);
+        snd.calls.clear();
+        if (byKey)
+            QTest::keyClick(pad, Qt::Key_Q, Qt::ControlModifier);
+        else
+            window->close();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(window->timerInterval(), 0);
+        ASSERT_GE(snd.calls.size(), 2u);
+        EXPECT_EQ(snd.calls[1], audio::FakeSound::play("0", audio::kPurgeAll));
+        const std::string setup = fileText(home / "Qelvarfiles" / "tessalysetup");
+        EXPECT_NE(setup.find(byKey ? "\"by key\r\nline 2\"" : "\"by close\""), std::string::npos);
+        window = std::make_unique<PageWindow>(snd);
+        EXPECT_EQ(qobject_cast<QLineEdit*>(control("Freq(1)"))->text(), "440");
+        EXPECT_EQ(qobject_cast<QPlainTextEdit*>(control("Scratchpad"))->toPlainText(),
+                  byKey ? "by key\nline 2" : "by close");
+    }
+}
+
+// A close that cannot save leaves the page open once, saying so; the next
+// one closes, and the session's end never waits.
+TEST_F(PageWindowTest, AFailedSaveHoldsTheCloseOnce) {
+    window->show();
+    std::filesystem::remove_all(home / "Qelvarfiles");
+    std::ofstream(home / "Qelvarfiles") << "a file where the folder should be";
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_NE(
+        qobject_cast<QPlainTextEdit*>(control("Status"))->toPlainText().indexOf("not be saved"),
+        -1);
+    EXPECT_TRUE(window->close());
+    window = std::make_unique<PageWindow>(snd);
+    window->show();
+    window->setClosingForQuit(true);
+    EXPECT_TRUE(window->close());
+}
+
+// Tab runs through the groups to HELP and OFF, leaving the scratchpad
+// (Ctrl+Tab types a tab there); F1 opens the page's help.
+TEST_F(PageWindowTest, KeyboardReachesEveryGroup) {
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    auto w = [&](const char* name) { return qobject_cast<QWidget*>(control(name)); };
+    QStringList order;
+    w("Freq(0)")->setFocus();
+    for (int i = 0; i < 260 && order.size() < 200; ++i) {
+        QWidget* f = QApplication::focusWidget();
+        order << (f ? f->objectName() : QString());
+        if (f == w("Off"))
+            break;
+        QTest::keyClick(f, Qt::Key_Tab);
+    }
+    auto at = [&](const char* name) { return order.indexOf(QString::fromLatin1(name)); };
+    ASSERT_NE(at("Off"), -1) << order.join(' ').toStdString();
+    for (const char* name : {"Right(20)", "ROn", "Step", "Build(20)", "ViewGraph", "Command25",
+                             "Command26", "Scratchpad", "PasteToNotes", "Help"})
+        EXPECT_GE(at(name), 0) << name;
+    EXPECT_LT(at("Right(20)"), at("AutobuildAll"));
+    EXPECT_LT(at("ROn"), at("Play"));
+    EXPECT_LT(at("Step"), at("Freq(20)"));
+    EXPECT_LT(at("ViewGraph"), at("Command20"));
+    EXPECT_LT(at("Command26"), at("Scratchpad"));
+    EXPECT_EQ(at("Help") + 1, at("Off"));
+
+    auto* pad = qobject_cast<QPlainTextEdit*>(w("Scratchpad"));
+    pad->setFocus();
+    QTest::keyClicks(pad, "a");
+    QTest::keyClick(pad, Qt::Key_Tab, Qt::ControlModifier);
+    QTest::keyClicks(pad, "b");
+    EXPECT_EQ(pad->toPlainText(), "a\tb");
+    QTest::keyClick(pad, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w("PasteToNotes"));
+
+    EXPECT_FALSE(ui::Registry::instance().window("pagehelp"));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    QWidget* help = ui::Registry::instance().window("pagehelp");
+    ASSERT_TRUE(help);
+    EXPECT_TRUE(help->isVisible());
+    help->close();
+}
+
+// On a dark desktop every text on the page stays readable.
+TEST_F(PageWindowTest, ReadableOnADarkDesktop) {
+    const QPalette before = QApplication::palette();
+    test::useDarkPalette();
+    window = std::make_unique<PageWindow>(snd);
+    window->show();
+    window->model().controls().measureNotes = "Rows 1-20: nothing came back from the input";
+    qobject_cast<QPushButton*>(control("PasteToNotes"))->click(); // refreshes the page
+    for (const auto& t : test::textContrasts(window.get()))
+        EXPECT_GE(t.ratio, 3.0) << t.widget.toStdString() << " \"" << t.text.toStdString() << '"';
+    QApplication::setPalette(before);
 }
 
 } // namespace
