@@ -76,7 +76,7 @@ class Loopback : public ::testing::Test {
     Frames take(const std::string& name, std::chrono::milliseconds length) {
         const std::string path = (tmp.path / name).string();
         TakeResult r;
-        for (int attempt = 0; attempt < 3; ++attempt) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
             startTake();
             std::this_thread::sleep_for(length);
             EXPECT_EQ(sound->mciSendString(kStopCapture), 0);
