@@ -107,7 +107,7 @@ TEST(HelpWindow, ReadableUnderADarkDesktop) {
 TEST(HelpWindow, OpensAsBeforeButNeverLargerThanItsScreen) {
     std::unique_ptr<HelpWindow> w(createMainHelp());
     w->present();
-    EXPECT_EQ(w->size(), QSize(742, 525)); // the offscreen screen is 800 x 600
+    EXPECT_EQ(w->size(), QSize(742, 525)); // the offscreen screen is 800 x 800
     w->hide();
     w->resize(3000, 2000);
     w->present();
