@@ -1,6 +1,10 @@
 // The help screens' texts, line by line. Lines are kept exactly as they
-// have always read, spelling included: users quote them.
+// have always read, spelling included: users quote them. Only what they say
+// of the platform is told as it is here: the data folder's real path, the
+// sound server and the desktop's printer settings.
 #include "help/help_text.h"
+
+#include "common/files.h"
 
 #include <initializer_list>
 #include <string_view>
@@ -78,7 +82,7 @@ std::string mainHelpText() {
         "",
         "Technical:",
         "",
-        "Uses winmm.dll driver for Windows 95/98 (not 3.1). ",
+        "Plays and records through the desktop's sound server (PulseAudio or PipeWire). ",
         "Main oscillator uses 60K byte array and sequencer uses 3M array.",
         "",
         "WAV  HEADER TECHNICAL DETAILS:",
@@ -115,6 +119,9 @@ std::string mainHelpText() {
 }
 
 std::string pageHelpText() {
+    const std::string filesLine = "WAVSELF21.WAV, all in the directory " + dataDir() +
+                                  "/. All wav files can be played on a regular media player if "
+                                  "left in loop mode.";
     // The title line, then one blank line, then the body.
     return joinLines({
         "           Tessaly version 1.0   built 2025",
@@ -158,8 +165,7 @@ std::string pageHelpText() {
         "All settings and scratchpad notes are saved at power down. All sweep freqs",
         "are 1-10 cycles in length in the build files (WAVSELF1.WAV - WAVSELF20.WAV) and the "
         "pulsed file is called",
-        "WAVSELF21.WAV, all in the directory C:\\QELVARFILES\\. All wav files can be played on a "
-        "regular media player if left in loop mode.",
+        filesLine,
         "",
         "",
         "Example of building, running and graphing a sweep:",
@@ -179,8 +185,8 @@ std::string pageHelpText() {
         "use the pull down menus at the top of the form. ",
         "The PRINT menu has PLOT TO PRINTER which is the fastest and austosized to any printer "
         "paper. Pre setup",
-        "the printer and landscape/potrait mode in Windows printer setup before hand (best on "
-        "landscape).",
+        "the printer and landscape/potrait mode in the desktop's printer settings before "
+        "hand (best on landscape).",
         "PRINTSCREEN will literally copy what is on the form to the printer and is useful when you "
         "load",
         "multiple saved sweeps in on top of each other and want to print them. Print To Plot will "

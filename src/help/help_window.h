@@ -1,4 +1,6 @@
-// The two help screens: a window filled by one read-only text box.
+// The two help screens: a window filled by one read-only text box. Escape
+// closes one; it may be made as small as a small screen needs (the text
+// scrolls).
 #pragma once
 
 #include "help/help_text.h"
@@ -21,6 +23,10 @@ class HelpWindow : public QWidget {
     QPlainTextEdit* textBox() const { return box_; }
     // Shows the window (modeless) or brings it forward when already shown.
     void present();
+
+  protected:
+    // Never opens larger than the free area of its screen.
+    void showEvent(QShowEvent*) override;
 
   private:
     QPlainTextEdit* box_;

@@ -1,6 +1,8 @@
 #include "panel/panel_controls.h"
 
+#include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -29,17 +31,75 @@ KeyButton::KeyButton(const QString& name, const QRect& area, QWidget* parent)
     setObjectName(name);
     setGeometry(area);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void KeyButton::paintEvent(QPaintEvent*) {
-    if (!isDown())
+    const bool ring = ring_ && hasFocus();
+    if (!isDown() && !ring)
         return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 46));
-    p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    // The knob's area is square; the keys are wider than high.
+    const bool knob = width() == height();
+    const QRectF cap = QRectF(rect()).adjusted(1, 1, -1, -1);
+    if (isDown() && !knob) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, 46));
+        p.drawRoundedRect(cap, 4, 4);
+    }
+    if (!ring)
+        return;
+    // A blue ring laid in the dark well round the cap (round the knob's
+    // skirt), with a pale line inside it so it reads on the light metal.
+    const QColor blue(24, 110, 225);
+    p.setBrush(Qt::NoBrush);
+    if (knob) {
+        const QPointF c = QRectF(rect()).center();
+        p.setPen(QPen(blue, 2.5));
+        p.drawEllipse(c, 57.5, 57.5);
+        p.setPen(QPen(QColor(255, 255, 255, 150), 1));
+        p.drawEllipse(c, 55.6, 55.6);
+        return;
+    }
+    p.setPen(QPen(blue, 2.5));
+    p.drawRoundedRect(QRectF(rect()).adjusted(1.25, 1.25, -1.25, -1.25), 5, 5);
+    p.setPen(QPen(QColor(255, 255, 255, 170), 1));
+    p.drawRoundedRect(QRectF(rect()).adjusted(3, 3, -3, -3), 3, 3);
+}
+
+void KeyButton::showRing(bool on) {
+    if (ring_ != on) {
+        ring_ = on;
+        update();
+    }
+}
+
+void KeyButton::keyPressEvent(QKeyEvent* e) {
+    showRing(true);
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(e);
+}
+
+void KeyButton::mousePressEvent(QMouseEvent* e) {
+    showRing(false);
+    QAbstractButton::mousePressEvent(e);
+}
+
+void KeyButton::focusInEvent(QFocusEvent* e) {
+    // Coming back to the window keeps the key's ring as it was.
+    if (e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+        showRing(e->reason() != Qt::MouseFocusReason);
+    QAbstractButton::focusInEvent(e);
+}
+
+void KeyButton::focusOutEvent(QFocusEvent* e) {
+    update();
+    QAbstractButton::focusOutEvent(e);
 }
 
 GlowLabel::GlowLabel(const QString& name, const QRect& area, int pixelSize, QWidget* parent)
@@ -49,6 +109,13 @@ GlowLabel::GlowLabel(const QString& name, const QRect& area, int pixelSize, QWid
     setFont(displayFont(pixelSize));
     setAlignment(Qt::AlignCenter);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void GlowLabel::setReading(const QString& text) {
+    if (text == this->text())
+        return;
+    setText(text);
+    setAccessibleDescription(text);
 }
 
 void GlowLabel::paintEvent(QPaintEvent*) {
@@ -89,11 +156,25 @@ DisplayEdit::DisplayEdit(const QString& name, const QRect& area, int pixelSize, 
     hide();
 }
 
+void DisplayEdit::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        emit cancelled();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
 LampSquare::LampSquare(const QString& name, const QPoint& at, QWidget* parent) : QWidget(parent) {
     setObjectName(name);
     setGeometry(QRect(at, QSize(9, 9)));
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAccessibleDescription(QStringLiteral("off"));
     hide();
+}
+
+void LampSquare::setLit(bool lit) {
+    setVisible(lit);
+    setAccessibleDescription(lit ? QStringLiteral("on") : QStringLiteral("off"));
 }
 
 void LampSquare::paintEvent(QPaintEvent*) {

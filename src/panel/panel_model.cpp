@@ -176,6 +176,7 @@ void PanelModel::entryKey(Entry& box, void (PanelModel::*accept)()) {
     haltTone();
     if (!box.inProgress) {
         box.inProgress = true;
+        box.before = box.text;
         return;
     }
     box.inProgress = false;
@@ -213,6 +214,13 @@ void PanelModel::acceptVolume(Entry& box, Side side) {
         labels_[7] = box.text;
         mem_.cur().gainR = g;
     }
+}
+
+void PanelModel::cancelEntry(Entry& box) {
+    if (!box.inProgress)
+        return;
+    box.inProgress = false;
+    box.text = box.before;
 }
 
 bool PanelModel::off() {

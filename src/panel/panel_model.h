@@ -3,8 +3,8 @@
 // and key actions. The window only shows this state and forwards clicks.
 #pragma once
 
-#include "panel/memories.h"
 #include "audio/sound.h"
+#include "panel/memories.h"
 #include "panel/tone.h"
 
 #include <array>
@@ -16,6 +16,7 @@ namespace qelvar::panel {
 struct Entry {
     bool inProgress = false; // the entry flag; the box is shown while set
     std::string text;        // the box's text, empty before its first use
+    std::string before;      // the text when the entry began, for a cancel
 };
 
 class PanelModel {
@@ -45,6 +46,13 @@ class PanelModel {
     // afterwards. False, with a status line, when the set-up file could
     // not be written.
     bool off();
+    // Leaves the entry in progress on `box` without accepting it: the box
+    // gets back the text it had when the entry began and is hidden; the
+    // readouts keep their values. Nothing plays and nothing is written.
+    void cancelEntry(Entry& box);
+    // The sound layer lost its device: the tone no longer plays, so the
+    // lamp goes out. Nothing is sent to the player, nothing written.
+    void soundStopped() { lamp_ = false; }
 
     // Readout captions Label1..Label7 (index 0 unused).
     const std::string& label(int i) const { return labels_.at(static_cast<std::size_t>(i)); }

@@ -6,10 +6,13 @@
 #include "panel/panel_face.h"
 #include "ui/registry.h"
 
+#include <QCloseEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
+
+#include <cstdio>
+#include <tuple>
 
 namespace qelvar::panel {
 namespace {
@@ -20,6 +23,36 @@ constexpr int kStatusHeight = 20;
 constexpr int kSoundPollMs = 250;
 constexpr int kSoundPolls = 20;
 constexpr int kSoundLatePollMs = 1000;
+
+// What each key does, and its keyboard shortcut, in the order Tab visits
+// them: the face read left to right, top to bottom. Alt+letter leaves plain
+// typing to the entry boxes.
+struct KeyUse {
+    const char* control;
+    const char* what;
+    const char* shortcut;
+};
+const KeyUse kKeyUses[] = {
+    {"Label16", "Play the tone", "Alt+P"},
+    {"Label17", "Stop the tone", "Alt+S"},
+    {"Label34", "Next memory (1 to 14)", "Alt+K"},
+    {"Label18", "Save the memories and switch off", "Alt+O"},
+    {"Label19", "Minimise the panel; the tone goes on", "Alt+N"},
+    {"Label35", "Enter the left attenuation in dB; again to accept", "Alt+L"},
+    {"Label37", "Enter the right attenuation in dB; again to accept", "Alt+R"},
+    {"Label36", "Enter the frequency in Hz; again to accept", "Alt+F"},
+    {"Label13", "Show the help screen", "F1"},
+    {"Label12", "Next mode", "Alt+M"},
+    {"Label14", "Next sample rate", "Alt+A"},
+    {"Label15", "Next sample width", "Alt+B"},
+    {"Label21", "Show the construction page", "Alt+U"},
+};
+
+// What a screen reader calls the readouts Label1..Label7.
+const char* const kReadoutNames[] = {
+    "Left attenuation, dB",  "Mode", "Memory", "Frequency, Hz", "Sample rate", "Bits",
+    "Right attenuation, dB",
+};
 
 } // namespace
 
@@ -33,12 +66,14 @@ PanelWindow::PanelWindow(audio::SoundServices& snd, QWidget* parent) : QWidget(p
     buildControls();
     registerControls();
     connectKeys();
+    setUpKeyboard();
     soundPoll_ = new QTimer(this);
     soundPoll_->setInterval(kSoundPollMs);
     pollsLeft_ = kSoundPolls;
     connect(soundPoll_, &QTimer::timeout, this, &PanelWindow::pollSound);
     soundPoll_->start();
     soundStatus_ = QString::fromStdString(snd_.statusText());
+    soundWorked_ = snd_.readiness() == audio::Readiness::Ready;
     refresh();
 }
 
@@ -49,18 +84,27 @@ PanelWindow::~PanelWindow() {
 }
 
 void PanelWindow::buildControls() {
-    for (std::size_t i = 0; i < keys_.size(); ++i)
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
         keys_[i] = new KeyButton(QString::fromLatin1(kKeys[i].control), kKeys[i].area, this);
+        const QString caption = QString::fromLatin1(kKeys[i].caption);
+        keys_[i]->setAccessibleName(caption.isEmpty() ? QStringLiteral("Memory") : caption);
+    }
     for (int i = 1; i <= 7; ++i) {
         const ReadoutSpot& r = kReadouts[i - 1];
-        readouts_[static_cast<std::size_t>(i)] =
-            new GlowLabel(QStringLiteral("Label%1").arg(i), r.area, r.pixelSize, this);
+        GlowLabel* l = new GlowLabel(QStringLiteral("Label%1").arg(i), r.area, r.pixelSize, this);
+        l->setAccessibleName(QString::fromLatin1(kReadoutNames[i - 1]));
+        readouts_[static_cast<std::size_t>(i)] = l;
     }
     freqEdit_ = new DisplayEdit(QStringLiteral("Text1"), QRect(240, 32, 89, 35), 24, this);
     leftEdit_ = new DisplayEdit(QStringLiteral("Text2"), QRect(72, 40, 57, 25), 13, this);
     rightEdit_ = new DisplayEdit(QStringLiteral("Text3"), QRect(440, 40, 57, 25), 13, this);
+    freqEdit_->setAccessibleName(QStringLiteral("Frequency entry, Hz"));
+    leftEdit_->setAccessibleName(QStringLiteral("Left attenuation entry, dB"));
+    rightEdit_->setAccessibleName(QStringLiteral("Right attenuation entry, dB"));
     lamp1_ = new LampSquare(QStringLiteral("Label38"), QPoint(280, 88), this);
     lamp2_ = new LampSquare(QStringLiteral("Label40"), QPoint(290, 88), this);
+    lamp1_->setAccessibleName(QStringLiteral("Playing lamp"));
+    lamp2_->setAccessibleName(QStringLiteral("Playing lamp"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("Status"));
     status_->setGeometry(0, kFaceHeight, kFaceWidth, kStatusHeight);
@@ -97,12 +141,7 @@ void PanelWindow::connectKeys() {
         {"Label34", &PanelModel::knob},       {"Label36", &PanelModel::freqKey},
         {"Label15", &PanelModel::nextBits},
     };
-    auto key = [this](const char* name) {
-        for (KeyButton* k : keys_)
-            if (k->objectName() == QLatin1String(name))
-                return k;
-        return static_cast<KeyButton*>(nullptr);
-    };
+    auto key = [this](const char* name) { return this->key(QString::fromLatin1(name)); };
     for (const auto& [name, action] : modelKeys)
         connect(key(name), &QAbstractButton::clicked, this, [this, a = action] { act(a); });
     connect(key("Label18"), &QAbstractButton::clicked, this, &PanelWindow::offKey);
@@ -119,23 +158,89 @@ void PanelWindow::connectKeys() {
     track(rightEdit_, model_->rightBox());
 }
 
+KeyButton* PanelWindow::key(const QString& name) const {
+    for (KeyButton* k : keys_)
+        if (k->objectName() == name)
+            return k;
+    return nullptr;
+}
+
+void PanelWindow::setUpKeyboard() {
+    QWidget* previous = leftEdit_;
+    for (QWidget* w : {static_cast<QWidget*>(freqEdit_), static_cast<QWidget*>(rightEdit_)}) {
+        setTabOrder(previous, w);
+        previous = w;
+    }
+    for (const KeyUse& use : kKeyUses) {
+        KeyButton* k = key(QString::fromLatin1(use.control));
+        const QKeySequence shortcut(QString::fromLatin1(use.shortcut));
+        k->setShortcut(shortcut);
+        k->setToolTip(QStringLiteral("%1: %2 (%3)")
+                          .arg(k->accessibleName(), QString::fromLatin1(use.what),
+                               shortcut.toString(QKeySequence::NativeText)));
+        k->setAccessibleDescription(QString::fromLatin1(use.what));
+        setTabOrder(previous, k);
+        previous = k;
+    }
+    // In an entry box Return accepts, as its key pressed again would, and
+    // Escape leaves the entry; the keyboard goes back to the entry's key.
+    const std::tuple<DisplayEdit*, Entry*, void (PanelModel::*)(), const char*> entries[] = {
+        {freqEdit_, &model_->freqBox(), &PanelModel::freqKey, "Label36"},
+        {leftEdit_, &model_->leftBox(), &PanelModel::leftVolKey, "Label35"},
+        {rightEdit_, &model_->rightBox(), &PanelModel::rightVolKey, "Label37"},
+    };
+    for (const auto& [edit, box, action, control] : entries) {
+        KeyButton* k = key(QString::fromLatin1(control));
+        connect(edit, &QLineEdit::returnPressed, this, [this, box, a = action, k] {
+            if (!box->inProgress)
+                return;
+            act(a);
+            k->setFocus(Qt::OtherFocusReason);
+        });
+        connect(edit, &DisplayEdit::cancelled, this, [this, box, k] {
+            model_->cancelEntry(*box);
+            refresh();
+            k->setFocus(Qt::OtherFocusReason);
+        });
+    }
+}
+
 void PanelWindow::act(void (PanelModel::*action)()) {
     model_->freqBox().text = freqEdit_->text().toStdString();
     model_->leftBox().text = leftEdit_->text().toStdString();
     model_->rightBox().text = rightEdit_->text().toStdString();
     ((*model_).*action)();
+    // With the sound device gone a key may ask for a tone, but none plays.
+    if (soundLost_)
+        model_->soundStopped();
     refresh();
 }
 
 void PanelWindow::offKey() {
-    // Memories that could not be saved would be lost unseen: the panel
-    // stays open once to say so, and the next Off closes it regardless.
-    if (!model_->off() && !offWarned_) {
-        offWarned_ = true;
-        refresh();
+    close();
+}
+
+void PanelWindow::closeEvent(QCloseEvent* e) {
+    if (closed_) {
+        e->accept();
         return;
     }
-    close();
+    // Memories that could not be saved would be lost unseen: the panel
+    // stays open once to say so, and the next close goes regardless. At the
+    // session's end nobody is there to read it: standard error says it.
+    if (!model_->off()) {
+        if (closingForQuit_) {
+            std::fprintf(stderr, "qelvar: %s\n", model_->status().c_str());
+        } else if (!offWarned_) {
+            offWarned_ = true;
+            refresh();
+            e->ignore();
+            return;
+        }
+    }
+    closed_ = true;
+    soundPoll_->stop();
+    e->accept();
     if (help_)
         delete help_.data();
 }
@@ -150,10 +255,11 @@ void PanelWindow::helpKey() {
 
 void PanelWindow::refresh() {
     for (int i = 1; i <= 7; ++i)
-        readouts_[static_cast<std::size_t>(i)]->setText(QString::fromStdString(model_->label(i)));
-    const std::pair<QLineEdit*, const Entry*> boxes[] = {{freqEdit_, &model_->freqBox()},
-                                                         {leftEdit_, &model_->leftBox()},
-                                                         {rightEdit_, &model_->rightBox()}};
+        readouts_[static_cast<std::size_t>(i)]->setReading(
+            QString::fromStdString(model_->label(i)));
+    const std::pair<DisplayEdit*, const Entry*> boxes[] = {{freqEdit_, &model_->freqBox()},
+                                                           {leftEdit_, &model_->leftBox()},
+                                                           {rightEdit_, &model_->rightBox()}};
     for (const auto& [edit, box] : boxes) {
         const QString text = QString::fromStdString(box->text);
         if (edit->text() != text)
@@ -165,8 +271,8 @@ void PanelWindow::refresh() {
         }
         edit->setVisible(box->inProgress);
     }
-    lamp1_->setVisible(model_->lampShown());
-    lamp2_->setVisible(model_->lampShown());
+    lamp1_->setLit(model_->lampShown());
+    lamp2_->setLit(model_->lampShown());
     showStatus();
     update();
 }
@@ -180,10 +286,23 @@ void PanelWindow::pollSound() {
     soundStatus_ = QString::fromStdString(snd_.statusText());
     // A failed device stays failed. One that works may still go away (a
     // sound server that stops): after the first seconds look now and then.
-    if (!soundStatus_.isEmpty())
+    const audio::Readiness ready = snd_.readiness();
+    if (ready == audio::Readiness::Ready)
+        soundWorked_ = true;
+    if (ready == audio::Readiness::Failed) {
         soundPoll_->stop();
-    else if (--pollsLeft_ == 0)
+        // A device that worked and went away took the tone with it: the
+        // lamp goes out. Without a device from the start the lamp shows,
+        // as it always has, what the keys asked for.
+        if (soundWorked_ && !soundLost_) {
+            soundLost_ = true;
+            model_->soundStopped();
+            refresh();
+            return;
+        }
+    } else if (--pollsLeft_ == 0) {
         soundPoll_->setInterval(kSoundLatePollMs);
+    }
     showStatus();
 }
 

@@ -2,9 +2,9 @@
 // readouts and entry boxes over it, showing a PanelModel.
 #pragma once
 
+#include "audio/sound.h"
 #include "help/help_window.h"
 #include "panel/panel_model.h"
-#include "audio/sound.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -14,11 +14,12 @@
 #include <memory>
 
 class QLabel;
-class QLineEdit;
 class QTimer;
 
 namespace qelvar::panel {
 
+class DisplayEdit;
+class GlowLabel;
 class KeyButton;
 class LampSquare;
 
@@ -34,6 +35,13 @@ class PanelWindow : public QWidget {
     help::HelpWindow* helpWindow() const { return help_; }
     // The line under the face ("" while there is nothing to say).
     QString statusLine() const;
+    // The key with script name `name` (Label16 ...), or null.
+    KeyButton* key(const QString& name) const;
+
+    // Closing for the end of the session (the program was told to end):
+    // the memories are saved as by Off, but a failed save is reported on
+    // standard error and the panel closes regardless, with no question.
+    void setClosingForQuit(bool on) { closingForQuit_ = on; }
 
   signals:
     // The User key: the construction page should be shown.
@@ -41,11 +49,15 @@ class PanelWindow : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent*) override;
+    // However the panel is closed (Off, the close box, the desktop), it
+    // does what Off does: the tone stops and the memories are saved.
+    void closeEvent(QCloseEvent*) override;
 
   private:
     void buildControls();
     void registerControls();
     void connectKeys();
+    void setUpKeyboard();
     void act(void (PanelModel::*action)());
     void offKey();
     void helpKey();
@@ -57,16 +69,20 @@ class PanelWindow : public QWidget {
     std::unique_ptr<PanelModel> model_;
     QPixmap face_;
     std::array<KeyButton*, 13> keys_{};
-    std::array<QLabel*, 8> readouts_{};
-    QLineEdit* freqEdit_ = nullptr;
-    QLineEdit* leftEdit_ = nullptr;
-    QLineEdit* rightEdit_ = nullptr;
+    std::array<GlowLabel*, 8> readouts_{};
+    DisplayEdit* freqEdit_ = nullptr;
+    DisplayEdit* leftEdit_ = nullptr;
+    DisplayEdit* rightEdit_ = nullptr;
     LampSquare* lamp1_ = nullptr;
     LampSquare* lamp2_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* soundPoll_ = nullptr;
     int pollsLeft_ = 0;
     bool offWarned_ = false; // Off failed to save once; the next Off closes
+    bool closingForQuit_ = false;
+    bool closed_ = false;      // the memories were saved (or given up) at close
+    bool soundWorked_ = false; // the sound layer was seen working
+    bool soundLost_ = false;   // ... and then failed: nothing can play now
     QString soundStatus_;
     QPointer<help::HelpWindow> help_;
 };

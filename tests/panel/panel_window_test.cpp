@@ -1,0 +1,214 @@
+// The panel window offscreen: closing by any means saves as Off does, the
+// keyboard reaches and presses every key, a screen reader can read it, and
+// the lamp follows a sound device that goes away.
+#include "panel/panel_controls.h"
+#include "panel/panel_face.h"
+#include "panel/panel_window.h"
+
+#include "audio/fake_sound.h"
+#include "test_files.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace qelvar::panel;
+using qelvar::audio::FakeSound;
+using qelvar::audio::Readiness;
+
+namespace {
+
+// A sound layer whose device can be made to go away.
+struct LosableSound : FakeSound {
+    std::string status;
+    std::string statusText() const override { return status; }
+    void lose() {
+        status = "Sound device stopped";
+        ready = Readiness::Failed;
+    }
+};
+
+class PanelWindowTest : public ::testing::Test {
+  protected:
+    TempDir home;
+    std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    fs::path dir = home.path / "Qelvarfiles";
+    LosableSound snd;
+    QPointer<PanelWindow> w;
+
+    PanelWindowTest() { ::setenv("HOME", home.path.c_str(), 1); }
+    ~PanelWindowTest() override {
+        delete w.data();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ::setenv("HOME", oldHome.c_str(), 1);
+    }
+    void open() {
+        w = new PanelWindow(snd);
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+    QWidget* control(const char* name) { return w->findChild<QWidget*>(name); }
+    KeyButton* key(const char* name) { return w->key(QString::fromLatin1(name)); }
+    QString text(const char* name) { return qobject_cast<QLabel*>(control(name))->text(); }
+    bool lamp() { return control("Label38")->isVisible(); }
+    void settle() {
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+    }
+};
+
+QString accessible(QWidget* wd, QAccessible::Text t) {
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(wd);
+    return i ? i->text(t) : QStringLiteral("<none>");
+}
+
+} // namespace
+
+TEST_F(PanelWindowTest, TheCloseBoxSavesWhatOffSavesAndStopsTheTone) {
+    // Off first, for the bytes it writes.
+    open();
+    key("Label34")->click();
+    key("Label16")->click();
+    key("Label18")->click();
+    settle();
+    ASSERT_TRUE(w.isNull());
+    const auto byOff = bytesOf(dir / "wavoscsetup");
+    ASSERT_FALSE(byOff.empty());
+    fs::remove(dir / "wavoscsetup");
+
+    // The same session left by the close box; memory 2 was saved as current.
+    writeBytes(dir / "wavoscsetup", std::string(byOff.begin(), byOff.end() - 3) + "1\r\n");
+    open();
+    key("Label34")->click();
+    key("Label16")->click();
+    snd.calls.clear();
+    EXPECT_TRUE(w->close());
+    settle();
+    EXPECT_TRUE(w.isNull());
+    EXPECT_EQ(bytesOf(dir / "wavoscsetup"), byOff);
+    EXPECT_EQ(snd.calls, (std::vector<FakeSound::Call>{
+                             FakeSound::play((dir / "stopwav.wav").string(), 0x20001),
+                             FakeSound::play("0", 0x42)}));
+}
+
+TEST_F(PanelWindowTest, AFailedSaveKeepsThePanelOpenOnceButNotAtTheSessionsEnd) {
+    fs::create_directories(dir / "wavoscsetup"); // a folder in its place: no save can work
+    open();
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->statusLine().startsWith("Cannot write")) << w->statusLine().toStdString();
+    EXPECT_TRUE(w->close());
+    settle();
+    EXPECT_TRUE(w.isNull());
+
+    open();
+    w->setClosingForQuit(true);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(w->close());
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Cannot write " + (dir / "wavoscsetup").string()), std::string::npos) << err;
+    settle();
+    EXPECT_TRUE(w.isNull());
+}
+
+TEST_F(PanelWindowTest, TabWalksTheFaceAndTheKeyboardPressesKeys) {
+    open();
+    key("Label21")->setFocus(Qt::TabFocusReason);
+    QStringList order;
+    for (int i = 0; i < 13; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    // The hidden entry boxes are passed over.
+    EXPECT_EQ(order.join(' '), "Label16 Label17 Label34 Label18 Label19 Label35 Label37 Label36 "
+                               "Label13 Label12 Label14 Label15 Label21");
+    EXPECT_TRUE(key("Label21")->ringShown());
+    QTest::mouseClick(key("Label17"), Qt::LeftButton);
+    EXPECT_TRUE(key("Label17")->hasFocus());
+    EXPECT_FALSE(key("Label17")->ringShown()); // the mouse gets no ring
+
+    QTest::keyClick(key("Label16"), Qt::Key_Space);
+    EXPECT_TRUE(lamp());
+    QTest::keyClick(key("Label17"), Qt::Key_Return);
+    EXPECT_FALSE(lamp());
+    // Shortcuts work from anywhere in the window, tooltips name them.
+    QTest::keyClick(w, Qt::Key_M, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text("Label2") == "ST L-R"; }, 1000));
+    EXPECT_TRUE(key("Label12")->toolTip().endsWith("(Alt+M)"))
+        << key("Label12")->toolTip().toStdString();
+    QTest::keyClick(w, Qt::Key_F1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->helpWindow()->isVisible(); }, 1000));
+    w->helpWindow()->close();
+}
+
+TEST_F(PanelWindowTest, EntryBoxesTakeDigitsReturnAcceptsEscapeCancels) {
+    open();
+    auto* freq = qobject_cast<QLineEdit*>(control("Text1"));
+    QTest::keyClick(w, Qt::Key_F, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return freq->isVisible() && freq->hasFocus(); }, 1000));
+    QTest::keyClicks(freq, "440");
+    QTest::keyClick(freq, Qt::Key_Return);
+    EXPECT_FALSE(freq->isVisible());
+    EXPECT_EQ(text("Label4"), "440");
+    EXPECT_TRUE(lamp());
+    EXPECT_TRUE(key("Label36")->hasFocus());
+
+    auto* left = qobject_cast<QLineEdit*>(control("Text2"));
+    QTest::keyClick(key("Label35"), Qt::Key_Space);
+    ASSERT_TRUE(left->hasFocus());
+    QTest::keyClicks(left, "-6");
+    QTest::keyClick(left, Qt::Key_Escape);
+    EXPECT_FALSE(left->isVisible());
+    EXPECT_EQ(text("Label1"), "-3.1");
+    EXPECT_FALSE(lamp()); // the entry key stopped the tone, as the mouse does
+    EXPECT_TRUE(key("Label35")->hasFocus());
+    key("Label35")->click(); // the entry starts again from where it was
+    EXPECT_EQ(left->text(), "");
+    EXPECT_TRUE(w->model().leftBox().inProgress);
+}
+
+TEST_F(PanelWindowTest, AScreenReaderReadsKeysReadoutsAndLamps) {
+    open();
+    QStringList names;
+    for (const KeySpot& k : kKeys)
+        names << accessible(key(k.control), QAccessible::Name);
+    EXPECT_EQ(names.join(','), "Play,Stop,L Vol,R Vol,Mode,S Rate,Memory,Off,Min,Freq,Help,"
+                               "Bits,User");
+    key("Label34")->click();
+    EXPECT_EQ(accessible(control("Label3"), QAccessible::Name), "Memory");
+    EXPECT_EQ(accessible(control("Label3"), QAccessible::Description), "2");
+    EXPECT_EQ(accessible(control("Label4"), QAccessible::Name), "Frequency, Hz");
+    EXPECT_EQ(accessible(control("Label4"), QAccessible::Description), "1000");
+    EXPECT_EQ(accessible(control("Label38"), QAccessible::Description), "off");
+    key("Label16")->click();
+    EXPECT_EQ(accessible(control("Label38"), QAccessible::Name), "Playing lamp");
+    EXPECT_EQ(accessible(control("Label40"), QAccessible::Description), "on");
+}
+
+TEST_F(PanelWindowTest, TheLampGoesOutWhenTheSoundDeviceGoesAway) {
+    open();
+    key("Label16")->click();
+    ASSERT_TRUE(lamp());
+    const auto tone = fs::last_write_time(dir / "pemtest.wav");
+    snd.calls.clear();
+    snd.lose();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lamp(); }, 2000));
+    EXPECT_EQ(w->statusLine(), "Sound device stopped");
+    EXPECT_TRUE(snd.calls.empty());
+    EXPECT_EQ(fs::last_write_time(dir / "pemtest.wav"), tone);
+    EXPECT_FALSE(fs::exists(dir / "wavoscsetup"));
+    key("Label16")->click(); // nothing can play now
+    EXPECT_FALSE(lamp());
+    delete w.data();
+
+    // A device never had: the lamp shows what the keys ask, as always.
+    open();
+    key("Label16")->click();
+    QTest::qWait(400);
+    EXPECT_TRUE(lamp());
+}
