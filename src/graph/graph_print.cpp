@@ -3,12 +3,12 @@
 #include "common/files.h"
 #include "graph/graph_paint.h"
 
-#include <QPageLayout>
-#include <QPrinter>
-#include <QPrintDialog>
-#include <QPrinterInfo>
 #include <QFile>
 #include <QFileInfo>
+#include <QPageLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 
 namespace qelvar::graph {
 
@@ -82,9 +82,9 @@ QString newDataFile(const QString& base, const QString& ext) {
 
 QString printPage(QWidget* parent, const QString& pdfBase, const PagePainter& paint) {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(QPageLayout::Landscape);
     QString pdf;
     if (noPrinter()) {
+        printer.setPageOrientation(QPageLayout::Landscape);
         pdf = newDataFile(pdfBase, QStringLiteral("pdf"));
         if (pdf.isEmpty())
             return QStringLiteral("No printer, and no new %1 file can be written in %2")
@@ -117,9 +117,8 @@ QString printPage(QWidget* parent, const QString& pdfBase, const PagePainter& pa
     p.end();
     if (!pdf.isEmpty())
         return QStringLiteral("No printer: written to %1").arg(pdf);
-    const QString where = printer.outputFormat() == QPrinter::PdfFormat
-                              ? printer.outputFileName()
-                              : printer.printerName();
+    const QString where = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
+                                                                        : printer.printerName();
     return QStringLiteral("Printed on %1").arg(where);
 }
 

@@ -38,11 +38,10 @@ void paintWindowImage(QPainter& p, const QRectF& page, double dpiX, double dpiY,
 using PagePainter = std::function<void(QPainter&, const QRectF&, double, double)>;
 
 // One page. Where the machine has a printer, the desktop's print dialog
-// (over `parent`, landscape to begin with) chooses it, and cancel prints
-// nothing. Without a printer the page goes, in landscape, to a new PDF file
-// in the data folder: newDataFile(pdfBase, "pdf"), so no earlier printout is
-// overwritten. Returns the status line's text, which names the printer or
-// the file.
+// (over `parent`) chooses it and its paper, and cancel prints nothing. Without a printer the page
+// goes, in landscape, to a new PDF file in the data folder: newDataFile(pdfBase, "pdf"), so no
+// earlier printout is overwritten. Returns the status line's text, which names the printer or the
+// file.
 QString printPage(QWidget* parent, const QString& pdfBase, const PagePainter& paint);
 
 // A file in the data folder no earlier file has: base.ext, else base-2.ext,

@@ -6,6 +6,7 @@
 #include "ui/window_fit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeySequence>
 #include <QLabel>
@@ -34,6 +35,8 @@ GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent) {
     // window's edge and shown whole as the tooltip.
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(status_, 1);
+    // The window manager's frame resizes it; no grip, so the default look stays.
+    statusBar()->setSizeGripEnabled(false);
 
     ui::Registry& reg = ui::Registry::instance();
     reg.addWindow(QStringLiteral("graph"), this);
@@ -46,10 +49,18 @@ GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent) {
     connect(canvas_, &GraphCanvas::resized, this, &GraphWindow::placeLabels);
 }
 
-void GraphWindow::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (!event->spontaneous())
+void GraphWindow::setVisible(bool visible) {
+    // Fitted before it is shown, while the window manager can still place
+    // it: a shown window that is not mapped yet would be moved to where
+    // its frame is guessed to be.
+    if (visible && !isVisible()) {
+        // The default size, then as much of it as the screen has room for
+        // (show() would cut it to two thirds of the screen).
+        if (!testAttribute(Qt::WA_Resized))
+            resize(sizeHint());
         ui::fitToScreen(this);
+    }
+    QMainWindow::setVisible(visible);
 }
 
 void GraphWindow::closeEvent(QCloseEvent* event) {
@@ -58,18 +69,18 @@ void GraphWindow::closeEvent(QCloseEvent* event) {
     // next close closes it regardless. At the session's end nobody is
     // there to see it: the reason goes to standard error and it closes.
     const bool exiting = std::exchange(exiting_, false);
+    // A desktop session that ends closes its windows too.
+    const bool quitting = closingForQuit_ || qApp->isSavingSession();
     if (!model_.exitSave()) {
         const QString file = QString::fromStdString(dataPath("wavgraphsetup"));
-        if (closingForQuit_) {
+        if (quitting) {
             std::fprintf(stderr, "qelvar: graph preferences not saved: cannot write %s\n",
                          qPrintable(file));
         } else if (!exitWarned_) {
             exitWarned_ = true;
-            setStatus(exiting ? QStringLiteral("Cannot write %1: Exit again closes without saving")
-                                    .arg(file)
-                              : QStringLiteral("Cannot write %1: closing again closes without "
-                                               "saving")
-                                    .arg(file));
+            const QString again =
+                exiting ? QStringLiteral("Exit again") : QStringLiteral("closing again");
+            setStatus(QStringLiteral("Cannot write %1: %2 closes without saving").arg(file, again));
             event->ignore();
             return;
         }
@@ -93,12 +104,11 @@ QList<QKeySequence> shortcutOf(QKeySequence::StandardKey key, const char* fallba
 const struct {
     const char *name, *text;
 } kMnemonics[] = {
-    {"Mono", "&Mono"},         {"Redblue", "&Red Blue"},  {"Normal", "&Normal"},
-    {"Wide", "&Wide"},         {"ref20", "&20"},          {"ref0", "&0"},
-    {"refneg20", "&-20"},      {"refneg40", "-&40"},      {"range4", "&4"},
-    {"range8", "&8"},          {"range20", "&20"},        {"range40", "&40"},
-    {"range80", "8&0"},        {"range120", "&120"},      {"Lonly", "&L only"},
-    {"Ronly", "&R only"},      {"LandR", "L &and R"},
+    {"Mono", "&Mono"},     {"Redblue", "&Red Blue"}, {"Normal", "&Normal"}, {"Wide", "&Wide"},
+    {"ref20", "&20"},      {"ref0", "&0"},           {"refneg20", "&-20"},  {"refneg40", "-&40"},
+    {"range4", "&4"},      {"range8", "&8"},         {"range20", "&20"},    {"range40", "&40"},
+    {"range80", "8&0"},    {"range120", "&120"},     {"Lonly", "&L only"},  {"Ronly", "&R only"},
+    {"LandR", "L &and R"},
 };
 
 QString optionText(const OptionItem& item) {

@@ -24,7 +24,6 @@
 
 class QAction;
 class QCloseEvent;
-class QShowEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -60,9 +59,11 @@ class GraphWindow : public QMainWindow {
     // a dialog. Set it before calling close().
     void setClosingForQuit(bool quitting) { closingForQuit_ = quitting; }
 
+    // Showing fits the window to its screen (ui::fitToScreen).
+    void setVisible(bool visible) override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
   private:
     void buildMenus();
