@@ -3,7 +3,10 @@
 #include "common/files.h"
 #include "graph/graph_paint.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPageLayout>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -44,29 +47,79 @@ void paintWindowImage(QPainter& p, const QRectF& page, double dpiX, double dpiY,
     p.restore();
 }
 
-bool noPrinter() {
-    return QPrinterInfo::availablePrinters().isEmpty();
+namespace {
+
+PrinterChooser& chooser() {
+    static PrinterChooser c;
+    return c;
 }
 
-QString printPage(const QString& pdfName, bool toPdf, const PagePainter& paint) {
+} // namespace
+
+void setPrinterChooser(PrinterChooser c) {
+    chooser() = std::move(c);
+}
+
+bool noPrinter() {
+    return !chooser() && QPrinterInfo::availablePrinters().isEmpty();
+}
+
+QString newDataFile(const QString& base, const QString& ext) {
+    ensureDataDir();
+    for (int n = 1; n <= 9999; ++n) {
+        const QString name = n == 1 ? QStringLiteral("%1.%2").arg(base, ext)
+                                    : QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(ext);
+        const QString path = QString::fromStdString(dataPath(name.toStdString()));
+        QFile f(path);
+        // NewOnly fails on an existing file, so two printouts never share one.
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return path;
+        if (f.error() != QFileDevice::OpenError || !QFileInfo::exists(path))
+            return {}; // not taken, just not writable: the next name fares no better
+    }
+    return {};
+}
+
+QString printPage(QWidget* parent, const QString& pdfBase, const PagePainter& paint) {
     QPrinter printer(QPrinter::HighResolution);
     QString pdf;
-    if (toPdf) {
-        ensureDataDir();
-        pdf = QString::fromStdString(dataPath(pdfName.toStdString()));
+    if (noPrinter()) {
+        printer.setPageOrientation(QPageLayout::Landscape);
+        pdf = newDataFile(pdfBase, QStringLiteral("pdf"));
+        if (pdf.isEmpty())
+            return QStringLiteral("No printer, and no new %1 file can be written in %2")
+                .arg(pdfBase + QStringLiteral(".pdf"), QString::fromStdString(dataDir()));
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        printer.setPageOrientation(QPageLayout::Landscape);
+    } else {
+        bool accepted = false;
+        if (chooser()) {
+            accepted = chooser()(printer);
+        } else {
+            QPrintDialog dialog(&printer, parent);
+            dialog.setObjectName(QStringLiteral("dlgPrint"));
+            accepted = dialog.exec() == QDialog::Accepted;
+        }
+        if (!accepted)
+            return QStringLiteral("Printing cancelled: nothing was printed");
     }
     QPainter p;
-    if (!p.begin(&printer))
-        return toPdf ? QStringLiteral("Could not write %1").arg(pdf)
-                     : QStringLiteral("The printer could not be started");
+    if (!p.begin(&printer)) {
+        if (!pdf.isEmpty()) {
+            QFile::remove(pdf); // the empty placeholder
+            return QStringLiteral("Could not write %1").arg(pdf);
+        }
+        return QStringLiteral("The printer could not be started");
+    }
     const QRect area = printer.pageLayout().paintRectPixels(printer.resolution());
     paint(p, QRectF(0, 0, area.width(), area.height()), printer.logicalDpiX(),
           printer.logicalDpiY());
     p.end();
-    return toPdf ? QStringLiteral("No printer: written to %1").arg(pdf) : QString();
+    if (!pdf.isEmpty())
+        return QStringLiteral("No printer: written to %1").arg(pdf);
+    const QString where = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
+                                                                        : printer.printerName();
+    return QStringLiteral("Printed on %1").arg(where);
 }
 
 } // namespace qelvar::graph

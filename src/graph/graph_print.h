@@ -1,5 +1,6 @@
-// "Plot to printer" and "Printscreen": both on the default printer, or,
-// on a machine without any printer, into a PDF file in the data directory.
+// "Plot to printer" and "Printscreen": both on the printer chosen in the
+// print dialog, or, on a machine without any printer, into a new PDF file
+// in the data directory.
 #pragma once
 
 #include "graph/graph_model.h"
@@ -10,6 +11,9 @@
 #include <QString>
 
 #include <functional>
+
+class QPrinter;
+class QWidget;
 
 namespace qelvar::graph {
 
@@ -33,12 +37,27 @@ void paintWindowImage(QPainter& p, const QRectF& page, double dpiX, double dpiY,
 
 using PagePainter = std::function<void(QPainter&, const QRectF&, double, double)>;
 
-// One page on the default printer; with `toPdf` (or no printer at all)
-// the page goes to dataPath(pdfName) instead, in landscape. Returns the
-// status line's text: empty after a normal printout.
-QString printPage(const QString& pdfName, bool toPdf, const PagePainter& paint);
+// One page. Where the machine has a printer, the desktop's print dialog
+// (over `parent`) chooses it and its paper, and cancel prints nothing. Without a printer the page
+// goes, in landscape, to a new PDF file in the data folder: newDataFile(pdfBase, "pdf"), so no
+// earlier printout is overwritten. Returns the status line's text, which names the printer or the
+// file.
+QString printPage(QWidget* parent, const QString& pdfBase, const PagePainter& paint);
 
-// True when the machine knows no printer.
+// A file in the data folder no earlier file has: base.ext, else base-2.ext,
+// base-3.ext and so on. It is created empty, so it stays taken; an empty
+// string when none can be created.
+QString newDataFile(const QString& base, const QString& ext);
+
+// True when the machine knows no printer (and no chooser pretends one).
 bool noPrinter();
+
+// Stands in for the print dialog, for tests and machines without a
+// desktop: it is given the printer set up as the dialog would get it and
+// returns false for cancel, or true to print on the printer as it leaves
+// it (a test points it at a PDF file). While one is set, a printer counts
+// as present. An empty chooser restores the dialog and the printer list.
+using PrinterChooser = std::function<bool(QPrinter& printer)>;
+void setPrinterChooser(PrinterChooser chooser);
 
 } // namespace qelvar::graph

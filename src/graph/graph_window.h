@@ -1,6 +1,18 @@
 // The graph form: the frequency-response plot of one measured sweep with
 // its menus, sweep files and printing. It reads its preference file and
 // the graph data file while it is built.
+//
+// Closing the window by any means (File > Exit, the window manager's close
+// button, close() from the program) saves the preferences as Exit always
+// has. A save that fails keeps the window open once, with the reason on the
+// status line; closing again closes without saving. When the program closes
+// the window because the session ends (setClosingForQuit), a failed save is
+// only reported on standard error and the window closes: nothing waits for
+// a person there.
+//
+// The window opens at its default size (the plot 795 x 542 pixels) or
+// smaller where the screen is smaller, and can be made as small as about
+// 600 x 400; the plot is redrawn for its size and the captions follow it.
 #pragma once
 
 #include "graph/graph_model.h"
@@ -11,6 +23,7 @@
 #include <array>
 
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -41,6 +54,17 @@ class GraphWindow : public QMainWindow {
     void clear();
     void chooseOption(const OptionItem& item);
 
+    // The program is closing the window for the session's end (SIGTERM, the
+    // application quitting): a close then never stays open and never shows
+    // a dialog. Set it before calling close().
+    void setClosingForQuit(bool quitting) { closingForQuit_ = quitting; }
+
+    // Showing fits the window to its screen (ui::fitToScreen).
+    void setVisible(bool visible) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void buildMenus();
     void buildControls();
@@ -48,6 +72,7 @@ class GraphWindow : public QMainWindow {
     QLabel* addLabel(const QString& name, double points);
     void sync();
     void placeLabels();
+    void describePlot();
     void setStatus(const QString& text);
     // The dialog's answer, or an empty string after cancel or a failure.
     QString askFile(bool save);
@@ -63,7 +88,9 @@ class GraphWindow : public QMainWindow {
     QLabel* status_ = nullptr;
     std::vector<std::pair<const OptionItem*, QAction*>> options_;
     std::vector<QAction*> actions_;
-    bool exitWarned_ = false; // Exit failed to save once; the next Exit closes
+    bool exitWarned_ = false;     // a close failed to save once; the next one closes
+    bool exiting_ = false;        // the close comes from File > Exit
+    bool closingForQuit_ = false; // see setClosingForQuit
 };
 
 } // namespace qelvar::graph

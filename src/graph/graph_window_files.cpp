@@ -28,6 +28,16 @@ int refusal(const QString& path, bool save) {
     return fi.isReadable() ? 0 : EACCES;
 }
 
+// A sweep saved under a bare name gets the sweep files' extension, so the
+// Load dialog's "*.kzq" lists it; a name with an extension is kept.
+QString withSweepExtension(const QString& path) {
+    const QFileInfo fi(path);
+    if (fi.fileName().isEmpty() || !fi.suffix().isEmpty())
+        return path;
+    return path.endsWith(QLatin1Char('.')) ? path + QStringLiteral("kzq")
+                                           : path + QStringLiteral(".kzq");
+}
+
 } // namespace
 
 QString GraphWindow::askFile(bool save) {
@@ -40,8 +50,10 @@ QString GraphWindow::askFile(bool save) {
         start = last.path();
         filter = last.fileName() + QStringLiteral(";;*");
     }
-    const QString chosen = save ? ui::getSaveFileName(this, QStringLiteral("Save"), start, filter)
-                                : ui::getOpenFileName(this, QStringLiteral("Load"), start, filter);
+    QString chosen = save ? ui::getSaveFileName(this, QStringLiteral("Save"), start, filter)
+                          : ui::getOpenFileName(this, QStringLiteral("Load"), start, filter);
+    if (save && !chosen.isEmpty())
+        chosen = withSweepExtension(chosen);
     if (chosen.isEmpty())
         return {}; // cancel: no message, no change
     if (int err = refusal(chosen, save)) {

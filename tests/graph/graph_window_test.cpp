@@ -1,12 +1,22 @@
-// The graph window offscreen: check marks, the retained image, the file
-// dialog as script mode answers it, and printing without a printer.
+// The graph window offscreen: check marks, the retained image, closing,
+// sizes, keys and names, the file dialog as script mode answers it,
+// printing with and without a printer, and a dark desktop.
 #include "graph/graph_print.h"
 #include "graph_test_util.h"
 #include "ui/registry.h"
 
+#include "support/contrast.h"
+
 #include <QAction>
+#include <QFile>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPrinter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +46,7 @@ TEST(GraphWindow, OpensWithThePlotAndItsCheckMarks) {
     EXPECT_EQ(labelText("Label1(1)"), "-55");
 }
 
-TEST(GraphWindow, ColoursChannelsAndTheCloseBox) {
+TEST(GraphWindow, ColoursChannelsAndTheCloseBoxSavesAsExit) {
     OpenGraph g;
     // Red Blue: left (blue) first, right (red) over it.
     EXPECT_EQ(g.w->image().pixel(kLowStretch), qRgb(255, 0, 0));
@@ -48,9 +58,36 @@ TEST(GraphWindow, ColoursChannelsAndTheCloseBox) {
     EXPECT_EQ(g.w->image().pixel(kLowStretch), qRgb(0, 0, 0));
     EXPECT_EQ(g.w->image().pixel(kHighStretch), qRgb(0, 0, 0));
     EXPECT_FALSE(g.w->action("Redblue")->isChecked());
+    // The window manager's close saves what Exit saves, byte for byte.
+    g.w->windowHandle()->close();
     g.close();
     EXPECT_TRUE(g.w.isNull());
-    EXPECT_FALSE(std::filesystem::exists(dataPath("wavgraphsetup"))); // close box saves nothing
+    EXPECT_EQ(readText(dataPath("wavgraphsetup")), "2\r\n1\r\n40\r\n0\r\n1\r\n1\r\n");
+}
+
+TEST(GraphWindow, ACloseThatCannotSaveStaysOpenOnceUnlessTheSessionEnds) {
+    OpenGraph g;
+    std::filesystem::create_directory(dataPath("wavgraphsetup")); // cannot be replaced
+    g.w->windowHandle()->close();
+    ASSERT_TRUE(g.w);
+    EXPECT_TRUE(g.w->isVisible());
+    EXPECT_TRUE(g.w->statusText().contains("closing again closes without saving"));
+    g.w->close();
+    g.close();
+    EXPECT_TRUE(g.w.isNull());
+
+    // Exit keeps its own words; quitting never waits.
+    OpenGraph e;
+    std::filesystem::create_directory(dataPath("wavgraphsetup"));
+    e.w->action("Exit")->trigger();
+    ASSERT_TRUE(e.w);
+    EXPECT_TRUE(e.w->statusText().endsWith("Exit again closes without saving"));
+    OpenGraph q;
+    std::filesystem::create_directory(dataPath("wavgraphsetup"));
+    q.w->setClosingForQuit(true);
+    q.w->close();
+    q.close();
+    EXPECT_TRUE(q.w.isNull());
 }
 
 TEST(GraphWindow, ExitWritesThePreferences) {
@@ -63,7 +100,7 @@ TEST(GraphWindow, ExitWritesThePreferences) {
     EXPECT_EQ(readText(dataPath("wavgraphsetup")), "2\r\n2\r\n40\r\n20\r\n0\r\n1\r\n");
 }
 
-TEST(GraphDialog, SaveKeepsTheTypedNameAndCancelChangesNothing) {
+TEST(GraphDialog, SaveGivesABareNameKzqAndCancelChangesNothing) {
     OpenGraph g;
     const auto surface = g.w->model().surface;
     const QImage before = g.w->image();
@@ -76,26 +113,168 @@ TEST(GraphDialog, SaveKeepsTheTypedNameAndCancelChangesNothing) {
     EXPECT_EQ(g.w->findChild<QMessageBox*>(), nullptr);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dataDir()), {}), 1);
 
-    ui::queueDialogAnswer(QString::fromStdString(dataPath("mysweep")));
+    ui::queueDialogAnswer(QString::fromStdString(dataPath("test1")));
     g.w->action("mnuSave")->trigger();
-    EXPECT_FALSE(std::filesystem::exists(dataPath("mysweep.kzq")));
-    EXPECT_EQ(readText(dataPath("mysweep")).substr(0, 22), "-10.5\r\n-10.5\r\n100\r\n-10");
+    EXPECT_FALSE(std::filesystem::exists(dataPath("test1")));
+    EXPECT_EQ(readText(dataPath("test1.kzq")).substr(0, 22), "-10.5\r\n-10.5\r\n100\r\n-10");
+    EXPECT_EQ(g.w->statusText(), "Saved test1.kzq");
+    ui::queueDialogAnswer(QString::fromStdString(dataPath("mysweep.txt")));
+    g.w->action("mnuSave")->trigger();
+    EXPECT_EQ(readText(dataPath("mysweep.txt")), readText(dataPath("test1.kzq")));
+    EXPECT_FALSE(std::filesystem::exists(dataPath("mysweep.txt.kzq")));
 }
 
-TEST(GraphPrint, PdfWithoutAPrinter) {
+TEST(GraphPrint, WithoutAPrinterEachPrintoutIsANewPdf) {
     if (!noPrinter())
         GTEST_SKIP() << "this machine has a printer";
     OpenGraph g;
-    g.w->action("plottoprint")->trigger();
-    EXPECT_TRUE(g.w->statusText().contains("graphplot.pdf"));
-    EXPECT_EQ(readText(dataPath("graphplot.pdf")).substr(0, 5), "%PDF-");
+    for (const char* name : {"graphplot.pdf", "graphplot-2.pdf"}) {
+        g.w->action("plottoprint")->trigger();
+        EXPECT_EQ(g.w->statusText(),
+                  "No printer: written to " + QString::fromStdString(dataPath(name)));
+        EXPECT_EQ(readText(dataPath(name)).substr(0, 5), "%PDF-") << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dataPath("graphplot-3.pdf")));
     g.w->action("printscreen")->trigger();
     EXPECT_GT(readText(dataPath("graphscreen.pdf")).size(), 1000u);
+    g.w->action("printscreen")->trigger();
+    EXPECT_TRUE(g.w->statusText().endsWith("graphscreen-2.pdf"));
+}
+
+TEST(GraphPrint, WithAPrinterTheDialogChooses) {
+    OpenGraph g;
+    const std::string out = dataPath("chosen.pdf");
+    bool asked = false;
+    setPrinterChooser([&](QPrinter&) { return asked = true, false; });
+    g.w->action("plottoprint")->trigger();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(g.w->statusText(), "Printing cancelled: nothing was printed");
+    setPrinterChooser([&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(QString::fromStdString(out));
+        return true;
+    });
+    g.w->action("plottoprint")->trigger();
+    setPrinterChooser({});
+    EXPECT_EQ(g.w->statusText(), "Printed on " + QString::fromStdString(out));
+    EXPECT_EQ(readText(out).substr(0, 5), "%PDF-");
+    EXPECT_FALSE(std::filesystem::exists(dataPath("graphplot.pdf")));
+}
+
+TEST(GraphWindow, ShrinksToAboutSixHundredByFourHundred) {
+    OpenGraph g;
+    auto* canvas = g.w->centralWidget();
+    EXPECT_EQ(canvas->size(), QSize(795, 542)); // the default size, as always
+    const QSize full = g.w->size();
+    const QImage atFull = g.w->image();
+    EXPECT_EQ(atFull.size(), QSize(795, 542));
+
+    g.w->resize(600, 400);
+    QApplication::processEvents();
+    ASSERT_EQ(g.w->size(), QSize(600, 400));
+    EXPECT_EQ(g.w->image().size(), canvas->size());
+    const QRect inside = canvas->rect();
+    for (auto* l : canvas->findChildren<QWidget*>())
+        if (l->isVisible()) {
+            EXPECT_TRUE(inside.contains(l->geometry())) << l->objectName().toStdString();
+        }
+    // The x labels under the plot's bottom line, the status line in the window.
+    auto* hertz = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Label4"));
+    auto* label7 = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Label7"));
+    EXPECT_LT(label7->geometry().bottom(), hertz->y() + 2);
+    int bottomLine = 0; // the plot's bottom line, just over the x labels
+    for (int y = label7->y() - 9; y < label7->y(); ++y)
+        bottomLine += g.w->image().pixel(300, y) == qRgb(0, 0, 0);
+    EXPECT_EQ(bottomLine, 2);
+    const QWidget* status = g.w->statusBar();
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_LE(status->geometry().bottom(), g.w->rect().bottom());
+    EXPECT_GE(status->y(), canvas->geometry().bottom());
+
+    g.w->resize(full);
+    QApplication::processEvents();
+    EXPECT_EQ(g.w->image(), atFull);
+}
+
+TEST(GraphWindow, OpensNoLargerThanASmallScreen) {
+    QScreen* small = nullptr;
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->availableGeometry().height() < 600)
+            small = s;
+    ASSERT_NE(small, nullptr);
+    TempHome home;
+    QPointer<GraphWindow> w = new GraphWindow;
+    w->setScreen(small);
+    w->move(small->availableGeometry().topLeft());
+    w->show();
+    QApplication::processEvents();
+    ASSERT_EQ(w->screen(), small);
+    EXPECT_TRUE(small->availableGeometry().contains(w->frameGeometry()))
+        << w->frameGeometry().width() << "x" << w->frameGeometry().height();
+    EXPECT_TRUE(w->statusBar()->isVisible());
+    w->close();
+}
+
+TEST(GraphWindow, KeysAndNames) {
+    OpenGraph g;
+    const std::pair<const char*, QKeySequence> keys[] = {{"mnuSave", QKeySequence("Ctrl+S")},
+                                                         {"mnuFileOpen", QKeySequence("Ctrl+O")},
+                                                         {"plottoprint", QKeySequence("Ctrl+P")},
+                                                         {"Exit", QKeySequence("Ctrl+Q")}};
+    for (const auto& [name, key] : keys)
+        EXPECT_TRUE(g.w->action(name)->shortcuts().contains(key)) << name;
+    for (QAction* a : g.w->menuBar()->findChildren<QAction*>())
+        if (!a->isSeparator() && !a->text().isEmpty()) {
+            EXPECT_TRUE(a->text().contains('&')) << a->text().toStdString();
+        }
+    auto* canvas = g.w->centralWidget();
+    EXPECT_EQ(canvas->accessibleName(), "Frequency response plot");
+    EXPECT_TRUE(canvas->accessibleDescription().contains("top line at 0 dB"));
+    for (auto* w : canvas->findChildren<QWidget*>())
+        if (w->isVisible()) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
+}
+
+TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
+    const QPalette old = QApplication::palette();
+    qelvar::test::useDarkPalette();
+    {
+        OpenGraph g;
+        g.w->action("Clear")->trigger();
+        ui::queueDialogAnswer("");
+        g.w->action("mnuSave")->trigger();
+        g.w->action("printscreen")->trigger(); // something on the status line
+        QApplication::processEvents();
+        const auto all = qelvar::test::textContrasts(g.w);
+        EXPECT_GT(all.size(), 12u);
+        for (const auto& t : all)
+            EXPECT_GE(t.ratio, 3.0)
+                << t.widget.toStdString() << " \"" << t.text.toStdString() << "\"";
+        auto* title = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Text1"));
+        const QImage shot = title->grab().toImage();
+        EXPECT_EQ(shot.pixel(3, 3), qRgb(255, 255, 255));
+        EXPECT_EQ(shot.pixel(shot.width() - 3, shot.height() - 3), qRgb(255, 255, 255));
+    }
+    QApplication::setPalette(old);
 }
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen, a big screen where the window opens at its default size
+    // and a small one (1366 x 768 at 150 %, less a panel) beside it.
+    QTemporaryDir dir;
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen");
+    if (platform == "offscreen") {
+        QFile config(dir.filePath("screens.json"));
+        config.open(QIODevice::WriteOnly);
+        config.write(R"({"screens": [
+            {"name": "big", "x": 0, "y": 0, "width": 1920, "height": 1080,
+             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+            {"name": "small", "x": 1920, "y": 0, "width": 910, "height": 480,
+             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        config.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
+    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
