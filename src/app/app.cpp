@@ -1,9 +1,12 @@
 #include "app/app.h"
 
+#include "audio/sound.h"
 #include "construct/page_window.h"
 #include "graph/graph_window.h"
 #include "panel/panel_window.h"
-#include "audio/sound.h"
+
+#include <QApplication>
+#include <QCloseEvent>
 
 namespace qelvar::app {
 
@@ -12,6 +15,7 @@ App::App(audio::SoundServices& sound, QObject* parent) : QObject(parent), sound_
 void App::start() {
     auto* panel = new panel::PanelWindow(sound_);
     connect(panel, &panel::PanelWindow::userRequested, this, &App::showPage);
+    panel->installEventFilter(this);
     panel_ = panel;
     panel_->show();
 }
@@ -33,6 +37,52 @@ void App::showGraph() {
     graph_->show();
     graph_->raise();
     graph_->activateWindow();
+}
+
+void App::bringForward() {
+    for (QWidget* w : {graph_.data(), page_.data(), panel_.data()})
+        if (w && w->isVisible()) {
+            w->showNormal();
+            w->raise();
+            w->activateWindow();
+        }
+}
+
+bool App::closeWorkWindows(bool quitting) {
+    if (auto* graph = qobject_cast<graph::GraphWindow*>(graph_.data())) {
+        graph->setClosingForQuit(quitting);
+        if (graph->isVisible() && !graph->close())
+            return false;
+    }
+    if (auto* page = qobject_cast<construct::PageWindow*>(page_.data())) {
+        page->setClosingForQuit(quitting);
+        if (page->isVisible() && !page->close())
+            return false;
+    }
+    return true;
+}
+
+// The panel's Off, its window's close button and Ctrl+Q all come here
+// before the panel closes.
+bool App::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == panel_ && event->type() == QEvent::Close && !closeWorkWindows(false)) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void App::endSession() {
+    closeWorkWindows(true);
+    if (auto* panel = qobject_cast<panel::PanelWindow*>(panel_.data())) {
+        panel->setClosingForQuit(true);
+        panel->close();
+    }
+    // Help screens and anything else still open close with the program.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            w->close();
+    QCoreApplication::quit();
 }
 
 } // namespace qelvar::app

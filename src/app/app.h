@@ -1,6 +1,9 @@
 // The program's windows and how they open one another: the panel first;
 // its User key shows the construction page; the page's VIEW GRAPH shows the
-// graph form, or brings an open one forward.
+// graph form, or brings an open one forward. Closing the panel closes the
+// page and the graph first, each saving as its own off control does, so no
+// window is left without a way back to the panel; the session's end closes
+// them all the same way.
 #pragma once
 
 #include <QObject>
@@ -15,17 +18,27 @@ namespace qelvar::app {
 
 class App : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit App(audio::SoundServices& sound, QObject* parent = nullptr);
 
     // Loads and shows the oscillator panel.
     void start();
 
-public slots:
+  public slots:
     void showPage();
     void showGraph();
+    // Brings the open windows forward (a second copy asked for it).
+    void bringForward();
+    // Closes every window as its off control would, then ends the program.
+    void endSession();
 
-private:
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // Closes the page and the graph; false when one stayed open.
+    bool closeWorkWindows(bool quitting);
+
     audio::SoundServices& sound_;
     QPointer<QWidget> panel_;
     QPointer<QWidget> page_;

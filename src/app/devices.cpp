@@ -50,7 +50,8 @@ std::string describeDevices(const std::vector<DeviceEntry>& devices) {
     std::string out;
     for (const DeviceEntry& d : devices)
         out += d.name + " (in " + std::to_string(d.inputs) + ", out " + std::to_string(d.outputs) +
-               ")" + (d.description.empty() || d.description == d.name ? "" : "  " + d.description) +
+               ")" +
+               (d.description.empty() || d.description == d.name ? "" : "  " + d.description) +
                "\n";
     return out;
 }

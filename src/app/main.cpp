@@ -1,13 +1,18 @@
 #include "app/app.h"
+#include "app/data_lock.h"
 #include "app/devices.h"
 #include "app/script.h"
-#include "common/files.h"
+#include "app/session_end.h"
 #include "audio/portaudio_sound.h"
 #include "audio/pulse_sound.h"
 #include "audio/sound.h"
+#include "common/files.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include <chrono>
 #include <clocale>
@@ -58,7 +63,8 @@ int handleDeviceOptions(const QCommandLineParser& parser, bool listOnly,
         return 1;
     }
     if (devices.empty()) {
-        std::fprintf(stderr, "qelvar: no sound device found (is PulseAudio or PipeWire running?)\n");
+        std::fprintf(stderr,
+                     "qelvar: no sound device found (is PulseAudio or PipeWire running?)\n");
         if (listOnly)
             return 1;
     }
@@ -103,8 +109,7 @@ void describeOptions(QCommandLineParser& parser) {
 
 // The command line is read before any window system is needed, so --help,
 // --version and the device options work without a display.
-int readCommandLine(int argc, char** argv, QStringList& script,
-                    qelvar::app::DeviceChoice& choice) {
+int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::DeviceChoice& choice) {
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName("qelvar");
     QCoreApplication::setApplicationVersion(QELVAR_VERSION);
@@ -122,6 +127,49 @@ int readCommandLine(int argc, char** argv, QStringList& script,
     return handleDeviceOptions(parser, parser.isSet("list-devices"), choice);
 }
 
+// Qt ends the program with an abort and a screenful of advice when it finds
+// no display. Until the application exists, its messages are held back and
+// a fatal one becomes a single line and exit status 1.
+QtMessageHandler defaultHandler = nullptr;
+QStringList heldMessages;
+
+void holdUntilStarted(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "qelvar: cannot open a window: no display could be reached "
+                             "(is DISPLAY or WAYLAND_DISPLAY set?)\n");
+        std::_Exit(1);
+    }
+    if (type != QtDebugMsg)
+        heldMessages << text;
+    (void)context;
+}
+
+// A second copy on the same data folder: say so, and offer to bring the
+// first one forward. Scripts get the line on standard error only.
+int refuseSecondCopy(qelvar::app::DataFolderLock& lock, bool scripted) {
+    const QString folder = QString::fromStdString(qelvar::dataDir());
+    const QString why = QStringLiteral("the data folder %1 is in use by another copy of qelvar "
+                                       "(process %2)")
+                            .arg(folder)
+                            .arg(lock.ownerPid());
+    std::fprintf(stderr, "qelvar: %s\n", why.toLocal8Bit().constData());
+    const QString platform = QGuiApplication::platformName();
+    if (scripted || platform == "offscreen" || platform == "minimal")
+        return 1;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("qelvar"),
+                    why.left(1).toUpper() + why.mid(1) + QStringLiteral("."));
+    box.setInformativeText(
+        QStringLiteral("Two copies on one folder would overwrite each other's files."));
+    QPushButton* forward =
+        box.addButton(QStringLiteral("Bring It Forward"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Close);
+    box.setDefaultButton(forward);
+    box.exec();
+    if (box.clickedButton() == forward && lock.askOwnerToShow())
+        return 0;
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -133,12 +181,28 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         scripted = scripted || QByteArray(argv[i]).startsWith("--script");
 
+    defaultHandler = qInstallMessageHandler(holdUntilStarted);
     QApplication app(argc, argv);
+    qInstallMessageHandler(defaultHandler);
+    for (const QString& m : heldMessages)
+        qWarning("%s", qPrintable(m));
     // Qt adopts the desktop's locale for C functions; every number the
     // program writes must not.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName("qelvar");
     QApplication::setApplicationVersion(QELVAR_VERSION);
+    // Docks and task bars match the windows to the desktop entry by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.qelvar.Qelvar"));
+    // Small sizes only: X servers refuse a window icon of 256 x 256 in one
+    // request, and docks draw at most 128.
+    QIcon icon;
+    for (const char* file : {":/icons/qelvar-48.png", ":/icons/qelvar-128.png"})
+        icon.addFile(QString::fromLatin1(file));
+    QApplication::setWindowIcon(icon);
+
+    qelvar::app::DataFolderLock lock(QString::fromStdString(qelvar::dataDir()));
+    if (!lock.acquire())
+        return refuseSecondCopy(lock, scripted);
 
     auto sound = std::make_unique<qelvar::audio::SystemSound>(
         qelvar::audio::SoundOptions{choice.output, choice.input});
@@ -146,6 +210,9 @@ int main(int argc, char** argv) {
 
     qelvar::app::App windows(qelvar::audio::services());
     windows.start();
+    QObject::connect(&lock, &qelvar::app::DataFolderLock::showRequested, &windows,
+                     &qelvar::app::App::bringForward);
+    qelvar::app::onSessionEnd(&windows, [&windows] { windows.endSession(); });
 
     std::unique_ptr<qelvar::app::ScriptRunner> runner;
     if (scripted) {

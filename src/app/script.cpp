@@ -105,7 +105,8 @@ ScriptRunner::ScriptRunner(QStringList lines, QObject* parent)
 
 bool ScriptRunner::readScript(const QString& path, QStringList& lines) {
     QFile f;
-    bool ok = path == "-" ? f.open(stdin, QIODevice::ReadOnly) : (f.setFileName(path), f.open(QIODevice::ReadOnly));
+    bool ok = path == "-" ? f.open(stdin, QIODevice::ReadOnly)
+                          : (f.setFileName(path), f.open(QIODevice::ReadOnly));
     if (!ok)
         return false;
     QString all = QString::fromUtf8(f.readAll());
@@ -114,7 +115,9 @@ bool ScriptRunner::readScript(const QString& path, QStringList& lines) {
     return true;
 }
 
-void ScriptRunner::start() { QTimer::singleShot(0, this, &ScriptRunner::next); }
+void ScriptRunner::start() {
+    QTimer::singleShot(0, this, &ScriptRunner::next);
+}
 
 void ScriptRunner::fail(const QString& reason) {
     std::fflush(stdout);
@@ -241,7 +244,8 @@ bool ScriptRunner::run(const QString& rawLine, QString& reason, int& delayMs) {
             reason = "'" + arg + "' is not an indicator box";
             return false;
         }
-        out(arg + "=0x" + QString::number(colour.toUInt() & 0xFFFFFF, 16).toUpper().rightJustified(6, '0'));
+        out(arg + "=0x" +
+            QString::number(colour.toUInt() & 0xFFFFFF, 16).toUpper().rightJustified(6, '0'));
         return true;
     }
     reason = "unknown command '" + cmd + "'";

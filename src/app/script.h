@@ -13,7 +13,7 @@ namespace qelvar::app {
 
 class ScriptRunner : public QObject {
     Q_OBJECT
-public:
+  public:
     // `isKnownWindow` tells a window name that exists in the program but
     // may not be open yet (for `shown W`).
     explicit ScriptRunner(QStringList lines, QObject* parent = nullptr);
@@ -24,7 +24,7 @@ public:
     // Reads FILE, or standard input for "-". False when it cannot be read.
     static bool readScript(const QString& path, QStringList& lines);
 
-private:
+  private:
     void next();
     // Runs one command; false with a reason when it cannot be carried out.
     // `delayMs` is set by `wait`.

@@ -1,5 +1,7 @@
 #!/bin/sh
-# The command line answers without a display or a sound server.
+# The command line answers without a display or a sound server; without a
+# display the program says so in one line; one copy at a time runs on a
+# data folder, and a copy that was killed does not lock the next one out.
 set -u
 q=$1
 home=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-cli.XXXXXX")
@@ -16,5 +18,31 @@ rc=$?
 [ $rc -eq 2 ] || fail "unknown output device: status $rc"
 echo "$err" | grep -q 'no output device matches "no-such-card"' || fail "message was '$err'"
 [ ! -e "$home/Qelvarfiles/wavdevices" ] || fail "a rejected choice was remembered"
+
+err=$(QT_QPA_PLATFORM=xcb timeout 30 "$q" 2>&1 >/dev/null)
+rc=$?
+[ $rc -eq 1 ] || fail "without a display: status $rc"
+[ "$(echo "$err" | wc -l)" -eq 1 ] && echo "$err" | grep -q "no display" ||
+    fail "without a display it said: $err"
+
+printf 'wait 30000\nquit\n' > "$home/long"
+printf 'print panel.Label1\nquit\n' > "$home/short"
+"$q" --script "$home/long" >/dev/null 2>&1 &
+first=$!
+n=0
+until [ -e "$home/Qelvarfiles/qelvar.lock" ]; do
+    n=$((n + 1)); [ $n -lt 100 ] || break; sleep 0.1
+done
+err=$(timeout 30 "$q" --script "$home/short" 2>&1 >/dev/null)
+rc=$?
+[ $rc -eq 1 ] || fail "a second copy on the same folder: status $rc"
+echo "$err" | grep -q "is in use by another copy of qelvar (process $first)" ||
+    fail "the second copy said: $err"
+kill -9 $first
+wait $first 2>/dev/null
+[ -e "$home/Qelvarfiles/qelvar.lock" ] || fail "no lock was left by the killed copy"
+out=$(timeout 30 "$q" --script "$home/short" 2>/dev/null)
+rc=$?
+[ $rc -eq 0 ] && [ -n "$out" ] || fail "a stale lock kept the next copy out: status $rc"
 rm -rf "$home"
 exit $status

@@ -19,8 +19,9 @@ TEST(Devices, MatchByPartOfTheNameOrDescriptionInTheWantedDirection) {
     EXPECT_EQ(matchDevice(list, "USB", false), &list[2]);
     // By what the desktop's sound settings show, too.
     EXPECT_EQ(matchDevice(list, "monitor of usb audio", false), &list[2]);
-    EXPECT_EQ(describeDevices({list[1]}),
-              "alsa_output.usb-0d8c_USB_Audio-00.analog-stereo (in 0, out 2)  USB Audio Analog Stereo\n");
+    EXPECT_EQ(
+        describeDevices({list[1]}),
+        "alsa_output.usb-0d8c_USB_Audio-00.analog-stereo (in 0, out 2)  USB Audio Analog Stereo\n");
     EXPECT_EQ(matchDevice(list, "alc892", false), &list[0]);
     EXPECT_EQ(matchDevice(list, "HDMI", true), nullptr);
     EXPECT_EQ(matchDevice({}, "pulse", true), nullptr);

@@ -1,0 +1,37 @@
+// One copy per data folder: a second finds the folder held, by whom, and
+// can ask the first to come forward; another folder is free.
+#include "app/data_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <future>
+
+namespace qelvar::app {
+namespace {
+
+TEST(DataFolderLock, ASecondCopyIsToldAndCanBringTheFirstForward) {
+    QTemporaryDir folder, other;
+    DataFolderLock first(folder.path());
+    ASSERT_TRUE(first.acquire());
+    int shown = 0;
+    QObject::connect(&first, &DataFolderLock::showRequested, [&] { ++shown; });
+
+    DataFolderLock second(folder.path());
+    EXPECT_FALSE(second.acquire());
+    EXPECT_EQ(second.ownerPid(), QCoreApplication::applicationPid());
+    // The first answers from its event loop, so the second asks from a thread.
+    auto asked = std::async(std::launch::async, [&] { return second.askOwnerToShow(); });
+    while (asked.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(asked.get());
+    EXPECT_EQ(shown, 1);
+
+    DataFolderLock elsewhere(other.path());
+    EXPECT_TRUE(elsewhere.acquire());
+}
+
+} // namespace
+} // namespace qelvar::app

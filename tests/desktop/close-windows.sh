@@ -1,0 +1,150 @@
+#!/bin/sh
+# Under a real X server and window manager: closing the page, the graph and
+# the panel with the window manager's close (WM_DELETE_WINDOW, asked of
+# openbox by wmctrl), closing the panel while the page is open, and ending
+# the session with SIGTERM each save what the windows' own off controls
+# save, and the sweep stops sounding. The windows carry the program's icon
+# and the window class the desktop entry names.
+#   close-windows.sh QELVAR DESKTOP_FILE
+set -u
+q=$1
+entry=$2
+for tool in Xvfb openbox wmctrl xprop parec python3; do
+    command -v $tool >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-desktop.XXXXXX")
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+Xvfb -displayfd 5 -screen 0 1366x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
+xvfb=$!
+openbox_pid=
+finish() {
+    [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null
+    kill "$xvfb" 2>/dev/null
+    wait 2>/dev/null
+}
+trap finish EXIT
+n=0
+until [ -s "$work/display" ]; do
+    n=$((n + 1)); [ $n -lt 100 ] || { echo "Xvfb did not start"; exit 1; }; sleep 0.1
+done
+export DISPLAY=":$(cat "$work/display")"
+openbox >/dev/null 2>&1 &
+openbox_pid=$!
+n=0
+until wmctrl -m >/dev/null 2>&1; do
+    n=$((n + 1)); [ $n -lt 100 ] || { echo "openbox did not start"; exit 1; }; sleep 0.1
+done
+unset QT_QPA_PLATFORM
+
+# waitfor "TITLE" [gone]: a top-level window with exactly that title appears
+# (or goes), within 15 s.
+waitfor() {
+    n=0
+    while :; do
+        if wmctrl -l | awk '{ $1 = $2 = $3 = ""; sub(/^ +/, ""); print }' | grep -qx "$1"; then
+            [ "${2:-}" != gone ] && return 0
+        else
+            [ "${2:-}" = gone ] && return 0
+        fi
+        n=$((n + 1)); [ $n -lt 150 ] || return 1; sleep 0.1
+    done
+}
+# The loudest sample on the sound server's default source over half a
+# second: the sink's monitor, carrying whatever the program plays.
+peak() {
+    timeout 0.6 parec --raw --format=s16le --channels=2 --rate=44100 > "$work/take.raw" 2>/dev/null
+    python3 -c 'import array, sys
+a = array.array("h"); d = open(sys.argv[1], "rb").read(); a.frombytes(d[: len(d) // 2 * 2])
+print(max((abs(x) for x in a), default=0))' "$work/take.raw"
+}
+# Sound starts once the stream is open and stops a buffer or two late:
+# give either a few seconds.
+sounding() {
+    for try in 1 2 3 4 5 6 7 8; do [ "$(peak)" -gt 1000 ] && return 0; done
+    return 1
+}
+silent() {
+    for try in 1 2 3 4 5 6; do [ "$(peak)" -lt 100 ] && return 0; done
+    return 1
+}
+holds() { grep -q "$2" "$HOME/Qelvarfiles/$1" 2>/dev/null; }
+
+# start NAME: runs the program with the script NAME.qscript (written by the
+# caller) in a fresh HOME; its process id is in $pid.
+start() {
+    export HOME="$work/$1"
+    mkdir -p "$HOME"
+    "$q" --script "$work/$1.qscript" > "$work/$1.out" 2>&1 &
+    pid=$!
+}
+ended() { # the program ended by itself, with status 0, within 15 s
+    n=0
+    while kill -0 "$pid" 2>/dev/null; do
+        n=$((n + 1)); [ $n -lt 150 ] || { kill -9 "$pid"; return 1; }; sleep 0.1
+    done
+    wait "$pid"
+}
+sweep='click panel.Label21
+click page.AutobuildAll
+click page.ViewGraph
+click graph.Lonly
+click page.Loop
+click page.Play'
+
+# 1. The window manager closes the page, then the graph, then the panel.
+printf '%s\ntype page.Scratchpad closed by the window manager\nwait 60000\n' "$sweep" > "$work/wm.qscript"
+start wm
+waitfor Form4 || fail "the graph did not open"
+sleep 1
+rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
+sounding || fail "the sweep is not heard before the close"
+id=$(wmctrl -l | awk '$NF == "Qelvar" { print $1 }')
+xprop -id "$id" WM_CLASS | grep -q "\"$(sed -n 's/^StartupWMClass=//p' "$entry")\"" ||
+    fail "window class $(xprop -id "$id" WM_CLASS) does not match the desktop entry"
+[ "$(xprop -id "$id" _NET_WM_ICON | wc -c)" -gt 1000 ] || fail "the panel has no icon"
+wmctrl -F -c Tessaly && waitfor Tessaly gone || fail "the page did not close"
+holds tessalysetup "closed by the window manager" || fail "the page's close saved no set-up"
+silent || fail "the sweep still sounds after the page closed"
+wmctrl -F -c Form4 && waitfor Form4 gone || fail "the graph did not close"
+[ -s "$HOME/Qelvarfiles/wavgraphsetup" ] || fail "the graph's close saved no options"
+wmctrl -F -c Qelvar || fail "no panel to close"
+ended || fail "the program did not end when its last window closed"
+[ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "the panel's close saved no set-up"
+
+# 2. Closing the panel while the page and the graph are open closes them
+# first, each saving.
+printf '%s\ntype page.Scratchpad closed with the panel\nwait 60000\n' "$sweep" > "$work/panel.qscript"
+start panel
+waitfor Form4 || fail "the graph did not open"
+sleep 1
+rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
+wmctrl -F -c Qelvar || fail "no panel to close"
+ended || fail "closing the panel did not end the program"
+holds tessalysetup "closed with the panel" || fail "the page was not saved before the panel closed"
+[ -s "$HOME/Qelvarfiles/wavgraphsetup" ] || fail "the graph was not saved before the panel closed"
+[ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "the panel's set-up was not saved"
+silent || fail "the sweep sounds after the program ended"
+
+# 3. The session ends (logout): SIGTERM.
+printf '%s\ntype page.Scratchpad kept at the session end\nwait 60000\n' "$sweep" > "$work/term.qscript"
+start term
+waitfor Form4 || fail "the graph did not open"
+sleep 1
+rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
+sounding || fail "the sweep is not heard before SIGTERM"
+kill -TERM "$pid"
+ended || fail "SIGTERM did not end the program with status 0"
+holds tessalysetup "kept at the session end" || fail "SIGTERM lost the page's set-up"
+[ -s "$HOME/Qelvarfiles/wavgraphsetup" ] || fail "SIGTERM lost the graph's options"
+[ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "SIGTERM lost the panel's set-up"
+silent || fail "the sweep sounds after SIGTERM"
+
+if [ $status -ne 0 ]; then
+    for run in wm panel term; do echo "--- $run output"; cat "$work/$run.out"; done
+    echo "--- kept at $work"
+else
+    rm -rf "$work"
+fi
+exit $status
