@@ -51,8 +51,10 @@ DataFolderLock::~DataFolderLock() {
 }
 
 bool DataFolderLock::acquire() {
+    // A folder where no lock can be made at all (not writable) is no one's:
+    // the windows say what cannot be saved there.
     if (!lock_.tryLock(0))
-        return false;
+        return lock_.error() != QLockFile::LockFailedError;
     QLocalServer::removeServer(socketName_); // left by a copy that was killed
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     server_.listen(socketName_);

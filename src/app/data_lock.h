@@ -18,7 +18,8 @@ class DataFolderLock : public QObject {
     explicit DataFolderLock(const QString& folder, QObject* parent = nullptr);
     ~DataFolderLock() override;
 
-    // True when this copy now holds the folder and listens for others.
+    // False when another copy holds the folder. True when this copy now
+    // holds it and listens for others, or when no lock can be made there.
     bool acquire();
     // The process holding the folder (after acquire() failed), or 0.
     qint64 ownerPid() const;

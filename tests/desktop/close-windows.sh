@@ -52,9 +52,11 @@ waitfor() {
     done
 }
 # The loudest sample on the sound server's default source over half a
-# second: the sink's monitor, carrying whatever the program plays.
+# second: the sink's monitor, carrying whatever the program plays. A fixed
+# number of bytes, as parec buffers what it writes.
 peak() {
-    timeout 0.6 parec --raw --format=s16le --channels=2 --rate=44100 > "$work/take.raw" 2>/dev/null
+    timeout 3 parec --raw --format=s16le --channels=2 --rate=44100 --latency-msec=20 2>/dev/null |
+        head -c 88200 > "$work/take.raw"
     python3 -c 'import array, sys
 a = array.array("h"); d = open(sys.argv[1], "rb").read(); a.frombytes(d[: len(d) // 2 * 2])
 print(max((abs(x) for x in a), default=0))' "$work/take.raw"

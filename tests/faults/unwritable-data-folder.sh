@@ -1,7 +1,9 @@
 #!/bin/sh
 # $HOME/Qelvarfiles is a plain file (which stops root too): each window
 # names the folder, builds, a sweep and the off controls go on without a
-# crash, and the file in the folder's place is left alone.
+# crash, and the file in the folder's place is left alone. The panel's Off
+# closes the page first; each window that cannot save stays open once to
+# say so.
 #   unwritable-data-folder.sh QELVAR
 set -u
 qelvar=$1
@@ -34,10 +36,12 @@ shown page
 print page.Status
 click panel.Label18
 shown panel
+shown page
+click panel.Label18
+shown page
 print panel.Status
 click panel.Label18
 shown panel
-shown page
 quit
 END
 cat > "$home/expected" <<END
@@ -50,9 +54,10 @@ graph=0
 page=1
 page.Status=    Settings could not be saved.
 panel=1
+page=1
+page=0
 panel.Status=Cannot write $home/Qelvarfiles/wavoscsetup: Off again closes without saving
 panel=0
-page=1
 END
 timeout 90 "$qelvar" --script "$home/script" > "$home/stdout" 2> "$home/stderr"
 rc=$?
