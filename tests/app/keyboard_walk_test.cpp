@@ -1,0 +1,102 @@
+// One measurement by keyboard alone, through the real windows and the
+// private loopback server: the panel's User key, the page's AUTOBUILD,
+// FULL DUPLEX, PLAY and VIEW GRAPH reached by Tab and pressed by Space,
+// and the sweep saved from the graph with Ctrl+S.
+#include "app/app.h"
+#include "audio/pulse_sound.h"
+#include "audio/sound.h"
+#include "ui/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
+
+namespace qelvar::app {
+namespace {
+
+QWidget* window(const char* name) {
+    return ui::Registry::instance().window(name);
+}
+
+QString focusName() {
+    QWidget* f = QApplication::focusWidget();
+    return f ? f->objectName() : QString();
+}
+
+void settle(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void key(QWidget* w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    w->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : w;
+    QTest::keyClick(target, k, mods);
+    settle(150); // a key's shortcut clicks it 100 ms later
+}
+
+// Tab until the named control has the focus, then press it with Space.
+bool tabAndPress(QWidget* w, const QString& name) {
+    for (int i = 0; i < 400 && focusName() != name; ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w, Qt::Key_Tab);
+    if (focusName() != name)
+        return false;
+    key(w, Qt::Key_Space);
+    return true;
+}
+
+TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    audio::SystemSound sound({});
+    ASSERT_TRUE(sound.waitReady(std::chrono::seconds(30))) << sound.statusText();
+    App app(sound);
+    app.start();
+    QWidget* panel = window("panel");
+    ASSERT_TRUE(panel);
+
+    key(panel, Qt::Key_U, Qt::AltModifier);
+    QWidget* page = window("page");
+    ASSERT_TRUE(page && page->isVisible()) << "Alt+U did not show the page";
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page));
+    for (const char* name : {"AutobuildAll", "FullDuplex", "Play"})
+        ASSERT_TRUE(tabAndPress(page, name)) << name << " not reached by Tab";
+    settle(4800); // the 3.4-s sweep, its first tick and the last take's tail
+    // Any row read will do (a busy PipeWire graph may trouble a take; the
+    // readings themselves are the measurement tests' business).
+    QString reading;
+    for (int r = 1; r <= 20 && reading.isEmpty(); ++r)
+        if (auto* box = qobject_cast<QLineEdit*>(
+                ui::Registry::instance().control("page", QStringLiteral("Left(%1)").arg(r))))
+            reading = box->text().trimmed();
+    ASSERT_FALSE(reading.isEmpty()) << "no row was measured";
+    ASSERT_TRUE(tabAndPress(page, "ViewGraph"));
+    QWidget* graph = window("graph");
+    ASSERT_TRUE(graph && graph->isVisible()) << "VIEW GRAPH did not show the graph";
+
+    const QString saved = home.filePath("Qelvarfiles/bykeys");
+    ui::queueDialogAnswer(saved);
+    key(graph, Qt::Key_S, Qt::ControlModifier);
+    QFile file(saved + ".kzq");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "Ctrl+S saved no sweep";
+    EXPECT_TRUE(file.readAll().contains(reading.toLatin1()));
+
+    key(graph, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window("graph") && window("graph")->isVisible());
+    key(panel, Qt::Key_O, Qt::AltModifier); // Off closes the page first
+    EXPECT_FALSE(window("page"));
+    EXPECT_TRUE(QFile::exists(home.filePath("Qelvarfiles/tessalysetup")));
+}
+
+} // namespace
+} // namespace qelvar::app
