@@ -1,0 +1,88 @@
+#!/bin/sh
+# Every window opens fully on a 1366 x 768 screen under a window manager,
+# at 100 % and at 150 % (QT_SCALE_FACTOR=1.5), frame included. With a
+# folder, a picture of the screen with each window is left there as
+# WINDOW-SCALE.png (docs/screens holds the ones the README shows).
+#   fit-screen.sh QELVAR [FOLDER]
+set -u
+q=$1
+out=${2:-}
+for tool in Xvfb openbox wmctrl xwininfo; do
+    command -v $tool >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+if [ -n "$out" ]; then
+    for tool in xwd xwdtopnm pnmtopng; do
+        command -v $tool >/dev/null || { echo "$tool is needed for pictures"; exit 1; }
+    done
+    mkdir -p "$out"
+fi
+work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-fit.XXXXXX")
+Xvfb -displayfd 5 -screen 0 1366x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
+xvfb=$!
+openbox_pid=
+trap '[ -n "$openbox_pid" ] && kill $openbox_pid 2>/dev/null; kill $xvfb 2>/dev/null; wait 2>/dev/null' EXIT
+n=0
+until [ -s "$work/display" ]; do
+    n=$((n + 1)); [ $n -lt 100 ] || { echo "Xvfb did not start"; exit 1; }; sleep 0.1
+done
+export DISPLAY=":$(cat "$work/display")"
+openbox >/dev/null 2>&1 &
+openbox_pid=$!
+n=0
+until wmctrl -m >/dev/null 2>&1; do
+    n=$((n + 1)); [ $n -lt 100 ] || { echo "openbox did not start"; exit 1; }; sleep 0.1
+done
+unset QT_QPA_PLATFORM
+export PULSE_SERVER=unix:/nonexistent # no sound is needed to look
+status=0
+
+# window NAME TITLE SCRIPT-LINES: opens the window, checks its frame lies on
+# the screen, and takes its picture.
+window() {
+    name=$1 title=$2 lines=$3
+    for scale in 1 1.5; do
+        export HOME="$work/$name-$scale"
+        mkdir -p "$HOME"
+        printf '%s\nwait 30000\nquit\n' "$lines" > "$HOME/script"
+        QT_SCALE_FACTOR=$scale "$q" --script "$HOME/script" >/dev/null 2>&1 &
+        pid=$!
+        id=
+        n=0
+        while [ -z "$id" ] && [ $n -lt 100 ]; do
+            id=$(wmctrl -l | awk -v t="$title" '{ w = $1; $1 = $2 = $3 = ""; sub(/^ +/, "") } $0 == t { print w }')
+            n=$((n + 1)); sleep 0.1
+        done
+        if [ -z "$id" ]; then
+            echo "FAIL: $name did not open at $scale"; status=1
+        else
+            sleep 1.5 # mapped, placed and painted
+            wmctrl -i -a "$id"
+            sleep 0.5
+            set -- $(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $NF }
+                /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF }
+                END { print x, y, w, h }')
+            # The frame's borders: left, right, top, bottom.
+            set -- "$@" $(xprop -id "$id" _NET_FRAME_EXTENTS | tr -dc '0-9 ')
+            left=$(($1 - $5)) top=$(($2 - $7)) right=$(($1 + $3 + $6)) bottom=$(($2 + $4 + $8))
+            echo "$name at $scale: ${3}x$4, frame from $left,$top to $right,$bottom"
+            if [ $left -lt 0 ] || [ $top -lt 0 ] || [ $right -gt 1366 ] || [ $bottom -gt 768 ]; then
+                echo "FAIL: $name at $scale reaches off the screen"; status=1
+            fi
+            tag=$([ "$scale" = 1 ] && echo 100 || echo 150)
+            [ -n "$out" ] && xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$name-$tag.png"
+        fi
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+}
+
+window panel Qelvar ''
+window page Tessaly 'click panel.Label21'
+window graph Form4 'click panel.Label21
+click page.AutobuildAll
+click page.ViewGraph'
+window help "Qelvar HELP" 'click panel.Label13'
+window pagehelp "Tessaly Help" 'click panel.Label21
+click page.Help'
+[ $status -eq 0 ] && rm -rf "$work"
+exit $status
