@@ -19,6 +19,11 @@ rc=$?
 echo "$err" | grep -q 'no output device matches "no-such-card"' || fail "message was '$err'"
 [ ! -e "$home/Qelvarfiles/wavdevices" ] || fail "a rejected choice was remembered"
 
+err=$(timeout 60 "$q" --list-devices 2>&1 >/dev/null)
+rc=$?
+[ $rc -eq 1 ] && echo "$err" | grep -q "no sound device found" ||
+    fail "--list-devices without a sound server: status $rc, said: $err"
+
 err=$(QT_QPA_PLATFORM=xcb timeout 30 "$q" 2>&1 >/dev/null)
 rc=$?
 [ $rc -eq 1 ] || fail "without a display: status $rc"
