@@ -51,6 +51,10 @@ void PageModel::buildwav() {
         t_.mode[n] = "ST L+R";
     if (t_.frequency[n] == 0)
         t_.frequency[n] = 1000;
+    if (t_.frequency[n] < 0) {
+        refuseBuild(n);
+        return;
+    }
     image_.setFormat(channels_, static_cast<std::uint32_t>(t_.rate[n]), t_.bits[n]);
     bytesPerSample_ = 2;
     applyGain(n, n - 1);
@@ -62,6 +66,12 @@ void PageModel::buildwav() {
     if (pulseMode_)
         t_.gainR[n] = t_.gainL[n];
     lengthdata();
+    // A set-up file may hold a frequency so high that a step would hold
+    // no whole frame; such a step is not written.
+    if (L_ == 0 && !pulseMode_) {
+        refuseBuild(n);
+        return;
+    }
     rifflength();
     byterate();
     blockalign();
@@ -149,6 +159,12 @@ void PageModel::writewav() {
     }
     writeFile(fileName_, image_.fileBytes(static_cast<std::size_t>(L_) + 44).data(),
               static_cast<std::size_t>(L_) + 44);
+}
+
+void PageModel::refuseBuild(int n) {
+    c_.status = "    Step " + std::to_string(n) + ": " + std::to_string(t_.frequency[n]) +
+                " Hz cannot be built.";
+    writeFailed_ = true;
 }
 
 bool PageModel::writeFile(const std::string& name, const std::uint8_t* bytes, std::size_t n) {

@@ -4,12 +4,12 @@
 // typing and timer ticks; nothing here needs a display.
 #pragma once
 
+#include "audio/sound.h"
 #include "construct/measure/measure.h"
 #include "construct/noise/noise_run.h"
 #include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
 #include "construct/step_table.h"
-#include "audio/sound.h"
 #include "panel/wav/wav.h"
 
 #include <array>
@@ -107,6 +107,9 @@ class PageModel {
     void byterate();
     void blockalign();
     void datacalc();
+    // Says that step n's frequency cannot make a file (negative, or so
+    // high that no whole frame fits) and leaves the file as it was.
+    void refuseBuild(int n);
     void writewav();
     void playloop();
     void Stopplay();

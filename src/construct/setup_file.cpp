@@ -42,20 +42,23 @@ bool number(SetupTokens& in, double& out) {
     return true;
 }
 
-// Takes the value when it is a number within lo < x < hi.
-template <typename T> void readRange(SetupTokens& in, T& out, double lo, double hi) {
+// Values are taken as their type holds them: any finite double, any
+// 32-bit or 16-bit integer (rounded half to even). A value that is no
+// number, or does not fit its type, keeps the default. A build refuses
+// what it cannot make a file of.
+void readDouble(SetupTokens& in, double& out) {
     double x = 0;
-    if (number(in, x) && x > lo && x < hi)
-        out = static_cast<T>(x);
+    if (number(in, x))
+        out = x;
 }
 
-void readFrequency(SetupTokens& in, std::int32_t& out) {
+template <typename Int> void readInteger(SetupTokens& in, Int& out) {
     double x = 0;
-    if (!number(in, x))
+    if (!number(in, x) || std::fabs(x) > 9.0e18)
         return;
-    std::int64_t r = roundEven(x);
-    if (r >= 10 && r <= 20000)
-        out = static_cast<std::int32_t>(r);
+    const std::int64_t r = roundEven(x);
+    if (r >= std::numeric_limits<Int>::min() && r <= std::numeric_limits<Int>::max())
+        out = static_cast<Int>(r);
 }
 
 void readFlag(SetupTokens& in, std::int16_t& out) {
@@ -137,11 +140,11 @@ std::string setupText(const StepTable& t, const PageSettings& s) {
 void readSetup(std::string_view contents, StepTable& t, PageSettings& s) {
     SetupTokens in(contents);
     for (int i = 1; i <= kLastStep; ++i) {
-        readFrequency(in, t.frequency[i]);
-        readRange(in, t.attL[i], -1, 100);
-        readRange(in, t.attR[i], -1, 100);
-        readRange(in, t.length[i], 0, 60001);
-        readFlag(in, t.include[i]);
+        readInteger(in, t.frequency[i]);
+        readDouble(in, t.attL[i]);
+        readDouble(in, t.attR[i]);
+        readDouble(in, t.length[i]);
+        readInteger(in, t.include[i]);
     }
     std::string text;
     if (in.next(text))

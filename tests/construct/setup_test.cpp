@@ -75,7 +75,7 @@ TEST_F(SetupTest, AHandEditedFileOpensWithDefaultsWhereUnreadable) {
     writeText(dir / "tessalysetup", text);
     open();
     EXPECT_EQ(Strings({c().freq[0], c().attL[0], c().attR[0], c().length[0]}),
-              Strings({"20", "7", "3", "600"}));
+              Strings({"20", "7", "3", "-5"})); // read as a double; a build judges it
     EXPECT_EQ(Strings({c().freq[1], c().attL[1], c().attR[1], c().length[1]}),
               Strings({"440", "3", "3", "99"}));
     EXPECT_TRUE(c().include[0] && c().include[1]); // 2 is no include flag
@@ -87,7 +87,39 @@ TEST_F(SetupTest, AHandEditedFileOpensWithDefaultsWhereUnreadable) {
     writeText(dir / "tessalysetup", longer + "\"never closed");
     open();
     EXPECT_EQ(Strings({c().freq[0], c().attL[0], c().length[0], c().scratchpad}),
-              Strings({"1000", "3", "1000", "1000"})); // 1000 dB is out of range
+              Strings({"1000", "1000", "1000", "1000"}));
+}
+
+// What OFF writes, the page reads back as it was, though a box took it in
+// untested (a right attenuation of 150); frequencies a hand-edited file
+// gives outside the boxes' range build the files their arithmetic gives,
+// and one that cannot make a file is refused at build time.
+TEST_F(SetupTest, WhatOffWritesOpensAgainAndBuildsByItsArithmetic) {
+    c().attR[4] = "150";
+    ASSERT_TRUE(page->off());
+    open();
+    EXPECT_EQ(c().attR[4], "150");
+
+    std::string text = readText(dir / "tessalysetup");
+    auto setFrequency = [&](int step, const std::string& hz) {
+        std::size_t at = 0; // the frequency is the first of a step's five lines
+        for (int line = 1; line < 5 * step - 4; ++line)
+            at = text.find("\r\n", at) + 2;
+        text.replace(at, text.find("\r\n", at) - at, hz);
+    };
+    setFrequency(1, "2");
+    setFrequency(2, "30000");
+    setFrequency(3, "-50");
+    writeText(dir / "tessalysetup", text);
+    open();
+    EXPECT_EQ(Strings({c().freq[0], c().freq[1]}), Strings({"2", "30000"}));
+    page->autobuildAll();
+    // 2 Hz: 2 cycles of 22050 frames; 30000 Hz: 10 cycles in
+    // 4 x floor(roundEven(10 / 30000 x 44100 x 4) / 4) = 56 bytes.
+    EXPECT_EQ(u32(readBytes(page->stepFile(1)), 40), 176400u);
+    EXPECT_EQ(u32(readBytes(page->stepFile(2)), 40), 56u);
+    EXPECT_FALSE(std::filesystem::exists(page->stepFile(3)));
+    EXPECT_EQ(c().status, "    Step 3: -50 Hz cannot be built.");
 }
 
 TEST_F(SetupTest, PasteToNotesAppendsTwentyOneLines) {
