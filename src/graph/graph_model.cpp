@@ -126,9 +126,9 @@ void GraphModel::graphdata() {
 
 void GraphModel::loadForm() {
     prefs = GraphPrefs{};
-    dialogFile = dataPath("*.kzq");
-    prefs.load(dataPath("wavgraphsetup"));
-    readGraphData(dataPath("wavgraphdata"));
+    dialogFile = folder + "/*.kzq";
+    prefs.load(folder + "/wavgraphsetup");
+    readGraphData(folder + "/wavgraphdata");
     frame = GraphFrame{};
     scaleme();
     graphdata();
@@ -149,7 +149,7 @@ void GraphModel::clearLevels() {
 }
 
 bool GraphModel::exitSave() const {
-    return prefs.save(dataPath("wavgraphsetup"));
+    return prefs.save(folder + "/wavgraphsetup");
 }
 
 GraphModel::Printout GraphModel::pemprint() {

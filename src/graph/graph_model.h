@@ -5,6 +5,7 @@
 // its retained image and printing paints on the page.
 #pragma once
 
+#include "common/files.h"
 #include "graph/graph_prefs.h"
 
 #include <array>
@@ -53,6 +54,8 @@ class GraphModel {
     std::array<float, kSteps + 1> depthL{}, depthR{}, xpos{};
     float yL1 = 0, yR1 = 0, yL2 = 0, yR2 = 0;
 
+    // The data folder: preferences, the graph data file, sweep files.
+    std::string folder = dataDir();
     GraphPrefs prefs;
     GraphFrame frame;
     std::string title = kTitle; // the text of Text1

@@ -3,6 +3,7 @@
 #include "common/files.h"
 #include "graph/graph_paint.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -64,12 +65,12 @@ bool noPrinter() {
     return !chooser() && QPrinterInfo::availablePrinters().isEmpty();
 }
 
-QString newDataFile(const QString& base, const QString& ext) {
-    ensureDataDir();
+QString newDataFile(const QString& folder, const QString& base, const QString& ext) {
+    QDir().mkpath(folder);
     for (int n = 1; n <= 9999; ++n) {
         const QString name = n == 1 ? QStringLiteral("%1.%2").arg(base, ext)
                                     : QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(ext);
-        const QString path = QString::fromStdString(dataPath(name.toStdString()));
+        const QString path = QDir(folder).filePath(name);
         QFile f(path);
         // NewOnly fails on an existing file, so two printouts never share one.
         if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
@@ -80,15 +81,16 @@ QString newDataFile(const QString& base, const QString& ext) {
     return {};
 }
 
-QString printPage(QWidget* parent, const QString& pdfBase, const PagePainter& paint) {
+QString printPage(QWidget* parent, const QString& folder, const QString& pdfBase,
+                  const PagePainter& paint) {
     QPrinter printer(QPrinter::HighResolution);
     QString pdf;
     if (noPrinter()) {
         printer.setPageOrientation(QPageLayout::Landscape);
-        pdf = newDataFile(pdfBase, QStringLiteral("pdf"));
+        pdf = newDataFile(folder, pdfBase, QStringLiteral("pdf"));
         if (pdf.isEmpty())
             return QStringLiteral("No printer, and no new %1 file can be written in %2")
-                .arg(pdfBase + QStringLiteral(".pdf"), QString::fromStdString(dataDir()));
+                .arg(pdfBase + QStringLiteral(".pdf"), folder);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
     } else {

@@ -42,12 +42,13 @@ using PagePainter = std::function<void(QPainter&, const QRectF&, double, double)
 // goes, in landscape, to a new PDF file in the data folder: newDataFile(pdfBase, "pdf"), so no
 // earlier printout is overwritten. Returns the status line's text, which names the printer or the
 // file.
-QString printPage(QWidget* parent, const QString& pdfBase, const PagePainter& paint);
+QString printPage(QWidget* parent, const QString& folder, const QString& pdfBase,
+                  const PagePainter& paint);
 
 // A file in the data folder no earlier file has: base.ext, else base-2.ext,
 // base-3.ext and so on. It is created empty, so it stays taken; an empty
 // string when none can be created.
-QString newDataFile(const QString& base, const QString& ext);
+QString newDataFile(const QString& folder, const QString& base, const QString& ext);
 
 // True when the machine knows no printer (and no chooser pretends one).
 bool noPrinter();

@@ -21,7 +21,8 @@
 
 namespace qelvar::graph {
 
-GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent) {
+GraphWindow::GraphWindow(const std::string& folder, QWidget* parent) : QMainWindow(parent) {
+    model_.folder = folder;
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Form4"));
     canvas_ = new GraphCanvas(this);
@@ -45,7 +46,7 @@ GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent) {
     // Everything is drawn before the window is first shown.
     model_.loadForm();
     sync();
-    setStatus(QString::fromStdString(writeProblem(dataDir())));
+    setStatus(QString::fromStdString(writeProblem(folder)));
     connect(canvas_, &GraphCanvas::resized, this, &GraphWindow::placeLabels);
 }
 
@@ -72,7 +73,7 @@ void GraphWindow::closeEvent(QCloseEvent* event) {
     // A desktop session that ends closes its windows too.
     const bool quitting = closingForQuit_ || qApp->isSavingSession();
     if (!model_.exitSave()) {
-        const QString file = QString::fromStdString(dataPath("wavgraphsetup"));
+        const QString file = QString::fromStdString(model_.folder + "/wavgraphsetup");
         if (quitting) {
             std::fprintf(stderr, "qelvar: graph preferences not saved: cannot write %s\n",
                          qPrintable(file));
@@ -326,7 +327,7 @@ ScreenScale GraphWindow::screenScale() const {
 void GraphWindow::plottoprint() {
     const GraphModel::Printout out = model_.pemprint();
     const ScreenScale scale = screenScale();
-    setStatus(printPage(this, QStringLiteral("graphplot"),
+    setStatus(printPage(this, QString::fromStdString(model_.folder), QStringLiteral("graphplot"),
                         [&](QPainter& p, const QRectF& page, double dx, double dy) {
                             paintPemprint(p, page, dx, dy, out, scale);
                         }));
@@ -335,7 +336,7 @@ void GraphWindow::plottoprint() {
 void GraphWindow::printscreen() {
     const QImage shot = clientImage();
     const double dpi = canvas_->logicalDpiX();
-    setStatus(printPage(this, QStringLiteral("graphscreen"),
+    setStatus(printPage(this, QString::fromStdString(model_.folder), QStringLiteral("graphscreen"),
                         [&](QPainter& p, const QRectF& page, double dx, double dy) {
                             paintWindowImage(p, page, dx, dy, shot, dpi);
                         }));

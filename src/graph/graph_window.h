@@ -15,6 +15,7 @@
 // 600 x 400; the plot is redrawn for its size and the captions follow it.
 #pragma once
 
+#include "common/files.h"
 #include "graph/graph_model.h"
 #include "graph/graph_print.h"
 
@@ -35,7 +36,8 @@ class GraphCanvas;
 class GraphWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit GraphWindow(QWidget* parent = nullptr);
+    // Works in `folder`, the data folder unless told otherwise.
+    explicit GraphWindow(const std::string& folder = dataDir(), QWidget* parent = nullptr);
 
     const GraphModel& model() const { return model_; }
     // The retained drawing (grid and curves, no controls).

@@ -134,10 +134,6 @@ double finish(double level, const MeasureSettings& s, const CalArray& cal, int s
 
 } // namespace
 
-std::string capturePath(int step) {
-    return dataPath("wavrec" + std::to_string(step) + ".wav");
-}
-
 Reading peakread(const std::string& capturePath, int step, const MeasureSettings& settings) {
     Capture c = openCapture(capturePath);
     std::int64_t frames = frameCount(c.length);

@@ -27,9 +27,6 @@ struct Reading {
     double right = 0.0;
 };
 
-// "wavrec" + step + ".wav" in the data directory.
-std::string capturePath(int step);
-
 // Level in dB of the capture file of `step` (the recorded step, whose
 // calibration entry applies). Reads 16-bit stereo frames from file offset
 // 48; magnitude hi × 255 + lo folded at 32640; level 20·log10(mean/32640)+5,
