@@ -154,4 +154,3 @@ TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
         EXPECT_EQ(bad, 0u) << f << ": first frame " << got.l[0] << "," << got.r[0];
     }
 }
-

@@ -328,7 +328,8 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
     const auto rampLoop = rampSamples(441, 1000);
     std::vector<std::int16_t> lowTone, quiet = rampLoop, loud = rampLoop;
     for (int k = 0; k < 441; ++k) // 100 Hz: a shift of a few frames changes little
-        lowTone.push_back(static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * k / 441))));
+        lowTone.push_back(
+            static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * k / 441))));
     for (std::size_t k = 0; k < 441; k += 8) {
         quiet[k] = 17000; // doubled on the way back it clips
         loud[k] = 32767;
@@ -359,10 +360,12 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         {"less than a loop", rampLoop, 300, 300, State::Good, ""},
         {"nothing back", rampLoop, 10 * L, 0, State::Failed, kWhyNothingBack, none, 0, 0, none, 0},
         {"reported inside", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0, 2000},
-        {"reported at its end", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0, 10 * L - 1},
+        {"reported at its end", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0,
+         10 * L - 1},
         {"reported before", rampLoop, 10 * L, 10 * L, State::Good, "", none, 0, 0, -1},
         {"reported after", rampLoop, 10 * L, 10 * L, State::Good, "", none, 0, 0, 10 * L},
-        {"clipped on the way", quiet, 10 * L, 10 * L, State::Suspect, kWhyClipped, none, 0, 0, none, 2},
+        {"clipped on the way", quiet, 10 * L, 10 * L, State::Suspect, kWhyClipped, none, 0, 0, none,
+         2},
         {"played at full scale", loud, 10 * L, 10 * L, State::Good, ""},
     };
     for (const Case& c : cases) {

@@ -1,12 +1,12 @@
 // Saves that meet a full disk or a kill: the old file stays byte for
 // byte (or becomes the new one whole), no temporary is left, and the
 // failure is reported.
+#include "audio/fake_sound.h"
 #include "common/files.h"
 #include "construct/page_model.h"
 #include "fault_helpers.h"
 #include "graph/graph_model.h"
 #include "panel/panel_model.h"
-#include "audio/fake_sound.h"
 
 #include <chrono>
 #include <random>

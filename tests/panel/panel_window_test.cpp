@@ -77,7 +77,8 @@ TEST_F(PanelWindowTest, TheCloseBoxSavesWhatOffSavesAndStopsTheTone) {
     fs::remove(dir / "wavoscsetup");
 
     // The same session left by the close box (memory 2 saved as current).
-    qelvar::test::writeText(dir / "wavoscsetup", std::string(byOff.begin(), byOff.end() - 3) + "1\r\n");
+    qelvar::test::writeText(dir / "wavoscsetup",
+                            std::string(byOff.begin(), byOff.end() - 3) + "1\r\n");
     open();
     key("Label34")->click();
     key("Label16")->click();
