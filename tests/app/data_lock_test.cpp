@@ -1,11 +1,11 @@
 // One copy per data folder: a second finds the folder held, by whom, and
 // can ask the first to come forward; another folder is free.
 #include "app/data_lock.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 
 #include <future>
 
@@ -13,13 +13,13 @@ namespace qelvar::app {
 namespace {
 
 TEST(DataFolderLock, ASecondCopyIsToldAndCanBringTheFirstForward) {
-    QTemporaryDir folder, other;
-    DataFolderLock first(folder.path());
+    test::TempDir folder, other;
+    DataFolderLock first(QString::fromStdString(folder.path));
     ASSERT_TRUE(first.acquire());
     int shown = 0;
     QObject::connect(&first, &DataFolderLock::showRequested, [&] { ++shown; });
 
-    DataFolderLock second(folder.path());
+    DataFolderLock second(QString::fromStdString(folder.path));
     EXPECT_FALSE(second.acquire());
     EXPECT_EQ(second.ownerPid(), QCoreApplication::applicationPid());
     // The first answers from its event loop, so the second asks from a thread.
@@ -29,7 +29,7 @@ TEST(DataFolderLock, ASecondCopyIsToldAndCanBringTheFirstForward) {
     EXPECT_TRUE(asked.get());
     EXPECT_EQ(shown, 1);
 
-    DataFolderLock elsewhere(other.path());
+    DataFolderLock elsewhere(QString::fromStdString(other.path));
     EXPECT_TRUE(elsewhere.acquire());
 }
 

@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "audio/pulse_sound.h"
 #include "audio/sound.h"
+#include "support/files.h"
 #include "ui/registry.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdlib>
@@ -55,8 +55,8 @@ bool tabAndPress(QWidget* w, const QString& name) {
 }
 
 TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
+    test::TempDir home(true);
+    const QString data = QString::fromStdString(home / "Qelvarfiles/");
     audio::SystemSound sound({});
     ASSERT_TRUE(sound.waitReady(std::chrono::seconds(30))) << sound.statusText();
     App app(sound);
@@ -84,7 +84,7 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     QWidget* graph = window("graph");
     ASSERT_TRUE(graph && graph->isVisible()) << "VIEW GRAPH did not show the graph";
 
-    const QString saved = home.filePath("Qelvarfiles/bykeys");
+    const QString saved = data + "bykeys";
     ui::queueDialogAnswer(saved);
     key(graph, Qt::Key_S, Qt::ControlModifier);
     QFile file(saved + ".kzq");
@@ -99,7 +99,7 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     EXPECT_FALSE(window("graph") && window("graph")->isVisible());
     key(panel, Qt::Key_O, Qt::AltModifier); // Off closes the page first
     EXPECT_FALSE(window("page"));
-    EXPECT_TRUE(QFile::exists(home.filePath("Qelvarfiles/tessalysetup")));
+    EXPECT_TRUE(QFile::exists(data + "tessalysetup"));
 }
 
 } // namespace

@@ -1,12 +1,10 @@
-// The sound path through the private server's loopback. At 44100 Hz (a
-// PulseAudio null sink) what is played comes back bit for bit, so a take
-// holds exactly the looped file's frames, from its first frame on; where
-// the server runs at another rate the program converts both ways and the
-// take holds the same tone at the same level.
+// The sound path through the private server's loopback: at 44100 Hz a take
+// holds exactly the looped file's frames from its first frame on; at
+// another rate the same tone at the same level.
 #include "audio/pulse_sound.h"
 #include "audio/recorder.h"
 #include "panel/tone.h"
-#include "panel/test_files.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +13,7 @@
 #include <thread>
 
 using namespace qelvar::audio;
+using namespace qelvar::test;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -26,7 +25,7 @@ struct Frames {
 
 // 16-bit stereo frames behind the 44-byte header.
 Frames readFrames(const std::string& path) {
-    const auto b = bytesOf(path);
+    const auto b = readBytes(path);
     Frames out;
     for (std::size_t i = 44; i + 3 < b.size(); i += 4) {
         out.l.push_back(static_cast<std::int16_t>(b[i] | (b[i + 1] << 8)));
@@ -68,11 +67,8 @@ class Loopback : public ::testing::Test {
         for (const char* c : {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
             ASSERT_EQ(sound->mciSendString(c), 0) << c;
     }
-    // A take of what plays now, `length` long. PipeWire drops or inserts
-    // frames of its own when its graph is reconfigured (as test programs
-    // come and go beside it); such a take says so, and is taken again once
-    // the path has lined itself up anew. That the flag is raised is the
-    // recorder's own tests' business.
+    // A take of what plays now, `length` long; one the server troubled (as
+    // a reconfigured PipeWire graph does) says so and is taken again.
     Frames take(const std::string& name, std::chrono::milliseconds length) {
         const std::string path = (tmp.path / name).string();
         TakeResult r;
@@ -133,8 +129,8 @@ TEST_F(Loopback, ToneComesBackAtItsFrequencyAndLevelAndSilenceAfterStop) {
 }
 
 TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
-    // Ten cycles of a tone that doesn't divide the rate: no two frames a
-    // cycle apart are equal, so a take shifted by whole cycles can't match.
+    // Ten cycles of a tone that doesn't divide the rate: a take shifted by
+    // whole cycles cannot match.
     for (const int f : {1001, 1499}) {
         qelvar::panel::Memory m;
         m.frequency = f;
@@ -158,4 +154,3 @@ TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
         EXPECT_EQ(bad, 0u) << f << ": first frame " << got.l[0] << "," << got.r[0];
     }
 }
-

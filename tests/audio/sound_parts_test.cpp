@@ -7,7 +7,7 @@
 #include "audio/portaudio_sound.h"
 #include "audio/recorder.h"
 #include "audio/sound.h"
-#include "panel/test_files.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,10 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 using namespace qelvar::audio;
+using namespace qelvar::test;
 
 namespace {
 
@@ -116,10 +118,8 @@ TEST(Aligner, FindsAKnownDelayInNoise) {
 
 namespace {
 
-// `probe` starting at the fractional frame `at` of `frames` frames, scaled
-// by `gain`: an interpolator of its own, a sinc cut at 0.45 of the rate
-// under a Blackman window reaching 64 frames either side, so the delayed
-// copy is band-limited and its tails stay within 64 frames of the probe.
+// `probe` from the fractional frame `at` on, scaled by `gain`: a sinc cut at
+// 0.45 of the rate under a 64-frame Blackman window, so band-limited.
 std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::size_t frames,
                                double gain) {
     const double pi = std::acos(-1.0), cut = 0.45, half = 64;
@@ -197,8 +197,7 @@ TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
         }
         return v;
     };
-    // 300 frames of one tone, then another; the input holds it from 1234 on.
-    // Left and right are in antiphase, so a mono sum would hold nothing.
+    // Two tones, held by the input from 1234 on; antiphase: a mono sum is 0.
     auto ref = tone(300, 40, 9000);
     const auto next = tone(500, 25, 9000);
     ref.insert(ref.end(), next.begin(), next.end());
@@ -235,16 +234,13 @@ struct RecorderBench {
             frames -= n;
         }
     }
-    // A round trip of `lag` frames, and a sound unlike the ones recorded
-    // looping for a while, ending on a loop boundary.
+    // A round trip of `lag` frames; a sound unlike the recorded ones loops a while.
     void warmUp(std::int64_t lag) {
         d.latency = lag;
         d.player.post(ramp(kLoop, 0));
         runFor(46 * kLoop);
     }
-    // Plays `sound` and records `frames` frames of it. The sound before
-    // ends on a loop boundary, so the new one starts at the device's
-    // next frame, which is returned.
+    // Plays `sound` from the device's next frame (returned), records `frames`.
     std::int64_t record(std::unique_ptr<Sound> sound, std::int64_t frames) {
         const std::int64_t start = d.frame;
         d.player.post(std::move(sound));
@@ -254,9 +250,8 @@ struct RecorderBench {
         EXPECT_EQ(d.player.state().start, start);
         return start;
     }
-    // Stops and saves the take. The save comes back before the take's tail
-    // has; the take is then finished while the device keeps running (for
-    // at most 3 s of its frames).
+    // Stops and saves; the save returns before the take's tail is back, and
+    // the take finishes while the device runs on (at most 3 s).
     TakeResult save() {
         EXPECT_EQ(mci(kStopCapture), 0);
         EXPECT_EQ(mci(kSaveCapturePrefix + path), 0);
@@ -266,10 +261,9 @@ struct RecorderBench {
             runFor(kLoop);
         return rec.result(path);
     }
-    // The capture file's frames, after checking that its header's data size
-    // says how many there are.
+    // The capture's frames; its header's data size must count them.
     std::vector<std::uint32_t> saved() const {
-        const auto b = bytesOf(path);
+        const auto b = readBytes(path);
         std::vector<std::uint32_t> frames;
         if (b.size() < 44) {
             ADD_FAILURE() << "no capture file";
@@ -283,9 +277,8 @@ struct RecorderBench {
     }
 };
 
-// Whether `got` is `count` frames of the looped sound whose left channel is
-// `left` (right: its negation), from its first frame on, as a path with the
-// given gain brings it back.
+// Whether `got` is `count` frames of the loop `left` (right: its negation)
+// from its first frame, through a path of the given gain.
 ::testing::AssertionResult loopFrames(const std::vector<std::uint32_t>& got,
                                       const std::vector<std::int16_t>& left, std::int64_t count,
                                       int gain = 1) {
@@ -325,172 +318,95 @@ TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     }
 }
 
-// The server drops or inserts frames in the middle of a take: the part
-// before, which lines up with what was played, is kept in whole loops; when
-// that is less than half the take, the take failed.
-TEST(RecorderSim, FramesLostInsideATakeKeepOnlyTheWholeLoopsBeforeThem) {
+// Every way a take can go, each on a fresh bench with a round trip of 3000
+// frames: frames the server drops, inserts or leaves silent (unannounced)
+// keep the whole loops before them, and fail a take when that is less than
+// half of it; a stop inside a loop keeps whole loops; nothing back, or a
+// loss the device reported within the take, fails it; full scale in the
+// input is suspect only when the sound played never reached it.
+TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
     const auto rampLoop = rampSamples(441, 1000);
-    std::vector<std::int16_t> lowTone; // 100 Hz: a shift of a few frames changes little
-    for (int k = 0; k < 441; ++k)
+    std::vector<std::int16_t> lowTone, quiet = rampLoop, loud = rampLoop;
+    for (int k = 0; k < 441; ++k) // 100 Hz: a shift of a few frames changes little
         lowTone.push_back(
             static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * k / 441))));
-    struct Case {
-        const char* what;
-        const std::vector<std::int16_t>& left;
-        std::int64_t shift;       // of the round trip, frames
-        std::int64_t loopsBefore; // whole loops of the 20 taken before the loss
-        std::int64_t into;        // frames of the next loop that still came back
-        bool usable;
-        std::int64_t gap = 0; // a silent gap of this many frames instead of a shift
-    };
-    const Case cases[] = {
-        {"dropped late", rampLoop, -1000, 12, 200, true},
-        {"inserted late", rampLoop, 700, 12, 200, true},
-        {"dropped at a loop's last frame", rampLoop, -1000, 12, 440, true},
-        {"3 frames dropped from a low tone", lowTone, -3, 12, 200, true},
-        {"dropped early", rampLoop, -1000, 7, 200, false},
-        {"inserted early", rampLoop, 700, 7, 200, false},
-        {"a silent gap late, then in step again", rampLoop, 0, 12, 200, true, 35},
-        {"a silent gap early, then in step again", rampLoop, 0, 7, 200, false, 35},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        RecorderBench b;
-        b.warmUp(3000);
-        writeBytes(b.path, "an earlier capture");
-        const std::int64_t lossAt = b.d.frame + 3000 + c.loopsBefore * 441 + c.into;
-        if (c.gap > 0) {
-            b.d.holeAt = lossAt;
-            b.d.holeFrames = c.gap;
-        } else {
-            b.d.changeAt = lossAt;
-            b.d.changeTo = 3000 + c.shift;
-        }
-        b.record(loopOf(c.left), 20 * 441);
-        const TakeResult r = b.save();
-        if (c.usable) {
-            EXPECT_TRUE(r.usable()) << r.why;
-            EXPECT_TRUE(loopFrames(b.saved(), c.left, c.loopsBefore * 441));
-        } else {
-            EXPECT_EQ(r.state, State::Failed);
-            EXPECT_EQ(r.why, kWhyLost);
-            EXPECT_FALSE(std::filesystem::exists(b.path));
-        }
-    }
-}
-
-// Whole loops of a step hold whole cycles of it; less than one loop is kept
-// as it is.
-TEST(RecorderSim, ATakeStoppedInsideALoopIsCutToWholeLoops) {
-    struct Case {
-        std::int64_t frames, kept;
-    };
-    const Case cases[] = {
-        {7 * 441, 7 * 441},
-        {7 * 441 + 1, 7 * 441},
-        {7 * 441 + 300, 7 * 441},
-        {8 * 441 - 1, 7 * 441},
-        {300, 300},
-    };
-    const auto left = rampSamples(441, 1000);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.frames);
-        RecorderBench b;
-        b.warmUp(3000);
-        b.record(loopOf(left), c.frames);
-        EXPECT_EQ(b.save().state, State::Good);
-        EXPECT_TRUE(loopFrames(b.saved(), left, c.kept));
-    }
-}
-
-TEST(RecorderSim, NothingBackFailsTheTakeAndRemovesAnEarlierCapture) {
-    for (const bool afterGoodTake : {false, true}) {
-        SCOPED_TRACE(afterGoodTake ? "after a good take" : "first take");
-        RecorderBench b;
-        b.warmUp(3000);
-        if (afterGoodTake) {
-            b.record(ramp(441, 1000), 10 * 441);
-            ASSERT_EQ(b.save().state, State::Good);
-        }
-        b.d.gain = 0; // the input goes dead
-        writeBytes(b.path, "an earlier capture");
-        b.record(ramp(441, 2000), 10 * 441);
-        const TakeResult r = b.save();
-        EXPECT_EQ(r.state, State::Failed);
-        EXPECT_EQ(r.why, kWhyNothingBack);
-        EXPECT_FALSE(std::filesystem::exists(b.path));
-    }
-}
-
-// Full scale in the input warns only when the sound played never reached it.
-TEST(RecorderSim, AnInputAtFullScaleIsSuspectWhenThePlayedSoundWasNot) {
-    // Every eighth frame loud: doubled on the way back it clips, the rest
-    // comes back exactly doubled.
-    auto quiet = rampSamples(441, 1000);
-    for (std::size_t k = 0; k < quiet.size(); k += 8)
-        quiet[k] = 17000;
-    auto loud = rampSamples(441, 1000);
-    for (std::size_t k = 0; k < loud.size(); k += 8)
+    for (std::size_t k = 0; k < 441; k += 8) {
+        quiet[k] = 17000; // doubled on the way back it clips
         loud[k] = 32767;
+    }
+    const std::int64_t none = INT64_MIN, L = 441;
     struct Case {
         const char* what;
         const std::vector<std::int16_t>& left;
-        int gain;
+        std::int64_t frames, kept;
         State state;
         std::string why;
+        std::int64_t lossAt = none, shift = 0, gap = 0; // input frame from the take's first
+        std::int64_t glitchAt = none;
+        int gain = 1;
     };
     const Case cases[] = {
-        {"clipped on the way", quiet, 2, State::Suspect, kWhyClipped},
-        {"played at full scale", loud, 1, State::Good, ""},
+        {"dropped late", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 200, -1000},
+        {"inserted late", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 200, 700},
+        {"dropped at a loop's end", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 440, -1000},
+        {"3 dropped from a low tone", lowTone, 20 * L, 12 * L, State::Good, "", 12 * L + 200, -3},
+        {"dropped early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, -1000},
+        {"inserted early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, 700},
+        {"a silent gap late", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 200, 0, 35},
+        {"a silent gap early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, 0, 35},
+        {"stopped on a loop", rampLoop, 7 * L, 7 * L, State::Good, ""},
+        {"stopped 1 in", rampLoop, 7 * L + 1, 7 * L, State::Good, ""},
+        {"stopped 1 short", rampLoop, 8 * L - 1, 7 * L, State::Good, ""},
+        {"less than a loop", rampLoop, 300, 300, State::Good, ""},
+        {"nothing back", rampLoop, 10 * L, 0, State::Failed, kWhyNothingBack, none, 0, 0, none, 0},
+        {"reported inside", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0, 2000},
+        {"reported at its end", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0,
+         10 * L - 1},
+        {"reported before", rampLoop, 10 * L, 10 * L, State::Good, "", none, 0, 0, -1},
+        {"reported after", rampLoop, 10 * L, 10 * L, State::Good, "", none, 0, 0, 10 * L},
+        {"clipped on the way", quiet, 10 * L, 10 * L, State::Suspect, kWhyClipped, none, 0, 0, none,
+         2},
+        {"played at full scale", loud, 10 * L, 10 * L, State::Good, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RecorderBench b;
         b.warmUp(3000);
         b.d.gain = c.gain;
-        b.record(loopOf(c.left), 10 * 441);
-        const TakeResult r = b.save();
-        EXPECT_EQ(r.state, c.state);
-        EXPECT_EQ(r.why, c.why);
-        EXPECT_TRUE(loopFrames(b.saved(), c.left, 10 * 441, c.gain));
-    }
-}
-
-// Frames the device reported lost or inserted within the frames a take
-// came back in fail it, though its signal still lines up.
-TEST(RecorderSim, ATroubleTheDeviceReportedWithinATakeFailsIt) {
-    struct Case {
-        const char* what;
-        std::int64_t at; // input frame, from the take's first
-        State state;
-    };
-    const std::int64_t frames = 10 * 441;
-    const Case cases[] = {
-        {"inside", 2000, State::Failed},
-        {"at its last frame", frames - 1, State::Failed},
-        {"just before", -1, State::Good},
-        {"just after", frames, State::Good},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        RecorderBench b;
-        b.warmUp(3000);
-        const std::int64_t start = b.record(ramp(441, 1000), frames);
-        b.d.glitches.note(start + 3000 + c.at);
-        const TakeResult r = b.save();
-        EXPECT_EQ(r.state, c.state);
-        if (c.state == State::Failed) {
-            EXPECT_EQ(r.why, kWhyLost);
-            EXPECT_FALSE(std::filesystem::exists(b.path));
-        } else {
-            EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, 1000), frames));
+        writeText(b.path, "an earlier capture");
+        if (c.lossAt != none) {
+            const std::int64_t at = b.d.frame + 3000 + c.lossAt;
+            if (c.gap > 0)
+                std::tie(b.d.holeAt, b.d.holeFrames) = std::pair(at, c.gap);
+            else
+                std::tie(b.d.changeAt, b.d.changeTo) = std::pair(at, 3000 + c.shift);
         }
+        const std::int64_t start = b.record(loopOf(c.left), c.frames);
+        if (c.glitchAt != none)
+            b.d.glitches.note(start + 3000 + c.glitchAt);
+        const TakeResult r = b.save();
+        EXPECT_EQ(r.state, c.state) << r.why;
+        EXPECT_EQ(r.why, c.why);
+        if (c.state == State::Failed)
+            EXPECT_FALSE(std::filesystem::exists(b.path));
+        else
+            EXPECT_TRUE(loopFrames(b.saved(), c.left, c.kept, c.gain));
     }
 }
 
-// No sound server to reach (PULSE_SERVER points at a socket that does not
-// exist): every call comes back at once with an error, and a capture left
-// at the path by an earlier run is removed so it is never read as this one.
+TEST(RecorderSim, NothingBackAfterAGoodTakeFailsToo) {
+    RecorderBench b;
+    b.warmUp(3000);
+    b.record(ramp(441, 1000), 10 * 441);
+    ASSERT_EQ(b.save().state, State::Good);
+    b.d.gain = 0; // the input goes dead
+    b.record(ramp(441, 2000), 10 * 441);
+    EXPECT_EQ(b.save().why, kWhyNothingBack);
+    EXPECT_FALSE(std::filesystem::exists(b.path));
+}
+
+// No sound server: every call fails at once, and an earlier capture at the
+// path is removed so it is never read as this one.
 TEST(NoSoundServer, CallsFailAtOnceAndRemoveAnEarlierCapture) {
     const char* server = std::getenv("PULSE_SERVER");
     if (!server || std::string(server).find("nonexistent") == std::string::npos)
@@ -498,10 +414,9 @@ TEST(NoSoundServer, CallsFailAtOnceAndRemoveAnEarlierCapture) {
     TempDir d;
     const std::string cap = (d.path / "wavrec1.wav").string();
     PortAudioSound s;
-    // Straight away, while the worker may still be starting, then once it
-    // knows; all of them within two seconds (a hung open takes minutes).
+    // While the worker may still be starting, then once it knows; each within 2 s.
     for (int round = 0; round < 2; ++round) {
-        writeBytes(cap, "an earlier capture\r\n");
+        writeText(cap, "an earlier capture\r\n");
         const auto t0 = std::chrono::steady_clock::now();
         s.playSound((d.path / "none.wav").string(), kLoopFile);
         for (std::string c :

@@ -1,5 +1,6 @@
 #include "common/files.h"
 #include "common/textfile.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +32,8 @@ TEST(TextValueReader, SplitsOnCommasAndLineEndsAndKeepsDefaultsOfBadValues) {
 }
 
 TEST(ReplaceFile, ReplacesWholeAndAFailureLeavesTheOldFile) {
-    std::string t = (fs::temp_directory_path() / "qelvar-files-XXXXXX").string();
-    const fs::path d = ::mkdtemp(t.data());
+    test::TempDir tmp;
+    const fs::path& d = tmp.path;
     const std::string p = (d / "f").string();
     ASSERT_TRUE(replaceFile(p, std::string(1000, 'a'), true));
     ASSERT_TRUE(replaceFile(p, std::string_view("old")));
@@ -46,5 +47,4 @@ TEST(ReplaceFile, ReplacesWholeAndAFailureLeavesTheOldFile) {
     }
     EXPECT_EQ(*readWholeFile(p), ok ? "new" : "old");
     EXPECT_FALSE(replaceFile((d / "missing" / "f").string(), std::string_view("x")));
-    fs::remove_all(d);
 }

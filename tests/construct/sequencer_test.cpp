@@ -40,17 +40,15 @@ TEST_F(SequencerTest, IntervalsFollowTheLengthsAndThePlayEndsAfterRowTwenty) {
     EXPECT_EQ(snd.calls, stopCalls());
     EXPECT_EQ(playedRows(), 0);
     EXPECT_EQ(c().lamp(Lamp::Play), kLampOff);
-}
 
-TEST_F(SequencerTest, ALengthThatRoundsToZeroStopsTheTimer) {
-    c().length[1] = "0.4";
+    c().length[1] = "0.4"; // rounds to 0: the timer stops
     page->play();
     ticks(2);
     EXPECT_EQ(page->interval(), 0);
     EXPECT_EQ(snd.calls.back(), loopOf(2));
 }
 
-TEST_F(SequencerTest, ExcludedRowsBecomeOneSilence) {
+TEST_F(SequencerTest, ExcludedRowsBecomeOneSilenceAndAllExcludedEndsAtOnce) {
     c().include[2] = c().include[3] = false;
     page->play();
     ticks(2);
@@ -63,12 +61,12 @@ TEST_F(SequencerTest, ExcludedRowsBecomeOneSilence) {
     page->tick();
     EXPECT_EQ(snd.calls, Calls{loopOf(5)});
     EXPECT_EQ(page->interval(), 100);
-}
 
-TEST_F(SequencerTest, EverythingExcludedEndsAtTheFirstTick) {
+    page->stop();
     for (int e = 0; e < 22; ++e)
         c().include[e] = false;
     page->play();
+    snd.calls.clear();
     page->tick();
     EXPECT_EQ(loopCalls(), 0);
     EXPECT_FALSE(page->playing());
@@ -97,19 +95,13 @@ TEST_F(SequencerTest, PassingOverStepsBeyondTwentyFiveEndsTheSequence) {
     EXPECT_EQ(snd.calls, Calls{loopOf(1)});
 }
 
-TEST_F(SequencerTest, StepPressedTwentyOneTimes) {
-    for (int r = 1; r <= 20; ++r) {
+TEST_F(SequencerTest, StepPressedTwentyOneTimesAndLoopRestartAtRowOne) {
+    for (int r = 1; r <= 21; ++r) {
         page->step();
-        EXPECT_EQ(snd.calls.back(), loopOf(r));
+        EXPECT_EQ(snd.calls.back(), loopOf(r == 21 ? 1 : r));
+        EXPECT_EQ(playedRows(), r == 21 ? 1 : r);
     }
-    EXPECT_EQ(playedRows(), 20);
-    page->step();
-    EXPECT_EQ(snd.calls.back(), loopOf(1));
-    EXPECT_EQ(playedRows(), 1);
-    EXPECT_EQ(loopCalls(), 21);
-}
 
-TEST_F(SequencerTest, LoopRestartsAtRowOne) {
     page->loop();
     page->play();
     ticks(20);

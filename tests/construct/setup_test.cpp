@@ -5,36 +5,11 @@ namespace qelvar::construct::testing {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-Strings lines(const std::string& text) {
-    Strings out;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        out.push_back(text.substr(start, end - start));
-    return out;
-}
+const auto lines = crlfLines;
 
 using SetupTest = PageTest;
 
-TEST_F(SetupTest, FirstOpenWithoutFilesThenOff) {
-    EXPECT_EQ(Strings({c().freq[0], c().attL[0], c().attR[0], c().length[0], c().freq[19]}),
-              Strings({"20", "3", "3", "600", "20000"}));
-    EXPECT_TRUE(c().include[0]);
-    // The pulse boxes show the table too, not their initial burst values.
-    EXPECT_EQ(c().attL[20], "3");
-    EXPECT_EQ(c().length[20], "100");
-    EXPECT_EQ(c().scratchpad, "");
-    EXPECT_EQ(c().offset, "0");
-    EXPECT_TRUE(snd.calls.empty());
-
-    ASSERT_TRUE(page->off());
-    auto l = lines(readText(dir / "tessalysetup"));
-    ASSERT_EQ(l.size(), 131u);
-    EXPECT_EQ(Strings(l.begin(), l.begin() + 5), Strings({"20", "3", "3", "600", "1"}));
-    EXPECT_EQ(Strings(l.begin() + 125, l.end()), Strings({"\"\"", "0", "0", "0", "0", "0"}));
-    EXPECT_EQ(lines(readText(dir / "wavcaldata")).size(), 50u);
-}
-
+// The first open and its OFF: tests/e2e/page_open_build_off.
 TEST_F(SetupTest, OffThenOpenRestoresEverything) {
     c().freq[2] = "440";
     c().attL[2] = "0.5";
@@ -80,7 +55,7 @@ TEST_F(SetupTest, AHandEditedFileOpensWithDefaultsWhereUnreadable) {
               Strings({"440", "3", "3", "99"}));
     EXPECT_TRUE(c().include[0] && c().include[1]); // 2 is no include flag
 
-    // Extra values and an unclosed quote do not matter either.
+    // Extra values and an unclosed quote are harmless.
     std::string longer;
     for (int i = 0; i < 200; ++i)
         longer += "1000\r\n";

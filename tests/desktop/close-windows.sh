@@ -16,27 +16,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-desktop.XXXXXX")
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-Xvfb -displayfd 5 -screen 0 1366x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
-xvfb=$!
-openbox_pid=
-finish() {
-    [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null
-    kill "$xvfb" 2>/dev/null
-    wait 2>/dev/null
-}
-trap finish EXIT
-n=0
-until [ -s "$work/display" ]; do
-    n=$((n + 1)); [ $n -lt 100 ] || { echo "Xvfb did not start"; exit 1; }; sleep 0.1
-done
-export DISPLAY=":$(cat "$work/display")"
-openbox >/dev/null 2>&1 &
-openbox_pid=$!
-n=0
-until wmctrl -m >/dev/null 2>&1; do
-    n=$((n + 1)); [ $n -lt 100 ] || { echo "openbox did not start"; exit 1; }; sleep 0.1
-done
-unset QT_QPA_PLATFORM
+. "$(dirname "$0")/../support/xdesktop.sh"
 
 # waitfor "TITLE" [gone]: a top-level window with exactly that title appears
 # (or goes), within 15 s.
@@ -95,12 +75,23 @@ click graph.Lonly
 click page.Loop
 click page.Play'
 
+# run NAME PAD: the sweep with PAD typed in the scratchpad, the graph open,
+# the graph's and panel's set-up files removed.
+run() {
+    printf '%s\ntype page.Scratchpad %s\nwait 60000\n' "$sweep" "$2" > "$work/$1.qscript"
+    start "$1"
+    waitfor Form4 || fail "the graph did not open"
+    sleep 1
+    rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
+}
+saved() { # saved PAD WHEN: every window saved
+    holds tessalysetup "$1" || fail "$2 lost the page's set-up"
+    [ -s "$HOME/Qelvarfiles/wavgraphsetup" ] || fail "$2 lost the graph's options"
+    [ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "$2 lost the panel's set-up"
+}
+
 # 1. The window manager closes the page, then the graph, then the panel.
-printf '%s\ntype page.Scratchpad closed by the window manager\nwait 60000\n' "$sweep" > "$work/wm.qscript"
-start wm
-waitfor Form4 || fail "the graph did not open"
-sleep 1
-rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
+run wm "closed by the window manager"
 sounding || fail "the sweep is not heard before the close"
 id=$(wmctrl -l | awk '$NF == "Qelvar" { print $1 }')
 xprop -id "$id" WM_CLASS | grep -q "\"$(sed -n 's/^StartupWMClass=//p' "$entry")\"" ||
@@ -117,30 +108,18 @@ ended || fail "the program did not end when its last window closed"
 
 # 2. Closing the panel while the page and the graph are open closes them
 # first, each saving.
-printf '%s\ntype page.Scratchpad closed with the panel\nwait 60000\n' "$sweep" > "$work/panel.qscript"
-start panel
-waitfor Form4 || fail "the graph did not open"
-sleep 1
-rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
+run panel "closed with the panel"
 wmctrl -F -c Qelvar || fail "no panel to close"
 ended || fail "closing the panel did not end the program"
-holds tessalysetup "closed with the panel" || fail "the page was not saved before the panel closed"
-[ -s "$HOME/Qelvarfiles/wavgraphsetup" ] || fail "the graph was not saved before the panel closed"
-[ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "the panel's set-up was not saved"
+saved "closed with the panel" "closing the panel"
 silent || fail "the sweep sounds after the program ended"
 
 # 3. The session ends (logout): SIGTERM.
-printf '%s\ntype page.Scratchpad kept at the session end\nwait 60000\n' "$sweep" > "$work/term.qscript"
-start term
-waitfor Form4 || fail "the graph did not open"
-sleep 1
-rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
+run term "kept at the session end"
 sounding || fail "the sweep is not heard before SIGTERM"
 kill -TERM "$pid"
 ended || fail "SIGTERM did not end the program with status 0"
-holds tessalysetup "kept at the session end" || fail "SIGTERM lost the page's set-up"
-[ -s "$HOME/Qelvarfiles/wavgraphsetup" ] || fail "SIGTERM lost the graph's options"
-[ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "SIGTERM lost the panel's set-up"
+saved "kept at the session end" SIGTERM
 silent || fail "the sweep sounds after SIGTERM"
 
 if [ $status -ne 0 ]; then

@@ -1,6 +1,8 @@
-// Helpers for the fault tests: private folders, whole-file reads, and a
-// child process that meets a full disk.
+// Helpers for the fault tests: the names in a folder, and a child process
+// that meets a full disk.
 #pragma once
+
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +10,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <sys/resource.h>
@@ -19,32 +20,13 @@
 namespace qelvar::faults {
 
 namespace fs = std::filesystem;
+using test::readText;
+using test::writeText;
 
-// A private folder, set as HOME for the test's length.
-struct TempDir {
-    fs::path path;
-    std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "qelvar-faults-XXXXXX").string();
-        path = ::mkdtemp(t.data());
-        ::setenv("HOME", path.c_str(), 1);
-    }
-    ~TempDir() {
-        ::setenv("HOME", oldHome.c_str(), 1);
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+// A private folder, HOME for the test's length.
+struct TempDir : test::TempDir {
+    TempDir() : test::TempDir(true) {}
 };
-
-inline std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 // The names in `dir`: what a save left behind.
 inline std::vector<std::string> names(const fs::path& dir) {

@@ -1,12 +1,12 @@
 // Saves that meet a full disk or a kill: the old file stays byte for
 // byte (or becomes the new one whole), no temporary is left, and the
 // failure is reported.
+#include "audio/fake_sound.h"
 #include "common/files.h"
 #include "construct/page_model.h"
 #include "fault_helpers.h"
 #include "graph/graph_model.h"
 #include "panel/panel_model.h"
-#include "audio/fake_sound.h"
 
 #include <chrono>
 #include <random>
@@ -28,12 +28,12 @@ constexpr rlim_t kFull = 8; // room for a few bytes: every set-up file is longer
 TEST(FullDisk, AFailedReplaceLeavesTheOldFileWhole) {
     TempDir d;
     const std::string old = "old settings\r\n440\r\n\"ST L\"\r\n";
-    spit(d.path / "setup", old);
+    writeText(d.path / "setup", old);
     const std::string big(64 * 1024, 'n');
     for (bool durable : {false, true}) {
         EXPECT_EQ(onFullDisk(1000, [&] { return replaceFile(d / "setup", big, durable); }), 0)
             << "replaceFile reported success on a full disk, durable " << durable;
-        EXPECT_EQ(slurp(d.path / "setup"), old);
+        EXPECT_EQ(readText(d.path / "setup"), old);
         EXPECT_EQ(names(d.path), Names{"setup"});
     }
 }
@@ -42,9 +42,9 @@ TEST(FullDisk, PanelOffAndPageOffKeepTheOldFilesAndSaySo) {
     TempDir d;
     const std::string panelOld = "440\r\n48000\r\n\"ST L\"\r\n8\r\n.5\r\n.25\r\n";
     const std::string pageOld = "1000\r\n20\r\n30\r\n", calOld = "1.5\r\n-2.25\r\n";
-    spit(d.path / "wavoscsetup", panelOld);
-    spit(d.path / "tessalysetup", pageOld);
-    spit(d.path / "wavcaldata", calOld);
+    writeText(d.path / "wavoscsetup", panelOld);
+    writeText(d.path / "tessalysetup", pageOld);
+    writeText(d.path / "wavcaldata", calOld);
     EXPECT_EQ(onFullDisk(kFull,
                          [&] {
                              FakeSound snd;
@@ -71,9 +71,9 @@ TEST(FullDisk, PanelOffAndPageOffKeepTheOldFilesAndSaySo) {
                                         : kUnreported;
                          }),
               kReported);
-    EXPECT_EQ(slurp(d.path / "wavoscsetup"), panelOld);
-    EXPECT_EQ(slurp(d.path / "tessalysetup"), pageOld);
-    EXPECT_EQ(slurp(d.path / "wavcaldata"), calOld);
+    EXPECT_EQ(readText(d.path / "wavoscsetup"), panelOld);
+    EXPECT_EQ(readText(d.path / "tessalysetup"), pageOld);
+    EXPECT_EQ(readText(d.path / "wavcaldata"), calOld);
     // (Qelvarfiles is the HOME data folder, made empty on the way.)
     EXPECT_EQ(names(d.path), (Names{"Qelvarfiles", "tessalysetup", "wavcaldata", "wavoscsetup"}));
 }
@@ -83,7 +83,7 @@ TEST(FullDisk, GraphExitKeepsTheOldPreferences) {
     fs::create_directory(home.path / "Qelvarfiles");
     const fs::path file = home.path / "Qelvarfiles" / "wavgraphsetup";
     const std::string old = "2\r\n1\r\n80\r\n-20\r\n1\r\n0\r\n";
-    spit(file, old);
+    writeText(file, old);
     auto exitSave = [] {
         graph::GraphModel g;
         g.loadForm();
@@ -91,10 +91,10 @@ TEST(FullDisk, GraphExitKeepsTheOldPreferences) {
         return g.exitSave() ? kSucceeded : kReported;
     };
     EXPECT_EQ(onFullDisk(kFull, exitSave), kReported);
-    EXPECT_EQ(slurp(file), old);
+    EXPECT_EQ(readText(file), old);
     EXPECT_EQ(names(file.parent_path()), Names{"wavgraphsetup"});
     EXPECT_EQ(onFullDisk(RLIM_INFINITY, exitSave), kSucceeded); // with room it goes through
-    EXPECT_NE(slurp(file), old);
+    EXPECT_NE(readText(file), old);
 }
 
 TEST(KilledSave, TheFileIsAlwaysTheOldOrTheNewNeverATornOne) {
@@ -116,7 +116,7 @@ TEST(KilledSave, TheFileIsAlwaysTheOldOrTheNewNeverATornOne) {
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        const std::string now = slurp(path);
+        const std::string now = readText(path);
         ASSERT_TRUE(now == a || now == b) << "torn file of " << now.size() << " bytes";
         sawB += now == b;
     }

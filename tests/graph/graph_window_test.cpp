@@ -1,6 +1,5 @@
-// The graph window offscreen: check marks, the retained image, closing,
-// sizes, keys and names, the file dialog as script mode answers it,
-// printing with and without a printer, and a dark desktop.
+// The graph window offscreen: check marks, the image, closing, sizes, keys,
+// the file dialog as script mode answers it, printing, a dark desktop.
 #include "graph/graph_print.h"
 #include "graph_test_util.h"
 #include "ui/registry.h"
@@ -8,14 +7,12 @@
 #include "support/contrast.h"
 
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -58,11 +55,21 @@ TEST(GraphWindow, ColoursChannelsAndTheCloseBoxSavesAsExit) {
     EXPECT_EQ(g.w->image().pixel(kLowStretch), qRgb(0, 0, 0));
     EXPECT_EQ(g.w->image().pixel(kHighStretch), qRgb(0, 0, 0));
     EXPECT_FALSE(g.w->action("Redblue")->isChecked());
-    // The window manager's close saves what Exit saves, byte for byte.
-    g.w->windowHandle()->close();
     g.close();
-    EXPECT_TRUE(g.w.isNull());
-    EXPECT_EQ(readText(dataPath("wavgraphsetup")), "2\r\n1\r\n40\r\n0\r\n1\r\n1\r\n");
+    // Exit and the window manager's close save alike.
+    for (bool byExit : {true, false}) {
+        OpenGraph e;
+        e.w->action(byExit ? "Ronly" : "Mono")->trigger();
+        e.w->action("ref20")->trigger();
+        if (byExit)
+            e.w->action("Exit")->trigger();
+        else
+            e.w->windowHandle()->close();
+        e.close();
+        EXPECT_TRUE(e.w.isNull());
+        EXPECT_EQ(readText(dataPath("wavgraphsetup")),
+                  byExit ? "2\r\n2\r\n40\r\n20\r\n0\r\n1\r\n" : "2\r\n1\r\n40\r\n20\r\n1\r\n1\r\n");
+    }
 }
 
 TEST(GraphWindow, ACloseThatCannotSaveStaysOpenOnceUnlessTheSessionEnds) {
@@ -88,16 +95,6 @@ TEST(GraphWindow, ACloseThatCannotSaveStaysOpenOnceUnlessTheSessionEnds) {
     q.w->close();
     q.close();
     EXPECT_TRUE(q.w.isNull());
-}
-
-TEST(GraphWindow, ExitWritesThePreferences) {
-    OpenGraph g;
-    g.w->action("Ronly")->trigger();
-    g.w->action("ref20")->trigger();
-    g.w->action("Exit")->trigger();
-    g.close();
-    EXPECT_TRUE(g.w.isNull());
-    EXPECT_EQ(readText(dataPath("wavgraphsetup")), "2\r\n2\r\n40\r\n20\r\n0\r\n1\r\n");
 }
 
 TEST(GraphDialog, SaveGivesABareNameKzqAndCancelChangesNothing) {
@@ -178,7 +175,6 @@ TEST(GraphWindow, ShrinksToAboutSixHundredByFourHundred) {
         if (l->isVisible()) {
             EXPECT_TRUE(inside.contains(l->geometry())) << l->objectName().toStdString();
         }
-    // The x labels under the plot's bottom line, the status line in the window.
     auto* hertz = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Label4"));
     auto* label7 = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Label7"));
     EXPECT_LT(label7->geometry().bottom(), hertz->y() + 2);
@@ -257,25 +253,4 @@ TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
         EXPECT_EQ(shot.pixel(shot.width() - 3, shot.height() - 3), qRgb(255, 255, 255));
     }
     QApplication::setPalette(old);
-}
-
-int main(int argc, char** argv) {
-    // Offscreen, a big screen where the window opens at its default size
-    // and a small one (1366 x 768 at 150 %, less a panel) beside it.
-    QTemporaryDir dir;
-    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen");
-    if (platform == "offscreen") {
-        QFile config(dir.filePath("screens.json"));
-        config.open(QIODevice::WriteOnly);
-        config.write(R"({"screens": [
-            {"name": "big", "x": 0, "y": 0, "width": 1920, "height": 1080,
-             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
-            {"name": "small", "x": 1920, "y": 0, "width": 910, "height": 480,
-             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-        config.close();
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

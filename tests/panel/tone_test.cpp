@@ -1,6 +1,6 @@
 #include "panel/tone.h"
 
-#include "test_files.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -74,16 +74,17 @@ TEST(Tone, FirstFramesOfInvertedAndLeftOnly) {
 }
 
 TEST(Tone, WriteToFileSizesAndTheOnceOnlyFiles) {
-    TempDir d;
+    qelvar::test::TempDir d;
+    using qelvar::test::readBytes;
     Tone t;
     t.compute(mem(10, 96000, "ST L-R", 24));
     ASSERT_TRUE(t.writetofile(d.path.string()));
     EXPECT_EQ(fs::file_size(d.path / "pemtest.wav"), 57644u);
-    const Bytes stop = bytesOf(d.path / "stop.wav");
+    const Bytes stop = readBytes(d.path / "stop.wav");
     ASSERT_EQ(stop.size(), 57644u);
     EXPECT_EQ(Bytes(stop.begin(), stop.begin() + 44), bytes(t, 0, 44));
     EXPECT_EQ(std::count(stop.begin() + 44, stop.end(), 0), 57600);
-    EXPECT_EQ(bytesOf(d.path / "wavcself0.wav"), stop);
+    EXPECT_EQ(readBytes(d.path / "wavcself0.wav"), stop);
 
     // A smaller build after a larger one: only L + 44 bytes are written.
     t.compute(mem(1000, 44100, "ST L+R", 16));

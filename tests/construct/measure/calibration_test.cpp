@@ -1,84 +1,71 @@
-// The calibration file and the graph data file.
+// The calibration file "wavcaldata": calL[1], calR[1], ... calR[25].
 #include "construct/measure/calibration.h"
-#include "construct/measure/graphdata.h"
 
-#include "construct/measure/capture_files.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace qelvar::construct;
+using namespace qelvar::test;
 
 namespace {
 
-TEST(CalibrationFile, RoundTrip) {
-    captest::TempDir dir;
-    std::string path = dir.file("wavcaldata");
+TEST(CalibrationFile, ReadsAHandWrittenFile) {
+    TempDir dir;
+    std::string text = "1.5\r\n-.25\r\n0\r\n3.0000000000001\r\n";
+    for (int i = 3; i <= 24; ++i)
+        text += "0\r\n0\r\n";
+    writeText(dir.path / "wavcaldata", text + "-12.125\r\n7\r\n");
     MeasureSettings s;
-    for (int i = 0; i < kCalEntries; ++i) {
-        s.calL[static_cast<std::size_t>(i)] = i * 0.37 - 4;
-        s.calR[static_cast<std::size_t>(i)] = -i * 1.013 + 0.001;
-    }
-    ASSERT_TRUE(saveCalibration(path, s));
-    MeasureSettings back;
-    loadCalibration(path, back);
-    EXPECT_EQ(back.calL[0], 0.0); // step 0 is not in the file
-    for (std::size_t i = 1; i < kCalEntries; ++i) {
-        EXPECT_NEAR(back.calL[i], s.calL[i], 1e-13) << i; // 15 significant digits
-        EXPECT_NEAR(back.calR[i], s.calR[i], 1e-13) << i;
-    }
+    s.calL[0] = 9;
+    loadCalibration(dir / "wavcaldata", s);
+    EXPECT_EQ(s.calL[0], 9.0); // step 0 is not in the file
+    EXPECT_EQ(s.calL[1], 1.5);
+    EXPECT_EQ(s.calR[1], -0.25);
+    EXPECT_EQ(s.calR[2], 3.0000000000001);
+    EXPECT_EQ(s.calL[25], -12.125);
+    EXPECT_EQ(s.calR[25], 7.0);
+}
+
+TEST(CalibrationFile, WritesFifteenDigitsWithoutLeadingZerosInCrLfLines) {
+    TempDir dir;
+    MeasureSettings s;
+    s.calL[1] = 1.5;
+    s.calR[1] = -0.25;
+    s.calL[2] = 1.0 / 3;
+    s.calL[3] = NAN;
+    s.calR[25] = -12.125;
+    ASSERT_TRUE(saveCalibration(dir / "wavcaldata", s));
+    std::string want = "1.5\r\n-.25\r\n.333333333333333\r\n0\r\n";
+    for (int i = 3; i <= 24; ++i)
+        want += "0\r\n0\r\n";
+    EXPECT_EQ(readText(dir.path / "wavcaldata"), want + "0\r\n-12.125\r\n");
 }
 
 TEST(CalibrationFile, DamagedFiles) {
-    captest::TempDir dir;
-    std::string path = dir.file("wavcaldata");
+    TempDir dir;
     MeasureSettings s;
     s.calL.fill(5.0);
     s.calR.fill(5.0);
     // A short file: calL[1], calR[1], calL[2]; the rest keep their values.
     // A value that is no number, or out of range, is passed over.
-    std::string text = "0.5\r\nabc\n1e999\r\n7\r\n";
-    captest::writeBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
-    loadCalibration(path, s);
+    writeText(dir.path / "wavcaldata", "0.5\r\nabc\n1e999\r\n7\r\n");
+    loadCalibration(dir / "wavcaldata", s);
     EXPECT_EQ(s.calL[1], 0.5);
     EXPECT_EQ(s.calR[1], 5.0);
     EXPECT_EQ(s.calL[2], 5.0);
     EXPECT_EQ(s.calR[2], 7.0);
     EXPECT_EQ(s.calL[25], 5.0);
 
-    std::vector<unsigned char> junk(100000);
+    std::string junk(100000, '\0');
     for (std::size_t i = 0; i < junk.size(); ++i)
-        junk[i] = static_cast<unsigned char>((i * 7919u + 13u) % 256u);
-    captest::writeBytes(path, junk);
-    loadCalibration(path, s);
+        junk[i] = static_cast<char>((i * 7919u + 13u) % 256u);
+    writeText(dir.path / "wavcaldata", junk);
+    loadCalibration(dir / "wavcaldata", s);
     for (std::size_t i = 0; i < kCalEntries; ++i)
         ASSERT_TRUE(std::isfinite(s.calL[i]) && std::isfinite(s.calR[i])) << i;
-}
-
-TEST(GraphData, EightyLinesWithTheDefaultTable) {
-    captest::TempDir dir;
-    std::string path = dir.file("wavgraphdata");
-    std::vector<GraphRow> rows(20);
-    const int freqs[20] = {20,   30,   50,   100,  200,  400,   1000,  2000,  3000,  4000,
-                           5000, 6000, 7000, 8000, 9000, 10000, 12000, 15000, 18000, 20000};
-    for (std::size_t i = 0; i < 20; ++i)
-        rows[i] = GraphRow{"", "", freqs[i], 1};
-    rows[0].leftBox = "-1.020";
-    ASSERT_TRUE(writeGraphData(path, rows));
-    std::ifstream in(path, std::ios::binary);
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::vector<std::string> l;
-    std::size_t start = 0;
-    for (std::size_t p; (p = text.find("\r\n", start)) != std::string::npos; start = p + 2)
-        l.push_back(text.substr(start, p - start));
-    EXPECT_EQ(start, text.size()) << "text does not end in CR LF";
-    ASSERT_EQ(l.size(), 80u);
-    EXPECT_EQ(l[0], "-1.02");
-    EXPECT_EQ(l[1], "0");
-    EXPECT_EQ(l[2], "20");
-    EXPECT_EQ(l[3], "1");
-    EXPECT_EQ(l[78], "20000");
 }
 
 } // namespace

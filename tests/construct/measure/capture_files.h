@@ -1,40 +1,20 @@
-// Helpers for tests that read capture files: a private folder, crafted
-// capture files, and a literal whole-file transcription of the level
-// arithmetic to compare the streaming reader with.
+// Crafted capture files, and a literal whole-file transcription of the
+// level arithmetic to compare the streaming reader with.
 #pragma once
+
+#include "support/files.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
 #include <utility>
 #include <vector>
 
 namespace captest {
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "qelvar-measure-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data()) ? tmpl : std::string("/tmp");
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
+using qelvar::test::TempDir;
 
 inline void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    qelvar::test::writeText(path, std::string(bytes.begin(), bytes.end()));
 }
 
 // A 44-byte header (its contents do not matter to the reader), then

@@ -1,7 +1,6 @@
-// A whole measured sweep through the private loopback sound server: the
-// default table, AUTOBUILD ALL FREQS, FULL DUPLEX, PLAY. Every row must
-// read what a perfect loopback of its own step file reads; after SET CAL
-// and USE CAL a second sweep must read 0 everywhere.
+// Whole measured sweeps through the private loopback server: every row
+// reads what a perfect loopback of its step file reads; after SET CAL and
+// USE CAL a second sweep reads 0 everywhere.
 #include "audio/pulse_sound.h"
 #include "construct/measure/measure.h"
 #include "construct/page_model.h"
@@ -22,11 +21,6 @@ using namespace qelvar::construct;
 using namespace std::chrono;
 
 namespace {
-
-std::vector<unsigned char> fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A capture of `n` bytes as a bit-exact loopback would record it: the
 // header, then the step file's frames looped from its first frame.
@@ -54,9 +48,8 @@ std::string commandOutput(const std::string& command) {
     return out;
 }
 
-// Runs the page's timer as the window does, until the sequence ends or,
-// with loop on, after `passes` restarts; then asks for the takes' results
-// until the last one is in, as the window's poll does.
+// The page's timer as the window runs it, to the end or `passes` restarts,
+// then the window's poll until the last take is in.
 void runSequence(PageModel& page, int passes = 1) {
     auto deadline = steady_clock::now() + seconds(30 * passes);
     auto next = steady_clock::now() + milliseconds(page.interval());
@@ -87,7 +80,7 @@ class LoopbackMeasure : public ::testing::Test {
         if (settle) {
             ASSERT_TRUE(snd->waitReady(seconds(60))) << snd->statusText();
         }
-        page = std::make_unique<PageModel>(*snd, dir.file(""));
+        page = std::make_unique<PageModel>(*snd, (dir / ""));
         page->open();
         page->autobuildAll();
         page->fullDuplex();
@@ -96,14 +89,10 @@ class LoopbackMeasure : public ::testing::Test {
         if (page)
             page->Stopplay();
     }
-    // PLAY and the sequence to its end (`passes` times round with LOOP on).
-    // A sweep the sound path itself flagged (the device reported an
-    // overflow or underflow, or a take was judged troubled: the server
-    // moved the recording by part of a frame or lost frames, as PipeWire
-    // does when its graph is reconfigured on a busy machine) is taken again
-    // once the path has lined itself up anew; the flags are tested by the
-    // sound path's own tests.
-    // `before` runs ahead of each attempt.
+    // PLAY to the end (`passes` times round with LOOP on), `before` ahead of
+    // each attempt. A sweep the sound path flagged (an xrun, or a troubled
+    // take, as a busy PipeWire graph makes) is taken again; the flags are
+    // the sound path's own tests' business.
     bool cleanSweep(int passes = 1, const std::function<void()>& before = {}) {
         for (int attempt = 1; attempt <= 4; ++attempt) {
             if (before)
@@ -121,17 +110,16 @@ class LoopbackMeasure : public ::testing::Test {
         }
         return false;
     }
-    // Every row's reading against a perfect loopback of its own step file,
-    // taken over as many frames as the real capture kept: within 0.01 dB,
-    // and 0.05 dB for the two top rows (18 and 20 kHz), where a path that
-    // converts the rate loses up to 0.01 dB by design.
+    // Every row against a perfect loopback of its step file over as many
+    // frames as the capture kept: within 0.01 dB, 0.05 dB for the two top
+    // rows, where a rate-converting path loses up to 0.01 dB by design.
     void checkRows() {
         EXPECT_FALSE(page->takesPending());
         EXPECT_EQ(page->controls().measureNotes, "");
         for (int r = 1; r <= kRows; ++r) {
-            auto stepFile = fileBytes(page->stepFile(r));
+            auto stepFile = qelvar::test::readBytes(page->stepFile(r));
             ASSERT_GT(stepFile.size(), 44u) << "row " << r;
-            auto size = fileBytes(page->captureFile(r)).size();
+            auto size = qelvar::test::readBytes(page->captureFile(r)).size();
             auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, size));
             const double within = r <= 18 ? 0.0105 : 0.0505; // the boxes show 3 decimals
             EXPECT_NEAR(boxValue(page->controls().left[r]), l, within) << "row " << r;
@@ -153,7 +141,6 @@ TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
     ASSERT_TRUE(cleanSweep()) << "the sound path was troubled in every attempt";
     const MeasureSettings& cal = page->measurement();
     for (int r = 1; r <= kRows; ++r) {
-        // Residuals before the zero band.
         Reading raw = peakread(page->captureFile(r), r, MeasureSettings{});
         EXPECT_NEAR(raw.left + cal.calL[r], 0.0, 0.05) << "row " << r;
         EXPECT_NEAR(raw.right + cal.calR[r], 0.0, 0.05) << "row " << r;

@@ -22,7 +22,7 @@ class PeakreadTest : public ::testing::Test {
     captest::TempDir dir;
     Reading read(const std::vector<unsigned char>& bytes, int step = 1,
                  const MeasureSettings& s = {}) {
-        std::string path = dir.file("wavrec" + std::to_string(step) + ".wav");
+        std::string path = (dir / "wavrec" + std::to_string(step) + ".wav");
         captest::writeBytes(path, bytes);
         return peakread(path, step, s);
     }
@@ -72,7 +72,7 @@ TEST_F(PeakreadTest, SetCalThenUseCalZeroesEveryRow) {
     setCal(s, left, right);
     s.calOn = true;
     for (int r = 1; r <= 20; ++r) {
-        Reading x = peakread(dir.file("wavrec" + std::to_string(r) + ".wav"), r, s);
+        Reading x = peakread((dir / "wavrec" + std::to_string(r) + ".wav"), r, s);
         EXPECT_EQ(readingText(x.left), " 0") << "row " << r;
         EXPECT_EQ(readingText(x.right), " 0") << "row " << r;
     }
@@ -104,7 +104,7 @@ long peakRssKb() {
 }
 
 TEST_F(PeakreadTest, SparseFileOf200MBReadsInBoundedMemory) {
-    std::string path = dir.file("wavrec4.wav");
+    std::string path = (dir / "wavrec4.wav");
     // 1000 half-scale left frames, then zeros to 200 MB: a sparse file.
     captest::writeBytes(path, constantCapture(16384, 0, 1000));
     constexpr long long kBytes = 200LL * 1024 * 1024;

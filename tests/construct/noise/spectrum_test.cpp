@@ -1,6 +1,5 @@
-// Spectral checks of fixed-seed runs: the white file is flat, and the
-// filtered files, measured as transfer functions from the white noise they
-// were made from, have the slopes and corners their filters are built for.
+// Fixed-seed runs: the white file is flat; the filtered files, measured as
+// transfer functions from their white noise, have their slopes and corners.
 #include "construct/noise/noise_run.h"
 #include "noise_files.h"
 
@@ -70,7 +69,6 @@ struct Cross {
     }
     // Input power in dB, mean per bin over [lo, hi) Hz.
     double powerDb(double lo, double hi) const {
-        // The top octave band reaches past Nyquist: it ends at the last bin.
         const std::size_t end = std::min(bin(hi), sxx.size());
         double sum = 0.0;
         for (std::size_t k = bin(lo); k < end; ++k)
@@ -101,8 +99,7 @@ std::vector<std::uint8_t> bytesOf(const FileImage& im, std::size_t count) {
     return {s.begin(), s.end()};
 }
 
-// The run's routines in its order over a few fixed seeds; the band files
-// (one second each) have their transfer functions from the white noise summed.
+// The run's routines over a few seeds, the band files' transfer functions summed.
 class NoiseSpectra : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -122,10 +119,9 @@ class NoiseSpectra : public ::testing::Test {
         highpasspink(st, im);
         pink_ = bytesOf(im, 705644);
     }
-    // The middle of the band file's kept stretch (away from the fades);
-    // frame i is filtered white sample first + i − 1.
+    // The middle of the band file's kept stretch: frame i is white sample first + i − 1.
     static void addBand(Cross& c, const std::vector<std::uint8_t>& file, int first) {
-        std::size_t count = le32(file, 40) / 4 - 600;
+        std::size_t count = u32(file, 40) / 4 - 600;
         c.add(channel(white_, 0, static_cast<std::size_t>(first) + 299, count),
               channel(file, 0, 300, count));
     }

@@ -1,0 +1,19 @@
+# Sourced by the desktop tests: an Xvfb screen of 1366 x 768 under openbox
+# in $work (set by the caller), both stopped when the shell exits; DISPLAY
+# is set and QT_QPA_PLATFORM unset.
+Xvfb -displayfd 5 -screen 0 1366x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
+xvfb=$!
+openbox_pid=
+trap '[ -n "$openbox_pid" ] && kill $openbox_pid 2>/dev/null; kill $xvfb 2>/dev/null; wait 2>/dev/null' EXIT
+n=0
+until [ -s "$work/display" ]; do
+    n=$((n + 1)); [ $n -lt 100 ] || { echo "Xvfb did not start"; exit 1; }; sleep 0.1
+done
+export DISPLAY=":$(cat "$work/display")"
+openbox >/dev/null 2>&1 &
+openbox_pid=$!
+n=0
+until wmctrl -m >/dev/null 2>&1; do
+    n=$((n + 1)); [ $n -lt 100 ] || { echo "openbox did not start"; exit 1; }; sleep 0.1
+done
+unset QT_QPA_PLATFORM
