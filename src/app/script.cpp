@@ -1,5 +1,7 @@
 #include "app/script.h"
 
+#include "ui/file_dialogs.h"
+#include "ui/platform_colour.h"
 #include "ui/registry.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,5 @@
 #include "construct/indicator_box.h"
-
-#include "ui/registry.h"
+#include "ui/platform_colour.h"
 
 #include <QPainter>
 

@@ -4,6 +4,7 @@
 #include "ui/registry.h"
 
 #include "help/help_window.h"
+#include "ui/line_ends.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

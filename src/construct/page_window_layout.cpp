@@ -3,6 +3,7 @@
 // test signals, noise and scratchpad on the right.
 #include "construct/indicator_box.h"
 #include "construct/page_window.h"
+#include "ui/line_ends.h"
 #include "ui/registry.h"
 #include "ui/window_fit.h"
 

@@ -1,7 +1,7 @@
 // File Load and Save: one file dialog that remembers the file chosen last.
 #include "graph/graph_window.h"
-
-#include "ui/registry.h"
+#include "ui/file_dialogs.h"
+#include "ui/line_ends.h"
 
 #include <QApplication>
 #include <QDir>

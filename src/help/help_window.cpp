@@ -1,5 +1,6 @@
 #include "help/help_window.h"
 
+#include "ui/line_ends.h"
 #include "ui/registry.h"
 #include "ui/window_fit.h"
 

@@ -12,12 +12,8 @@
 
 namespace qelvar::ui {
 
-// The background colour of an indicator box as a platform colour number
-// 0x00BBGGRR, kept as an int property of the widget under this name.
-inline constexpr const char* kColourProperty = "platformColour";
-
 class Registry {
-public:
+  public:
     static Registry& instance();
 
     // Window names: "panel", "page", "graph", "help", "pagehelp".
@@ -31,27 +27,9 @@ public:
     QObject* control(const QString& window, const QString& name) const;
     QStringList controlNames(const QString& window) const;
 
-private:
+  private:
     QMap<QString, QPointer<QWidget>> windows_;
     QMap<QString, QMap<QString, QPointer<QObject>>> controls_;
 };
-
-// Sets an indicator box's background to a platform colour 0x00BBGGRR and
-// records it for script mode.
-void setPlatformColour(QWidget* box, unsigned bbggrr);
-QColor fromPlatformColour(unsigned bbggrr);
-
-// File dialogs go through these, so a script can answer them.
-QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
-                        const QString& filter);
-QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                        const QString& filter);
-// Script mode queues answers: a path, or an empty string for cancel.
-void queueDialogAnswer(const QString& answer);
-
-// Qt text boxes turn line breaks into LF (or U+2029 in rich text); files
-// and other boxes want CR LF.
-QString toCrLf(const QString& text);
-QString fromCrLf(const QString& text);
 
 } // namespace qelvar::ui

@@ -6,6 +6,7 @@
 #include "audio/pulse_sound.h"
 #include "audio/sound.h"
 #include "support/files.h"
+#include "ui/file_dialogs.h"
 #include "ui/registry.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "construct/page_window.h"
 #include "support/contrast.h"
 #include "support/files.h"
+#include "ui/platform_colour.h"
 #include "ui/registry.h"
 
 #include <gtest/gtest.h>

@@ -5,6 +5,7 @@
 #include "ui/registry.h"
 
 #include "support/contrast.h"
+#include "ui/file_dialogs.h"
 
 #include <QAction>
 #include <QLabel>
