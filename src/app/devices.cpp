@@ -1,7 +1,7 @@
 #include "app/devices.h"
 
 #include "common/files.h"
-#include "common/textfile.h"
+#include "formats/textfile.h"
 
 #include <algorithm>
 #include <cctype>

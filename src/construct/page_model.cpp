@@ -2,7 +2,7 @@
 
 #include "common/files.h"
 #include "common/numbers.h"
-#include "common/textfile.h"
+#include "formats/textfile.h"
 #include "construct/measure/calibration.h"
 #include "construct/setup_file.h"
 

@@ -10,7 +10,7 @@
 #include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
 #include "construct/step_table.h"
-#include "panel/wav/wav.h"
+#include "formats/wav.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "graph/graph_prefs.h"
 
 #include "common/files.h"
-#include "common/textfile.h"
+#include "formats/textfile.h"
 
 namespace qelvar::graph {
 

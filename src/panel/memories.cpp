@@ -2,7 +2,7 @@
 
 #include "common/files.h"
 #include "common/numbers.h"
-#include "common/textfile.h"
+#include "formats/textfile.h"
 
 namespace qelvar::panel {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "panel/memories.h"
-#include "panel/wav/wav.h"
+#include "formats/wav.h"
 
 #include <cstdint>
 #include <string>

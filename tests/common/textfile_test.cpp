@@ -1,5 +1,5 @@
 #include "common/files.h"
-#include "common/textfile.h"
+#include "formats/textfile.h"
 #include "support/files.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "panel/wav/wav.h"
+#include "formats/wav.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "construct/measure/calibration.h"
 
 #include "common/files.h"
-#include "common/textfile.h"
+#include "formats/textfile.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "construct/measure/graphdata.h"
 
 #include "common/files.h"
-#include "common/textfile.h"
+#include "formats/textfile.h"
 #include "construct/measure/measure.h"
 
 namespace qelvar::construct {

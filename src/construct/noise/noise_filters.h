@@ -4,7 +4,7 @@
 #pragma once
 
 #include "construct/noise/section.h"
-#include "panel/wav/wav.h"
+#include "formats/wav.h"
 
 #include <array>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // sizes of a trimmed noise file.
 #pragma once
 
-#include "panel/wav/wav.h"
+#include "formats/wav.h"
 
 #include <cmath>
 #include <cstddef>

@@ -5,7 +5,7 @@
 
 #include "construct/noise/noise_filters.h"
 #include "construct/noise/uniform_source.h"
-#include "panel/wav/wav.h"
+#include "formats/wav.h"
 
 #include <array>
 #include <string>

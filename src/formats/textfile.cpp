@@ -1,4 +1,4 @@
-#include "common/textfile.h"
+#include "formats/textfile.h"
 
 #include "common/numbers.h"
 
@@ -19,7 +19,8 @@ TextValueReader::TextValueReader(std::string_view s) {
             std::size_t close = s.find('"', i + 1);
             std::size_t lineEnd = s.find_first_of("\r\n", i + 1);
             // A quote left open ends at the line end.
-            if (close == std::string_view::npos || (lineEnd != std::string_view::npos && lineEnd < close))
+            if (close == std::string_view::npos ||
+                (lineEnd != std::string_view::npos && lineEnd < close))
                 close = lineEnd == std::string_view::npos ? n : lineEnd;
             value.assign(s.substr(i + 1, close - i - 1));
             i = close < n && s[close] == '"' ? close + 1 : close;
@@ -79,7 +80,8 @@ bool TextValueReader::readInt16(std::int16_t& out) {
     if (!readDouble(x))
         return false;
     std::int64_t r = roundEven(x);
-    if (r < std::numeric_limits<std::int16_t>::min() || r > std::numeric_limits<std::int16_t>::max())
+    if (r < std::numeric_limits<std::int16_t>::min() ||
+        r > std::numeric_limits<std::int16_t>::max())
         return false;
     out = static_cast<std::int16_t>(r);
     return true;
@@ -90,7 +92,8 @@ bool TextValueReader::readInt32(std::int32_t& out) {
     if (!readDouble(x))
         return false;
     std::int64_t r = roundEven(x);
-    if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
+    if (r < std::numeric_limits<std::int32_t>::min() ||
+        r > std::numeric_limits<std::int32_t>::max())
         return false;
     out = static_cast<std::int32_t>(r);
     return true;
@@ -104,9 +107,13 @@ bool TextValueReader::readText(std::string& out) {
     return true;
 }
 
-void TextValueWriter::number(double x) { plain(writeForm(x)); }
+void TextValueWriter::number(double x) {
+    plain(writeForm(x));
+}
 
-void TextValueWriter::integer(std::int64_t x) { plain(std::to_string(x)); }
+void TextValueWriter::integer(std::int64_t x) {
+    plain(std::to_string(x));
+}
 
 void TextValueWriter::plain(std::string_view formatted) {
     out_ += formatted;

@@ -27,7 +27,7 @@ std::array<std::uint8_t, 3> encode24(double s, double g);
 // Bytes 1-44 of every PCM header that never change: "RIFF", "WAVE",
 // "fmt ", 16, PCM, "data". The format fields are filled per build.
 class FileImage {
-public:
+  public:
     // Elements 0..lastElement, all zero.
     explicit FileImage(std::size_t lastElement);
 
@@ -46,10 +46,10 @@ public:
 
     // Header fields of one build: channels, rate, bits and data length L.
     void setFormat(int channels, std::uint32_t rate, int bits);
-    void setDataLength(std::uint32_t L);       // bytes 41-44
-    void setRiffLength(std::uint32_t L);       // bytes 5-8 = L + 36
-    void setByteRate(std::uint32_t byteRate);  // bytes 29-32
-    void setBlockAlign(int blockAlign);        // byte 33
+    void setDataLength(std::uint32_t L);      // bytes 41-44
+    void setRiffLength(std::uint32_t L);      // bytes 5-8 = L + 36
+    void setByteRate(std::uint32_t byteRate); // bytes 29-32
+    void setBlockAlign(int blockAlign);       // byte 33
 
     // Stores an encoded sample (1, 2 or 3 bytes) starting at element k.
     void put(std::size_t k, std::span<const std::uint8_t> bytes);
@@ -59,7 +59,7 @@ public:
         return {buf_.data() + 1, count};
     }
 
-private:
+  private:
     std::vector<std::uint8_t> buf_;
 };
 

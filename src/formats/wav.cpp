@@ -1,4 +1,4 @@
-#include "panel/wav/wav.h"
+#include "formats/wav.h"
 
 #include "common/numbers.h"
 
@@ -24,7 +24,9 @@ std::int32_t Hex2Dec(std::string_view sHex) {
 
 namespace {
 
-double amplitude(double full, double s, double g) { return (full * s) / (2.0 / g); }
+double amplitude(double full, double s, double g) {
+    return (full * s) / (2.0 / g);
+}
 
 // floor(code ÷ 256^j) mod 256, for a code that may fall outside the width.
 std::uint8_t byteOf(std::int64_t code, int j) {
@@ -64,8 +66,8 @@ std::array<std::uint8_t, 3> encode24(double s, double g) {
 FileImage::FileImage(std::size_t lastElement) : buf_(lastElement + 1, 0) {}
 
 void FileImage::putConstantHeader() {
-    static constexpr std::array<std::pair<std::size_t, std::string_view>, 4> tags{{
-        {1, "RIFF"}, {9, "WAVE"}, {13, "fmt "}, {37, "data"}}};
+    static constexpr std::array<std::pair<std::size_t, std::string_view>, 4> tags{
+        {{1, "RIFF"}, {9, "WAVE"}, {13, "fmt "}, {37, "data"}}};
     for (auto [k, tag] : tags)
         for (std::size_t i = 0; i < 4; ++i)
             buf_[k + i] = static_cast<std::uint8_t>(tag[i]);
@@ -94,10 +96,18 @@ void FileImage::setFormat(int channels, std::uint32_t rate, int bits) {
     buf_[35] = static_cast<std::uint8_t>(bits);
 }
 
-void FileImage::setDataLength(std::uint32_t L) { writeField32(41, L); }
-void FileImage::setRiffLength(std::uint32_t L) { writeField32(5, L + 36); }
-void FileImage::setByteRate(std::uint32_t byteRate) { writeField32(29, byteRate); }
-void FileImage::setBlockAlign(int blockAlign) { buf_[33] = static_cast<std::uint8_t>(blockAlign); }
+void FileImage::setDataLength(std::uint32_t L) {
+    writeField32(41, L);
+}
+void FileImage::setRiffLength(std::uint32_t L) {
+    writeField32(5, L + 36);
+}
+void FileImage::setByteRate(std::uint32_t byteRate) {
+    writeField32(29, byteRate);
+}
+void FileImage::setBlockAlign(int blockAlign) {
+    buf_[33] = static_cast<std::uint8_t>(blockAlign);
+}
 
 void FileImage::put(std::size_t k, std::span<const std::uint8_t> bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i)

@@ -17,7 +17,7 @@ namespace qelvar {
 // read as the asked type leaves the caller's variable unchanged and the
 // reader moves on to the next value.
 class TextValueReader {
-public:
+  public:
     explicit TextValueReader(std::string_view contents);
 
     bool atEnd() const { return next_ >= values_.size(); }
@@ -31,7 +31,7 @@ public:
     bool readText(std::string& out);
     void skip();
 
-private:
+  private:
     std::optional<std::string> take();
     std::vector<std::string> values_;
     std::size_t next_ = 0;
@@ -39,14 +39,14 @@ private:
 
 // Collects values in the sequential "write" form, one a line, CR LF ended.
 class TextValueWriter {
-public:
-    void number(double x);       // ".5", "-.25", "600"
-    void integer(std::int64_t x); // "1000"
+  public:
+    void number(double x);                  // ".5", "-.25", "600"
+    void integer(std::int64_t x);           // "1000"
     void plain(std::string_view formatted); // an already formatted number
-    void text(std::string_view s);           // "\"ST L+R\""
+    void text(std::string_view s);          // "\"ST L+R\""
     const std::string& contents() const { return out_; }
 
-private:
+  private:
     std::string out_;
 };
 
