@@ -1,5 +1,8 @@
 #include "audio/capture_file.h"
 
+#include "common/files.h"
+#include "formats/wav.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -14,21 +17,15 @@ void put32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
-void put16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
 
 // Copies `bytes` bytes of the spool from byte `from` on into `out`.
-bool copySpool(std::FILE* in, std::FILE* out, std::int64_t from, std::int64_t bytes,
-               PeakStats* stats) {
+bool copySpool(std::FILE* in, int out, std::int64_t from, std::int64_t bytes, PeakStats* stats) {
     std::vector<char> buf(1 << 16);
     if (fseeko(in, static_cast<off_t>(from), SEEK_SET) != 0)
         return false;
     while (bytes > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(bytes, 1 << 16));
-        if (std::fread(buf.data(), 1, want, in) != want ||
-            std::fwrite(buf.data(), 1, want, out) != want)
+        if (std::fread(buf.data(), 1, want, in) != want || !writeFully(out, buf.data(), want))
             return false;
         if (stats)
             for (std::size_t i = 0; i + 3 < want; i += 4) {
@@ -43,21 +40,16 @@ bool copySpool(std::FILE* in, std::FILE* out, std::int64_t from, std::int64_t by
 } // namespace
 
 std::array<std::uint8_t, 44> captureHeader(std::uint32_t dataBytes) {
+    wav::FileImage image(44);
+    image.putConstantHeader();
+    image.setFormat(2, 44100, 16);
+    image.setDataLength(dataBytes);
+    image.setRiffLength(dataBytes);
+    image.setByteRate(176400);
+    image.setBlockAlign(4);
     std::array<std::uint8_t, 44> h{};
-    auto tag = [&](int at, const char* s) { std::copy(s, s + 4, h.begin() + at); };
-    tag(0, "RIFF");
-    put32(&h[4], dataBytes + 36);
-    tag(8, "WAVE");
-    tag(12, "fmt ");
-    put32(&h[16], 16);
-    put16(&h[20], 1);      // PCM
-    put16(&h[22], 2);      // channels
-    put32(&h[24], 44100);  // frames a second
-    put32(&h[28], 176400); // bytes a second
-    put16(&h[32], 4);      // bytes a frame
-    put16(&h[34], 16);     // bits
-    tag(36, "data");
-    put32(&h[40], dataBytes);
+    const auto bytes = image.fileBytes(44);
+    std::copy(bytes.begin(), bytes.end(), h.begin());
     return h;
 }
 
@@ -117,28 +109,14 @@ bool CaptureSpool::save(const std::string& path, std::int64_t skip, std::int64_t
     // A WAV data chunk can't say more than 4 GiB.
     frames =
         std::clamp<std::int64_t>(frames, 0, std::min<std::int64_t>(frames_ - skip, 0x3FFFFFF0));
-    std::string tmp = path + ".XXXXXX";
-    const int fd = mkstemp(tmp.data());
-    if (fd < 0)
-        return false;
-    std::FILE* out = fdopen(fd, "wb");
-    if (!out) {
-        close(fd);
-        std::remove(tmp.c_str());
-        return false;
-    }
-    const auto h = captureHeader(static_cast<std::uint32_t>(frames * 4));
-    bool ok = std::fwrite(h.data(), 1, h.size(), out) == h.size();
-    ok = ok && copySpool(file_, out, skip * 4, frames * 4, stats);
-    ok = (std::fclose(out) == 0) && ok;
-    std::error_code ec;
-    if (ok)
-        std::filesystem::permissions(tmp, std::filesystem::perms(0644), ec);
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    // Replaced whole, as every file of the program is: a reader never sees
+    // half a take, and a save cut short leaves a temporary that the next
+    // start clears.
+    return replaceFileBy(path, [&](int fd) {
+        const auto h = captureHeader(static_cast<std::uint32_t>(frames * 4));
+        return writeFully(fd, h.data(), h.size()) &&
+               copySpool(file_, fd, skip * 4, frames * 4, stats);
+    });
 }
 
 } // namespace qelvar::audio

@@ -72,9 +72,8 @@ int removeStaleTemporaries(const std::string& dir, std::chrono::seconds age) {
     return removed;
 }
 
-namespace {
-
-bool writeAll(int fd, const unsigned char* p, std::size_t n) {
+bool writeFully(int fd, const void* bytes, std::size_t n) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
         if (w < 0) {
@@ -88,9 +87,13 @@ bool writeAll(int fd, const unsigned char* p, std::size_t n) {
     return true;
 }
 
-} // namespace
-
 bool replaceFile(const std::string& path, std::span<const unsigned char> bytes, bool durable) {
+    return replaceFileBy(
+        path, [&](int fd) { return writeFully(fd, bytes.data(), bytes.size()); }, durable);
+}
+
+bool replaceFileBy(const std::string& path, const std::function<bool(int fd)>& write,
+                   bool durable) {
     std::filesystem::path target(path);
     std::filesystem::path dir = target.parent_path();
     if (dir.empty())
@@ -100,7 +103,7 @@ bool replaceFile(const std::string& path, std::span<const unsigned char> bytes, 
     if (fd < 0)
         return false;
     ::fchmod(fd, 0644);
-    bool ok = writeAll(fd, bytes.data(), bytes.size());
+    bool ok = write(fd);
     if (ok && durable)
         ok = ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
@@ -124,7 +127,7 @@ bool overwriteFile(const std::string& path, std::span<const unsigned char> bytes
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    bool ok = writeAll(fd, bytes.data(), bytes.size());
+    bool ok = writeFully(fd, bytes.data(), bytes.size());
     ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
     return ::close(fd) == 0 && ok;
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +42,12 @@ int removeStaleTemporaries(const std::string& dir,
 bool replaceFile(const std::string& path, std::span<const unsigned char> bytes,
                  bool durable = false);
 bool replaceFile(const std::string& path, std::string_view bytes, bool durable = false);
+// The same for contents written as they come: `write` gets the temporary
+// file's descriptor and says whether every byte went in.
+bool replaceFileBy(const std::string& path, const std::function<bool(int fd)>& write,
+                   bool durable = false);
+// Writes all `n` bytes to `fd`, going on after interruptions.
+bool writeFully(int fd, const void* bytes, std::size_t n);
 
 // Rewrites `path` in place and cuts it to size: for files that can always be
 // made again and are never read while written (the step and pulse files).
