@@ -18,7 +18,6 @@ TEST(DataFolderLock, ASecondCopyIsToldAndCanBringTheFirstForward) {
     ASSERT_TRUE(first.acquire());
     int shown = 0;
     QObject::connect(&first, &DataFolderLock::showRequested, [&] { ++shown; });
-
     DataFolderLock second(QString::fromStdString(folder.path));
     EXPECT_FALSE(second.acquire());
     EXPECT_EQ(second.ownerPid(), QCoreApplication::applicationPid());
@@ -28,7 +27,6 @@ TEST(DataFolderLock, ASecondCopyIsToldAndCanBringTheFirstForward) {
         QCoreApplication::processEvents();
     EXPECT_TRUE(asked.get());
     EXPECT_EQ(shown, 1);
-
     DataFolderLock elsewhere(QString::fromStdString(other.path));
     EXPECT_TRUE(elsewhere.acquire());
 }

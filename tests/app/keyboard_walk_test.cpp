@@ -64,7 +64,6 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     app.start();
     QWidget* panel = window("panel");
     ASSERT_TRUE(panel);
-
     key(panel, Qt::Key_U, Qt::AltModifier);
     QWidget* page = window("page");
     ASSERT_TRUE(page && page->isVisible()) << "Alt+U did not show the page";
@@ -84,7 +83,6 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     ASSERT_TRUE(tabAndPress(page, "ViewGraph"));
     QWidget* graph = window("graph");
     ASSERT_TRUE(graph && graph->isVisible()) << "VIEW GRAPH did not show the graph";
-
     const QString saved = data + "bykeys";
     ui::queueDialogAnswer(saved);
     key(graph, Qt::Key_S, Qt::ControlModifier);
@@ -95,7 +93,6 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     ASSERT_GE(values.size(), 60);
     EXPECT_EQ(values[2].trimmed(), "20");
     EXPECT_EQ(values[59].trimmed(), "20000");
-
     key(graph, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window("graph") && window("graph")->isVisible());
     key(panel, Qt::Key_O, Qt::AltModifier); // Off closes the page first

@@ -1,6 +1,5 @@
 // The sound path through the private server's loopback: at 44100 Hz a take
-// holds exactly the looped file's frames from its first frame on; at
-// another rate the same tone at the same level.
+// holds exactly the looped file's frames; at another rate the same tone and level.
 #include "audio/pulse_sound.h"
 #include "audio/recorder.h"
 #include "panel/tone.h"
@@ -23,7 +22,6 @@ struct Frames {
     std::vector<int> l, r;
 };
 
-// 16-bit stereo frames behind the 44-byte header.
 Frames readFrames(const std::string& path) {
     const auto b = readBytes(path);
     Frames out;
@@ -63,9 +61,16 @@ class Loopback : public ::testing::Test {
     static void TearDownTestSuite() { delete sound; }
     void SetUp() override { ASSERT_TRUE(ready) << sound->statusText(); }
     void TearDown() override { stop(); }
-    void startTake() {
-        for (const char* c : {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
-            ASSERT_EQ(sound->mciSendString(c), 0) << c;
+    // A tone file as the panel writes it at `hz`, looping from now on.
+    Frames play(int hz = 1000) {
+        qelvar::panel::Memory m; // 44100, ST L+R, 16 bits, gains 0.7
+        m.frequency = hz;
+        qelvar::panel::Tone tone;
+        tone.compute(m);
+        EXPECT_TRUE(tone.writetofile(tmp.path.string()));
+        const std::string file = (tmp.path / "pemtest.wav").string();
+        EXPECT_EQ(sound->playSound(file, kLoopFile), 1);
+        return readFrames(file);
     }
     // A take of what plays now, `length` long; one the server troubled (as
     // a reconfigured PipeWire graph does) says so and is taken again.
@@ -73,7 +78,9 @@ class Loopback : public ::testing::Test {
         const std::string path = (tmp.path / name).string();
         TakeResult r;
         for (int attempt = 0; attempt < 5; ++attempt) {
-            startTake();
+            for (const char* c :
+                 {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
+                EXPECT_EQ(sound->mciSendString(c), 0) << c;
             std::this_thread::sleep_for(length);
             EXPECT_EQ(sound->mciSendString(kStopCapture), 0);
             EXPECT_EQ(sound->mciSendString(kSaveCapturePrefix + path), 0);
@@ -102,15 +109,8 @@ bool Loopback::ready = false;
 } // namespace
 
 TEST_F(Loopback, ToneComesBackAtItsFrequencyAndLevelAndSilenceAfterStop) {
-    qelvar::panel::Memory m; // 1000 Hz, 44100, ST L+R, 16 bits, gains 0.7
-    qelvar::panel::Tone tone;
-    tone.compute(m);
-    ASSERT_TRUE(tone.writetofile(tmp.path.string()));
-    const std::string file = (tmp.path / "pemtest.wav").string();
-    const Frames played = readFrames(file);
+    const Frames played = play();
     ASSERT_EQ(played.l.size(), 44u); // one cycle of 44 frames: 1002.27 Hz
-
-    ASSERT_EQ(sound->playSound(file, kLoopFile), 1);
     const Frames got = take("wavrec1.wav", 1s);
     ASSERT_GT(got.l.size(), 30000u);
     EXPECT_EQ(got.l.size() % 44, 0u);
@@ -118,7 +118,6 @@ TEST_F(Loopback, ToneComesBackAtItsFrequencyAndLevelAndSilenceAfterStop) {
     EXPECT_NEAR(frequency(got.r), 44100.0 / 44, 44100.0 / 44 * 0.005);
     EXPECT_NEAR(20 * std::log10(rms(got.l) / rms(played.l)), 0, 0.1);
     EXPECT_NEAR(20 * std::log10(rms(got.r) / rms(played.r)), 0, 0.1);
-
     stop();
     const Frames quiet = take("wavrec2.wav", 500ms);
     ASSERT_GT(quiet.l.size(), 5000u);
@@ -132,15 +131,8 @@ TEST_F(Loopback, TakesStartOnTheStepsFirstFrameAndHoldWholeLoops) {
     // Ten cycles of a tone that doesn't divide the rate: a take shifted by
     // whole cycles cannot match.
     for (const int f : {1001, 1499}) {
-        qelvar::panel::Memory m;
-        m.frequency = f;
-        qelvar::panel::Tone tone;
-        tone.compute(m);
-        ASSERT_TRUE(tone.writetofile(tmp.path.string()));
-        const std::string file = (tmp.path / "pemtest.wav").string();
-        const Frames played = readFrames(file);
+        const Frames played = play(f);
         const std::size_t loop = played.l.size();
-        ASSERT_EQ(sound->playSound(file, kLoopFile), 1);
         const Frames got = take("wavrec.wav", 700ms);
         ASSERT_GE(got.l.size(), loop * 10);
         EXPECT_EQ(got.l.size() % loop, 0u);

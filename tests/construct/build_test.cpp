@@ -63,7 +63,6 @@ TEST_F(BuildTest, AttenuationsSetTheGains) {
     buildRow1("1000");
     EXPECT_DOUBLE_EQ(page->table().gainL[1], 1.0);
     EXPECT_NEAR(page->table().gainR[1], 0.501187, 1e-6);
-
     // Above full output the rule's value is stored: frame 12 passes 32767.
     c().attL[0] = c().attR[0] = "-0.5";
     b = buildRow1("1000");
@@ -83,8 +82,7 @@ TEST_F(BuildTest, AutobuildUsesFrequenciesTakenInAndNewAttenuations) {
     EXPECT_EQ(slice(b, 44, b.size()), sineData(17640, 2, gainDb(6), gainDb(3)));
     EXPECT_EQ(stepFile(20).size(), 132u);
     EXPECT_EQ(snd.calls, stopCalls(20)); // one stop per file, nothing played
-
-    page->build(21); // a row built after the pulse row is an ordinary tone
+    page->build(21);                     // a row built after the pulse row is an ordinary tone
     snd.calls.clear();
     page->build(5);
     b = stepFile(5);

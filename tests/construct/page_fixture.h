@@ -1,5 +1,5 @@
-// A page model on a private data folder with a recording sound fake, and an
-// encoder for expected sample bytes worked from the 16-bit rule directly.
+// A page model on a private data folder with a recording sound fake, and
+// expected sample bytes worked from the 16-bit rule directly.
 #pragma once
 
 #include "audio/fake_sound.h"
@@ -9,10 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace qelvar::construct::testing {
 
@@ -52,7 +49,6 @@ inline Bytes sineData(std::size_t bytes, int cycles, double gL, double gR) {
 class PageTest : public ::testing::Test {
   protected:
     void SetUp() override { open(); }
-
     void open() {
         page = std::make_unique<PageModel>(snd, dir.string());
         page->open();
@@ -73,13 +69,21 @@ class PageTest : public ::testing::Test {
                         FakeSound::play("0", audio::kPurgeAll), FakeSound::mci("close all")});
         return out;
     }
+    // Every take saved reads -1.020 on the left (half scale, 00 40) and 0 on the right.
+    void halfScaleCaptures() {
+        snd.onSave = [](const std::string& p) {
+            std::string data(48, '\0');
+            for (int i = 0; i < 100; ++i)
+                data += std::string("\x00\x40\x00\x00", 4);
+            writeText(p, data);
+        };
+    }
     int loopCalls() {
         int n = 0;
         for (auto& call : snd.calls)
             n += call.kind == FakeSound::Call::Play && call.flags == audio::kLoopFile;
         return n;
     }
-
     TempDir tmp;
     const fs::path dir = tmp.path;
     FakeSound snd;

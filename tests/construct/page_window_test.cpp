@@ -18,8 +18,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
 
 namespace qelvar::construct {
@@ -33,7 +31,7 @@ class PageWindowTest : public ::testing::Test {
     }
     void TearDown() override { window.reset(); }
     QObject* control(const QString& name) { return ui::Registry::instance().control("page", name); }
-
+    template <class T> T* ctl(const char* name) { return qobject_cast<T*>(control(name)); }
     test::TempDir tmp{true};
     const std::filesystem::path home = tmp.path;
     audio::FakeSound snd;
@@ -41,20 +39,19 @@ class PageWindowTest : public ::testing::Test {
 };
 
 TEST_F(PageWindowTest, ClicksDriveTheModel) {
-    auto* freq = qobject_cast<QLineEdit*>(control("Freq(0)"));
+    auto* freq = ctl<QLineEdit>("Freq(0)");
     EXPECT_EQ(freq->text(), "20");
     freq->setText("440");
-    qobject_cast<QPushButton*>(control("Build(0)"))->click();
+    ctl<QPushButton>("Build(0)")->click();
     EXPECT_EQ(window->model().table().frequency[1], 440);
-    qobject_cast<QPlainTextEdit*>(control("Scratchpad"))->setPlainText("a\nb");
+    ctl<QPlainTextEdit>("Scratchpad")->setPlainText("a\nb");
     EXPECT_EQ(window->model().controls().scratchpad, "a\r\nb");
-    qobject_cast<QPushButton*>(control("Play"))->click();
+    ctl<QPushButton>("Play")->click();
     EXPECT_EQ(window->timerInterval(), 100);
     EXPECT_EQ(control("PlayLamp")->property(ui::kColourProperty).toInt(), 0xC0C000);
 }
 
-// A take's result may come after the sequence has ended: the window keeps
-// asking until it is in, then shows the row, and stops asking.
+// A take's result may come after the sequence has ended: the window asks until it is in.
 TEST_F(PageWindowTest, PollsForTakesStillToCome) {
     PageModel& m = window->model();
     m.fullDuplex();
@@ -62,11 +59,8 @@ TEST_F(PageWindowTest, PollsForTakesStillToCome) {
     m.play();
     for (int i = 0; i < 3; ++i) // rows 1 and 2 recorded, their results not in
         m.tick();
-    qobject_cast<QPushButton*>(control("Stop"))->click();
+    ctl<QPushButton>("Stop")->click();
     EXPECT_TRUE(window->polling());
-    auto* left = qobject_cast<QLineEdit*>(control("Left(1)"));
-    auto* notes = qobject_cast<QLabel*>(control("MeasureNotes"));
-    ASSERT_NE(notes, nullptr);
     snd.result = {audio::TakeResult::State::Good, ""};
     snd.results[m.captureFile(2)] = {audio::TakeResult::State::Failed, "nothing came back"};
     QElapsedTimer clock;
@@ -74,24 +68,23 @@ TEST_F(PageWindowTest, PollsForTakesStillToCome) {
     while (window->polling() && clock.elapsed() < 2000)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(window->polling());
-    EXPECT_EQ(left->text(), " 0"); // an empty capture file reads 0
-    EXPECT_EQ(notes->text(), "Row 2: nothing came back");
+    EXPECT_EQ(ctl<QLineEdit>("Left(1)")->text(), " 0"); // an empty capture file reads 0
+    EXPECT_EQ(ctl<QLabel>("MeasureNotes")->text(), "Row 2: nothing came back");
 }
 
-// The window manager's close (and Ctrl+Q, and the session's end) do what
-// OFF does: the sweep stops and the table and scratchpad are saved, so the
-// page opens again as it was left.
+// The window manager's close and Ctrl+Q do what OFF does: the sweep stops,
+// the table and scratchpad are saved, and the page opens again as it was.
 TEST_F(PageWindowTest, ClosingByAnyMeansSavesAndStopsLikeOff) {
     for (const bool byKey : {false, true}) {
         window = std::make_unique<PageWindow>(snd);
         window->show();
         QApplication::setActiveWindow(window.get());
-        qobject_cast<QLineEdit*>(control("Freq(1)"))->setText("440");
-        auto* pad = qobject_cast<QPlainTextEdit*>(control("Scratchpad"));
+        ctl<QLineEdit>("Freq(1)")->setText("440");
+        auto* pad = ctl<QPlainTextEdit>("Scratchpad");
         pad->setPlainText(byKey ? "by key\nline 2" : "by close");
         pad->setFocus();
-        qobject_cast<QPushButton*>(control("Loop"))->click();
-        qobject_cast<QPushButton*>(control("Play"))->click();
+        ctl<QPushButton>("Loop")->click();
+        ctl<QPushButton>("Play")->click();
         ASSERT_GT(window->timerInterval(), 0);
         snd.calls.clear();
         if (byKey)
@@ -105,23 +98,20 @@ TEST_F(PageWindowTest, ClosingByAnyMeansSavesAndStopsLikeOff) {
         const std::string setup = test::readText(home / "Qelvarfiles" / "tessalysetup");
         EXPECT_NE(setup.find(byKey ? "\"by key\r\nline 2\"" : "\"by close\""), std::string::npos);
         window = std::make_unique<PageWindow>(snd);
-        EXPECT_EQ(qobject_cast<QLineEdit*>(control("Freq(1)"))->text(), "440");
-        EXPECT_EQ(qobject_cast<QPlainTextEdit*>(control("Scratchpad"))->toPlainText(),
+        EXPECT_EQ(ctl<QLineEdit>("Freq(1)")->text(), "440");
+        EXPECT_EQ(ctl<QPlainTextEdit>("Scratchpad")->toPlainText(),
                   byKey ? "by key\nline 2" : "by close");
     }
 }
 
-// A close that cannot save leaves the page open once, saying so; the next
-// one closes, and the session's end never waits.
+// A close that cannot save leaves the page open once, saying so; the session's end never waits.
 TEST_F(PageWindowTest, AFailedSaveHoldsTheCloseOnce) {
     window->show();
     std::filesystem::remove_all(home / "Qelvarfiles");
-    std::ofstream(home / "Qelvarfiles") << "a file where the folder should be";
+    test::writeText(home / "Qelvarfiles", "a file where the folder should be");
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
-    EXPECT_NE(
-        qobject_cast<QPlainTextEdit*>(control("Status"))->toPlainText().indexOf("not be saved"),
-        -1);
+    EXPECT_TRUE(ctl<QPlainTextEdit>("Status")->toPlainText().contains("not be saved"));
     EXPECT_TRUE(window->close());
     window = std::make_unique<PageWindow>(snd);
     window->show();
@@ -129,12 +119,12 @@ TEST_F(PageWindowTest, AFailedSaveHoldsTheCloseOnce) {
     EXPECT_TRUE(window->close());
 }
 
-// Tab runs through the groups to HELP and OFF, leaving the scratchpad
-// (Ctrl+Tab types a tab there); F1 opens the page's help.
+// Tab runs through the groups to HELP and OFF (Ctrl+Tab types a tab in the
+// scratchpad); F1 opens the page's help.
 TEST_F(PageWindowTest, KeyboardReachesEveryGroup) {
     window->show();
     QApplication::setActiveWindow(window.get());
-    auto w = [&](const char* name) { return qobject_cast<QWidget*>(control(name)); };
+    auto w = [&](const char* name) { return ctl<QWidget>(name); };
     QStringList order;
     w("Freq(0)")->setFocus();
     for (int i = 0; i < 260 && order.size() < 200; ++i) {
@@ -155,8 +145,7 @@ TEST_F(PageWindowTest, KeyboardReachesEveryGroup) {
     EXPECT_LT(at("ViewGraph"), at("Command20"));
     EXPECT_LT(at("Command26"), at("Scratchpad"));
     EXPECT_EQ(at("Help") + 1, at("Off"));
-
-    auto* pad = qobject_cast<QPlainTextEdit*>(w("Scratchpad"));
+    auto* pad = ctl<QPlainTextEdit>("Scratchpad");
     pad->setFocus();
     QTest::keyClicks(pad, "a");
     QTest::keyClick(pad, Qt::Key_Tab, Qt::ControlModifier);
@@ -164,7 +153,6 @@ TEST_F(PageWindowTest, KeyboardReachesEveryGroup) {
     EXPECT_EQ(pad->toPlainText(), "a\tb");
     QTest::keyClick(pad, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), w("PasteToNotes"));
-
     EXPECT_FALSE(ui::Registry::instance().window("pagehelp"));
     QTest::keyClick(window.get(), Qt::Key_F1);
     QWidget* help = ui::Registry::instance().window("pagehelp");
@@ -173,14 +161,13 @@ TEST_F(PageWindowTest, KeyboardReachesEveryGroup) {
     help->close();
 }
 
-// On a dark desktop every text on the page stays readable.
 TEST_F(PageWindowTest, ReadableOnADarkDesktop) {
     const QPalette before = QApplication::palette();
     test::useDarkPalette();
     window = std::make_unique<PageWindow>(snd);
     window->show();
     window->model().controls().measureNotes = "Rows 1-20: nothing came back from the input";
-    qobject_cast<QPushButton*>(control("PasteToNotes"))->click(); // refreshes the page
+    ctl<QPushButton>("PasteToNotes")->click(); // refreshes the page
     for (const auto& t : test::textContrasts(window.get()))
         EXPECT_GE(t.ratio, 3.0) << t.widget.toStdString() << " \"" << t.text.toStdString() << '"';
     QApplication::setPalette(before);

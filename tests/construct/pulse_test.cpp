@@ -66,7 +66,6 @@ TEST_F(PulseTest, PulseStartsAndStopsTheBurstAndEndsASequence) {
     EXPECT_EQ(snd.calls, stopCalls(2));
     EXPECT_FALSE(page->pulsePlaying());
     EXPECT_EQ(c().lamp(Lamp::Pulse), kLampOff);
-
     page->play();
     page->tick();
     page->tick();

@@ -40,7 +40,6 @@ TEST_F(SequencerTest, IntervalsFollowTheLengthsAndThePlayEndsAfterRowTwenty) {
     EXPECT_EQ(snd.calls, stopCalls());
     EXPECT_EQ(playedRows(), 0);
     EXPECT_EQ(c().lamp(Lamp::Play), kLampOff);
-
     c().length[1] = "0.4"; // rounds to 0: the timer stops
     page->play();
     ticks(2);
@@ -61,7 +60,6 @@ TEST_F(SequencerTest, ExcludedRowsBecomeOneSilenceAndAllExcludedEndsAtOnce) {
     page->tick();
     EXPECT_EQ(snd.calls, Calls{loopOf(5)});
     EXPECT_EQ(page->interval(), 100);
-
     page->stop();
     for (int e = 0; e < 22; ++e)
         c().include[e] = false;
@@ -85,7 +83,6 @@ TEST_F(SequencerTest, PassingOverStepsBeyondTwentyFiveEndsTheSequence) {
     EXPECT_FALSE(page->playing());
     EXPECT_EQ(page->interval(), 0);
     EXPECT_LE(page->stepIndex(), 26);
-
     page->loop();
     page->play();
     ticks(3);
@@ -101,7 +98,6 @@ TEST_F(SequencerTest, StepPressedTwentyOneTimesAndLoopRestartAtRowOne) {
         EXPECT_EQ(snd.calls.back(), loopOf(r == 21 ? 1 : r));
         EXPECT_EQ(playedRows(), r == 21 ? 1 : r);
     }
-
     page->loop();
     page->play();
     ticks(20);
@@ -121,7 +117,6 @@ TEST_F(SequencerTest, FullDuplexRecordsEachStepAndNoneWhenOff) {
     ticks(21);
     for (auto& call : snd.calls)
         EXPECT_TRUE(call.kind == FakeSound::Call::Play || call.text == "close all") << call.text;
-
     page->fullDuplex();
     page->play();
     const Calls start{FakeSound::mci("close all"), FakeSound::mci(audio::kOpenCapture),
@@ -137,13 +132,7 @@ TEST_F(SequencerTest, FullDuplexRecordsEachStepAndNoneWhenOff) {
     snd.calls.clear();
     page->tick();
     EXPECT_EQ(snd.calls, stepCalls(0));
-    // Row 1's capture: left at half scale (00 40), right silent.
-    snd.onSave = [](const std::string& p) {
-        std::string data(48, '\0');
-        for (int i = 0; i < 100; ++i)
-            data += std::string("\x00\x40\x00\x00", 4);
-        writeText(p, data);
-    };
+    halfScaleCaptures();
     snd.calls.clear();
     page->tick();
     EXPECT_EQ(snd.calls, stepCalls(1));

@@ -27,7 +27,6 @@ TEST_F(SetupTest, OffThenOpenRestoresEverything) {
     const std::string pad = "first line\r\nhe said \"hi\"\r\n\"quoted\", and more\r\n";
     c().scratchpad = pad;
     ASSERT_TRUE(page->off());
-
     open();
     EXPECT_EQ(Strings({c().freq[2], c().attL[2], c().attR[2], c().length[2], c().offset}),
               Strings({"440", "0.5", "12.25", "250", "2.5"}));
@@ -54,7 +53,6 @@ TEST_F(SetupTest, AHandEditedFileOpensWithDefaultsWhereUnreadable) {
     EXPECT_EQ(Strings({c().freq[1], c().attL[1], c().attR[1], c().length[1]}),
               Strings({"440", "3", "3", "99"}));
     EXPECT_TRUE(c().include[0] && c().include[1]); // 2 is no include flag
-
     // Extra values and an unclosed quote are harmless.
     std::string longer;
     for (int i = 0; i < 200; ++i)
@@ -74,7 +72,6 @@ TEST_F(SetupTest, WhatOffWritesOpensAgainAndBuildsByItsArithmetic) {
     ASSERT_TRUE(page->off());
     open();
     EXPECT_EQ(c().attR[4], "150");
-
     std::string text = readText(dir / "tessalysetup");
     auto setFrequency = [&](int step, const std::string& hz) {
         std::size_t at = 0; // the frequency is the first of a step's five lines

@@ -52,7 +52,6 @@ TEST_F(SignalsTest, SmpteAndCcifFiles) {
               }));
     EXPECT_EQ(page->currentStep(), 0);
     expectOnly(Signal::Smpte);
-
     page->testSignal(Signal::Ccif);
     b = signalFile();
     ASSERT_EQ(b.size(), 748u);
@@ -107,18 +106,15 @@ TEST_F(SignalsTest, ALitButtonTurnsEverythingOffAnotherTakesOver) {
     EXPECT_EQ(signalFile(), before);
     page->build(1); // sines again: first frame 0
     EXPECT_EQ(codeAt(stepFile(1), 0, 0), 0);
-
     page->testSignal(Signal::Triangle);
     page->testSignal(Signal::Smpte);
     expectOnly(Signal::Smpte);
     EXPECT_EQ(signalFile().size(), 5924u);
-
     // After SMPTE the triangle is built at step 1 (20 Hz).
     page->testSignal(Signal::Triangle);
     expectOnly(Signal::Triangle);
     EXPECT_EQ(page->currentStep(), 1);
     EXPECT_EQ(signalFile().size(), 44u + 17640u);
-
     page->testSignal(Signal::Smpte);
     page->testSignal(Signal::Square);
     EXPECT_EQ(page->currentStep(), 1);
@@ -133,7 +129,6 @@ TEST_F(SignalsTest, WhiteNeverBuildsButMovesRowBuildsToOneHertz) {
     EXPECT_EQ(snd.calls, Calls{FakeSound::play(path("whnoise.wav"), audio::kLoopFile)});
     EXPECT_EQ(readText(dir / "tessalyf0.wav"), "marker");
     expectOnly(Signal::White);
-
     page->build(1);
     const Bytes b = stepFile(1);
     ASSERT_EQ(b.size(), 44u + 176400u);
@@ -149,7 +144,6 @@ TEST_F(SignalsTest, NoiseFileCreationWritesSixFilesOrNamesTheFailingOne) {
     page->noiseFileCreation();
     EXPECT_EQ(c().status, "    Noise run stopped: cannot write " + path("ulnoise.wav"));
     EXPECT_FALSE(std::filesystem::exists(dir / "csanoise.wav"));
-
     std::filesystem::remove(dir / "ulnoise.wav");
     page->testSignal(Signal::Pink);
     snd.calls.clear();

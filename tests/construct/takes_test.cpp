@@ -1,5 +1,4 @@
-// Full-duplex takes whose results come after the step: readings, failed
-// rows, the notes line, and the wait for a device that is still opening.
+// Full-duplex takes: late results, failed rows, the notes line, a device still opening.
 #include "page_fixture.h"
 
 #include <numeric>
@@ -25,13 +24,7 @@ class TakesTest : public PageTest {
     void SetUp() override {
         PageTest::SetUp();
         page->fullDuplex();
-        // Every take leaves a capture reading -1.020 and 0; no failed row may show it.
-        snd.onSave = [](const std::string& p) {
-            std::string data(48, '\0');
-            for (int i = 0; i < 100; ++i)
-                data += std::string("\x00\x40\x00\x00", 4);
-            writeText(p, data);
-        };
+        halfScaleCaptures(); // no failed row may show its reading
     }
     std::string capture(int r) { return path("wavrec" + std::to_string(r) + ".wav"); }
     void sweep() {
@@ -62,7 +55,6 @@ TEST_F(TakesTest, FailedTakesLeaveTheirRowsEmptyAndNamed) {
     EXPECT_TRUE(page->rowFailed(9));
     EXPECT_FALSE(page->rowFailed(12));
     EXPECT_FALSE(page->takesPending());
-
     snd.results.clear(); // PLAY forgets the last run's troubles
     sweep();
     expectRows({});
@@ -78,7 +70,6 @@ TEST_F(TakesTest, ResultsThatComeAfterTheSweepFillTheirRows) {
     EXPECT_TRUE(page->takesPending());
     page->pollTakes(); // still pending: nothing changes
     EXPECT_EQ(c().left[1], "");
-
     snd.result = {State::Good, ""};
     snd.results[capture(5)] = {State::Failed, kNothing};
     page->pollTakes();
@@ -117,7 +108,6 @@ TEST_F(TakesTest, FailedRowsStayOutOfTheGraphAndTheCalibration) {
     EXPECT_EQ(m.calL[5], 0.25);
     EXPECT_DOUBLE_EQ(m.calL[4], 1.02);
     EXPECT_EQ(m.calR[4], 0);
-
     ASSERT_TRUE(page->viewGraph());
     const auto lines = crlfLines(readText(dir / "wavgraphdata"));
     ASSERT_EQ(lines.size(), 80u);
@@ -136,12 +126,10 @@ TEST_F(TakesTest, TheFirstTickWaitsForTheDeviceToOpen) {
         int readyAfter; // waiting ticks until the device is ready
         bool duplex;
         int waits;
-    } cases[] = {
-        {Readiness::Opening, 3, true, 3},
-        {Readiness::Opening, never, true, PageModel::kOpeningWaitTicks}, // gives up after 5 s
-        {Readiness::Failed, never, true, 0},
-        {Readiness::Opening, never, false, 0}, // nothing recorded: nothing to wait for
-    };
+    } cases[] = {{Readiness::Opening, 3, true, 3},
+                 {Readiness::Opening, never, true, PageModel::kOpeningWaitTicks}, // gives up
+                 {Readiness::Failed, never, true, 0},
+                 {Readiness::Opening, never, false, 0}}; // nothing recorded: no wait
     for (const auto& t : cases) {
         SCOPED_TRACE(t.waits);
         open();

@@ -1,10 +1,8 @@
 #!/bin/sh
-# Under a real X server and window manager: closing the page, the graph and
-# the panel with the window manager's close (WM_DELETE_WINDOW, asked of
-# openbox by wmctrl), closing the panel while the page is open, and ending
-# the session with SIGTERM each save what the windows' own off controls
-# save, and the sweep stops sounding. The windows carry the program's icon
-# and the window class the desktop entry names.
+# Under a real X server and window manager: the window manager's close of
+# each window (by wmctrl), the panel's close with the page open, and SIGTERM
+# each save what the off controls save, and the sweep stops sounding. The
+# panel carries the program's icon and the desktop entry's window class.
 #   close-windows.sh QELVAR DESKTOP_FILE
 set -u
 q=$1
@@ -31,9 +29,8 @@ waitfor() {
         n=$((n + 1)); [ $n -lt 150 ] || return 1; sleep 0.1
     done
 }
-# The loudest sample on the sound server's default source over half a
-# second: the sink's monitor, carrying whatever the program plays. A fixed
-# number of bytes, as parec buffers what it writes.
+# The loudest sample over half a second of the default source (the sink's
+# monitor); a fixed number of bytes, as parec buffers what it writes.
 peak() {
     timeout 3 parec --raw --format=s16le --channels=2 --rate=44100 --latency-msec=20 2>/dev/null |
         head -c 88200 > "$work/take.raw"
@@ -41,20 +38,12 @@ peak() {
 a = array.array("h"); d = open(sys.argv[1], "rb").read(); a.frombytes(d[: len(d) // 2 * 2])
 print(max((abs(x) for x in a), default=0))' "$work/take.raw"
 }
-# Sound starts once the stream is open and stops a buffer or two late:
-# give either a few seconds.
-sounding() {
-    for try in 1 2 3 4 5 6 7 8; do [ "$(peak)" -gt 1000 ] && return 0; done
-    return 1
-}
-silent() {
-    for try in 1 2 3 4 5 6; do [ "$(peak)" -lt 100 ] && return 0; done
-    return 1
-}
+# Sound starts once the stream is open and stops a buffer or two late.
+sounding() { for try in 1 2 3 4 5 6 7 8; do [ "$(peak)" -gt 1000 ] && return 0; done; return 1; }
+silent() { for try in 1 2 3 4 5 6; do [ "$(peak)" -lt 100 ] && return 0; done; return 1; }
 holds() { grep -q "$2" "$HOME/Qelvarfiles/$1" 2>/dev/null; }
 
-# start NAME: runs the program with the script NAME.qscript (written by the
-# caller) in a fresh HOME; its process id is in $pid.
+# start NAME: runs NAME.qscript in a fresh HOME; its process id is in $pid.
 start() {
     export HOME="$work/$1"
     mkdir -p "$HOME"

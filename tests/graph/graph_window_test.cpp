@@ -2,10 +2,9 @@
 // the file dialog as script mode answers it, printing, a dark desktop.
 #include "graph/graph_print.h"
 #include "graph_test_util.h"
-#include "ui/registry.h"
-
 #include "support/contrast.h"
 #include "ui/file_dialogs.h"
+#include "ui/registry.h"
 
 #include <QAction>
 #include <QLabel>
@@ -28,9 +27,8 @@ namespace {
 // x = 9000 (100 Hz .. 1 kHz) is column 379, x = 15000 column 596.
 const QPoint kLowStretch(379, 147), kHighStretch(596, 147);
 
-QString labelText(const char* name) {
-    auto* l = qobject_cast<QLabel*>(ui::Registry::instance().control("graph", name));
-    return l ? l->text() : QStringLiteral("<missing>");
+template <class T = QWidget> T* control(const char* name) {
+    return qobject_cast<T*>(ui::Registry::instance().control("graph", name));
 }
 
 } // namespace
@@ -41,7 +39,7 @@ TEST(GraphWindow, OpensWithThePlotAndItsCheckMarks) {
         EXPECT_TRUE(g.w->action(on)->isChecked()) << on;
     for (const char* off : {"Wide", "Redblue", "range40", "ref0", "LandR", "Lonly"})
         EXPECT_FALSE(g.w->action(off)->isChecked()) << off;
-    EXPECT_EQ(labelText("Label1(1)"), "-55");
+    EXPECT_EQ(control<QLabel>("Label1(1)")->text(), "-55");
 }
 
 TEST(GraphWindow, ColoursChannelsAndTheCloseBoxSavesAsExit) {
@@ -83,7 +81,6 @@ TEST(GraphWindow, ACloseThatCannotSaveStaysOpenOnceUnlessTheSessionEnds) {
     g.w->close();
     g.close();
     EXPECT_TRUE(g.w.isNull());
-
     // Exit keeps its own words; quitting never waits.
     OpenGraph e;
     std::filesystem::create_directory(dataPath("wavgraphsetup"));
@@ -110,7 +107,6 @@ TEST(GraphDialog, SaveGivesABareNameKzqAndCancelChangesNothing) {
     EXPECT_EQ(g.w->image(), before);
     EXPECT_EQ(g.w->findChild<QMessageBox*>(), nullptr);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dataDir()), {}), 1);
-
     ui::queueDialogAnswer(QString::fromStdString(dataPath("test1")));
     g.w->action("mnuSave")->trigger();
     EXPECT_FALSE(std::filesystem::exists(dataPath("test1")));
@@ -166,19 +162,16 @@ TEST(GraphWindow, ShrinksToAboutSixHundredByFourHundred) {
     const QSize full = g.w->size();
     const QImage atFull = g.w->image();
     EXPECT_EQ(atFull.size(), QSize(795, 542));
-
     g.w->resize(600, 400);
     QApplication::processEvents();
     ASSERT_EQ(g.w->size(), QSize(600, 400));
     EXPECT_EQ(g.w->image().size(), canvas->size());
     const QRect inside = canvas->rect();
     for (auto* l : canvas->findChildren<QWidget*>())
-        if (l->isVisible()) {
-            EXPECT_TRUE(inside.contains(l->geometry())) << l->objectName().toStdString();
-        }
-    auto* hertz = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Label4"));
-    auto* label7 = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Label7"));
-    EXPECT_LT(label7->geometry().bottom(), hertz->y() + 2);
+        EXPECT_TRUE(!l->isVisible() || inside.contains(l->geometry()))
+            << l->objectName().toStdString();
+    auto* label7 = control("Label7");
+    EXPECT_LT(label7->geometry().bottom(), control("Label4")->y() + 2);
     int bottomLine = 0; // the plot's bottom line, just over the x labels
     for (int y = label7->y() - 9; y < label7->y(); ++y)
         bottomLine += g.w->image().pixel(300, y) == qRgb(0, 0, 0);
@@ -187,7 +180,6 @@ TEST(GraphWindow, ShrinksToAboutSixHundredByFourHundred) {
     EXPECT_TRUE(status->isVisible());
     EXPECT_LE(status->geometry().bottom(), g.w->rect().bottom());
     EXPECT_GE(status->y(), canvas->geometry().bottom());
-
     g.w->resize(full);
     QApplication::processEvents();
     EXPECT_EQ(g.w->image(), atFull);
@@ -214,23 +206,20 @@ TEST(GraphWindow, OpensNoLargerThanASmallScreen) {
 
 TEST(GraphWindow, KeysAndNames) {
     OpenGraph g;
-    const std::pair<const char*, QKeySequence> keys[] = {{"mnuSave", QKeySequence("Ctrl+S")},
-                                                         {"mnuFileOpen", QKeySequence("Ctrl+O")},
-                                                         {"plottoprint", QKeySequence("Ctrl+P")},
-                                                         {"Exit", QKeySequence("Ctrl+Q")}};
-    for (const auto& [name, key] : keys)
-        EXPECT_TRUE(g.w->action(name)->shortcuts().contains(key)) << name;
+    for (auto [name, key] : {std::pair{"mnuSave", "Ctrl+S"},
+                             {"mnuFileOpen", "Ctrl+O"},
+                             {"plottoprint", "Ctrl+P"},
+                             {"Exit", "Ctrl+Q"}})
+        EXPECT_TRUE(g.w->action(name)->shortcuts().contains(QKeySequence(key))) << name;
     for (QAction* a : g.w->menuBar()->findChildren<QAction*>())
-        if (!a->isSeparator() && !a->text().isEmpty()) {
-            EXPECT_TRUE(a->text().contains('&')) << a->text().toStdString();
-        }
+        EXPECT_TRUE(a->isSeparator() || a->text().isEmpty() || a->text().contains('&'))
+            << a->text().toStdString();
     auto* canvas = g.w->centralWidget();
     EXPECT_EQ(canvas->accessibleName(), "Frequency response plot");
     EXPECT_TRUE(canvas->accessibleDescription().contains("top line at 0 dB"));
     for (auto* w : canvas->findChildren<QWidget*>())
-        if (w->isVisible()) {
-            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
-        }
+        EXPECT_TRUE(!w->isVisible() || !w->accessibleName().isEmpty())
+            << w->objectName().toStdString();
 }
 
 TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
@@ -248,8 +237,7 @@ TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
         for (const auto& t : all)
             EXPECT_GE(t.ratio, 3.0)
                 << t.widget.toStdString() << " \"" << t.text.toStdString() << "\"";
-        auto* title = qobject_cast<QWidget*>(ui::Registry::instance().control("graph", "Text1"));
-        const QImage shot = title->grab().toImage();
+        const QImage shot = control("Text1")->grab().toImage();
         EXPECT_EQ(shot.pixel(3, 3), qRgb(255, 255, 255));
         EXPECT_EQ(shot.pixel(shot.width() - 3, shot.height() - 3), qRgb(255, 255, 255));
     }

@@ -16,7 +16,6 @@ TEST(Memories, NoFileSixLineFileAndLastLineNine) {
     for (int i = 1; i <= 14; ++i)
         all += "1000\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n";
     EXPECT_EQ(s, all + "1\r\n");
-
     Memories six;
     six.parse("440\r\n48000\r\n\"MONO\"\r\n24\r\n0.5\r\n0.25\r\n");
     EXPECT_EQ(six.slot[1].mode, "MONO");

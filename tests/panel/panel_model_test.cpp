@@ -29,7 +29,6 @@ class PanelModelTest : public ::testing::Test {
     TempDir tmp;
     fs::path dir = tmp.path / "Qelvarfiles";
     FakeSound snd;
-
     std::unique_ptr<PanelModel> start(const std::string& setup = "") {
         if (!setup.empty()) {
             fs::create_directories(dir);
@@ -63,12 +62,10 @@ TEST_F(PanelModelTest, CallSequencesOfPlayStopEntryAndOff) {
     p->play();
     EXPECT_EQ(snd.calls, calls(1, true));
     EXPECT_TRUE(p->lampShown());
-
     snd.calls.clear();
     p->stop();
     EXPECT_EQ(snd.calls, calls(1, false));
     EXPECT_FALSE(p->lampShown());
-
     p->play();
     snd.calls.clear();
     p->freqKey(); // opens the box: stop only, lamp off
@@ -79,7 +76,6 @@ TEST_F(PanelModelTest, CallSequencesOfPlayStopEntryAndOff) {
     EXPECT_EQ(snd.calls, calls(2, true));
     EXPECT_TRUE(p->lampShown());
     EXPECT_EQ(p->label(4), "440");
-
     snd.calls.clear();
     EXPECT_TRUE(p->off());
     EXPECT_EQ(snd.calls, calls(1, false));

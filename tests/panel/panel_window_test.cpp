@@ -21,7 +21,6 @@ using qelvar::audio::Readiness;
 
 namespace {
 
-// A sound layer whose device can be made to go away.
 struct LosableSound : FakeSound {
     std::string status;
     std::string statusText() const override { return status; }
@@ -37,7 +36,6 @@ class PanelWindowTest : public ::testing::Test {
     fs::path dir = home.path / "Qelvarfiles";
     LosableSound snd;
     QPointer<PanelWindow> w;
-
     ~PanelWindowTest() override {
         delete w.data();
         settle();
@@ -74,8 +72,6 @@ TEST_F(PanelWindowTest, TheCloseBoxSavesWhatOffSavesAndStopsTheTone) {
     ASSERT_TRUE(w.isNull());
     const auto byOff = qelvar::test::readBytes(dir / "wavoscsetup");
     ASSERT_FALSE(byOff.empty());
-    fs::remove(dir / "wavoscsetup");
-
     // The same session left by the close box (memory 2 saved as current).
     qelvar::test::writeText(dir / "wavoscsetup",
                             std::string(byOff.begin(), byOff.end() - 3) + "1\r\n");
@@ -101,8 +97,7 @@ TEST_F(PanelWindowTest, AFailedSaveKeepsThePanelOpenOnceButNotAtTheSessionsEnd) 
     EXPECT_TRUE(w->close());
     settle();
     EXPECT_TRUE(w.isNull());
-
-    open();
+    open(); // at the session's end the close goes on, saying why on stderr
     w->setClosingForQuit(true);
     testing::internal::CaptureStderr();
     EXPECT_TRUE(w->close());
@@ -126,7 +121,6 @@ TEST_F(PanelWindowTest, TabWalksTheFaceAndTheKeyboardPressesKeys) {
     QTest::mouseClick(key("Label17"), Qt::LeftButton);
     EXPECT_TRUE(key("Label17")->hasFocus());
     EXPECT_FALSE(key("Label17")->ringShown()); // the mouse gets no ring
-
     QTest::keyClick(key("Label16"), Qt::Key_Space);
     EXPECT_TRUE(lamp());
     QTest::keyClick(key("Label17"), Qt::Key_Return);
@@ -151,7 +145,6 @@ TEST_F(PanelWindowTest, EntryBoxesTakeDigitsReturnAcceptsEscapeCancels) {
     EXPECT_EQ(text("Label4"), "440");
     EXPECT_TRUE(lamp());
     EXPECT_TRUE(key("Label36")->hasFocus());
-
     auto* left = qobject_cast<QLineEdit*>(control("Text2"));
     QTest::keyClick(key("Label35"), Qt::Key_Space);
     ASSERT_TRUE(left->hasFocus());

@@ -85,7 +85,6 @@ TEST(Tone, WriteToFileSizesAndTheOnceOnlyFiles) {
     EXPECT_EQ(Bytes(stop.begin(), stop.begin() + 44), bytes(t, 0, 44));
     EXPECT_EQ(std::count(stop.begin() + 44, stop.end(), 0), 57600);
     EXPECT_EQ(readBytes(d.path / "wavcself0.wav"), stop);
-
     // A smaller build after a larger one: only L + 44 bytes are written.
     t.compute(mem(1000, 44100, "ST L+R", 16));
     ASSERT_TRUE(t.writetofile(d.path.string()));

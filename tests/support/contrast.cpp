@@ -60,13 +60,7 @@ double drawnContrast(QWidget* widget) {
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             ++counts[image.pixel(x, y)];
-    QRgb background = 0;
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        if (it.value() > most) {
-            most = it.value();
-            background = it.key();
-        }
+    const QRgb background = std::max_element(counts.cbegin(), counts.cend()).key(); // most pixels
     double best = 1.0;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         best = std::max(best, contrastRatio(QColor(it.key()), QColor(background)));
@@ -90,22 +84,22 @@ std::vector<TextContrast> textContrasts(QWidget* root) {
 
 void useDarkPalette() {
     QPalette p;
-    const QColor window(0x2b, 0x2b, 0x2b), base(0x1e, 0x1e, 0x1e), text(0xea, 0xea, 0xea);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0x6e, 0xb4));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    using P = QPalette;
+    for (auto [role, rgb] : {std::pair{P::Window, 0x2b2b2b},
+                             {P::AlternateBase, 0x2b2b2b},
+                             {P::WindowText, 0xeaeaea},
+                             {P::Text, 0xeaeaea},
+                             {P::ButtonText, 0xeaeaea},
+                             {P::ToolTipText, 0xeaeaea},
+                             {P::Base, 0x1e1e1e},
+                             {P::ToolTipBase, 0x1e1e1e},
+                             {P::Button, 0x3a3a3a},
+                             {P::PlaceholderText, 0x9a9a9a},
+                             {P::Highlight, 0x3d6eb4},
+                             {P::HighlightedText, 0xffffff}})
+        p.setColor(role, QColor::fromRgb(static_cast<QRgb>(rgb)));
+    for (auto role : {P::Text, P::WindowText, P::ButtonText})
+        p.setColor(P::Disabled, role, QColor(0x80, 0x80, 0x80));
     QApplication::setPalette(p);
 }
 

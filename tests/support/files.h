@@ -20,7 +20,6 @@ struct TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     std::string operator/(const std::string& name) const { return (path / name).string(); }
-
     fs::path path;
 
   private:

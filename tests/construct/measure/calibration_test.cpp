@@ -58,7 +58,6 @@ TEST(CalibrationFile, DamagedFiles) {
     EXPECT_EQ(s.calL[2], 5.0);
     EXPECT_EQ(s.calR[2], 7.0);
     EXPECT_EQ(s.calL[25], 5.0);
-
     std::string junk(100000, '\0');
     for (std::size_t i = 0; i < junk.size(); ++i)
         junk[i] = static_cast<char>((i * 7919u + 13u) % 256u);

@@ -1,20 +1,16 @@
 // Whole measured sweeps through the private loopback server: every row
-// reads what a perfect loopback of its step file reads; after SET CAL and
-// USE CAL a second sweep reads 0 everywhere.
+// reads what a perfect loopback of its step file reads.
 #include "audio/pulse_sound.h"
+#include "construct/measure/capture_files.h"
 #include "construct/measure/measure.h"
 #include "construct/page_model.h"
-
-#include "construct/measure/capture_files.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <iterator>
 #include <thread>
 
 using namespace qelvar::construct;
@@ -22,8 +18,7 @@ using namespace std::chrono;
 
 namespace {
 
-// A capture of `n` bytes as a bit-exact loopback would record it: the
-// header, then the step file's frames looped from its first frame.
+// A capture of `n` bytes as a bit-exact loopback records the step file's frames.
 std::vector<unsigned char> perfectCapture(const std::vector<unsigned char>& stepFile,
                                           std::size_t n) {
     std::vector<unsigned char> out(stepFile.begin(), stepFile.begin() + 44);
@@ -34,22 +29,20 @@ std::vector<unsigned char> perfectCapture(const std::vector<unsigned char>& step
     return out;
 }
 
-// What a shell command prints, without the line end.
+// What a shell command prints on its first line.
 std::string commandOutput(const std::string& command) {
-    std::string out;
+    char buf[256] = "";
     if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (std::fgets(buf, sizeof buf, p))
-            out += buf;
+        if (!std::fgets(buf, sizeof buf, p))
+            buf[0] = 0;
         pclose(p);
     }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
+    std::string out = buf;
+    return out.substr(0, out.find('\n'));
 }
 
-// The page's timer as the window runs it, to the end or `passes` restarts,
-// then the window's poll until the last take is in.
+// The page's timer as the window runs it (to the end or `passes` restarts),
+// then its poll until the last take is in.
 void runSequence(PageModel& page, int passes = 1) {
     auto deadline = steady_clock::now() + seconds(30 * passes);
     auto next = steady_clock::now() + milliseconds(page.interval());
@@ -90,9 +83,8 @@ class LoopbackMeasure : public ::testing::Test {
             page->Stopplay();
     }
     // PLAY to the end (`passes` times round with LOOP on), `before` ahead of
-    // each attempt. A sweep the sound path flagged (an xrun, or a troubled
-    // take, as a busy PipeWire graph makes) is taken again; the flags are
-    // the sound path's own tests' business.
+    // each attempt; a sweep the sound path flagged (an xrun, a troubled take)
+    // is taken again: the flags are the sound path's own tests' business.
     bool cleanSweep(int passes = 1, const std::function<void()>& before = {}) {
         for (int attempt = 1; attempt <= 4; ++attempt) {
             if (before)
@@ -110,9 +102,9 @@ class LoopbackMeasure : public ::testing::Test {
         }
         return false;
     }
-    // Every row against a perfect loopback of its step file over as many
-    // frames as the capture kept: within 0.01 dB, 0.05 dB for the two top
-    // rows, where a rate-converting path loses up to 0.01 dB by design.
+    // Every row against a perfect loopback of its step file as long as the
+    // capture: within 0.01 dB (0.05 dB for the two top rows, where a
+    // converting path loses up to 0.01 dB by design).
     void checkRows() {
         EXPECT_FALSE(page->takesPending());
         EXPECT_EQ(page->controls().measureNotes, "");
@@ -135,8 +127,7 @@ class LoopbackMeasure : public ::testing::Test {
 TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
     ASSERT_TRUE(cleanSweep()) << "the sound path was troubled in every attempt";
     checkRows();
-
-    page->setCal();
+    page->setCal(); // then a second sweep reads 0 everywhere
     page->useCal();
     ASSERT_TRUE(cleanSweep()) << "the sound path was troubled in every attempt";
     const MeasureSettings& cal = page->measurement();
@@ -149,16 +140,14 @@ TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
     }
 }
 
-// PLAY pressed while the sound device is still opening (as a script does
-// right after start): the sequence waits for it and loses no step.
+// PLAY while the sound device is still opening: the sequence waits, losing no step.
 TEST_F(LoopbackMeasure, PlayBeforeTheDeviceIsOpenLosesNoStep) {
     ASSERT_TRUE(cleanSweep(1, [this] { openPage({}, false); }))
         << "the sound path was troubled in every attempt";
     checkRows();
 }
 
-// A sink whose monitor is not the input: nothing comes back, and no row
-// shows a reading as if it had been measured.
+// A sink whose monitor is not the input: nothing comes back, and no row reads.
 TEST_F(LoopbackMeasure, NothingComingBackIsReportedNotRead) {
     const std::string module =
         commandOutput("pactl load-module module-null-sink sink_name=qelvar_quiet rate=44100");
@@ -177,8 +166,7 @@ TEST_F(LoopbackMeasure, NothingComingBackIsReportedNotRead) {
 }
 
 TEST_F(LoopbackMeasure, LoopedSweepReadsEachStepFile) {
-    page->loop();
-    // The second pass reads rows 1..20 after a restart.
+    page->loop(); // the second pass reads rows 1..20 after a restart
     ASSERT_TRUE(cleanSweep(2)) << "the sound path was troubled in every attempt";
     checkRows();
 }

@@ -27,7 +27,6 @@ class NoiseRunFiles : public ::testing::Test {
         for (std::size_t f = 0; f < 6; ++f)
             files_[f] = readBytes(dir.path / std::string(noiseFileNames[f]));
     }
-
     static inline bool ok_ = false;
     static inline std::array<std::vector<std::uint8_t>, 6> files_;
 };

@@ -44,9 +44,7 @@ struct Cross {
     std::size_t nfft;
     std::vector<double> sxx;
     std::vector<cplx> sxy;
-
     explicit Cross(std::size_t n) : nfft(n), sxx(n / 2 + 1), sxy(n / 2 + 1) {}
-
     void add(const std::vector<double>& x, const std::vector<double>& y) {
         std::vector<cplx> X(nfft), Y(nfft);
         for (std::size_t start = 0; start + nfft <= x.size(); start += nfft / 2) {
@@ -125,7 +123,6 @@ class NoiseSpectra : public ::testing::Test {
         c.add(channel(white_, 0, static_cast<std::size_t>(first) + 299, count),
               channel(file, 0, 300, count));
     }
-
     static inline std::vector<std::uint8_t> white_, pink_;
     static inline Cross iec_{16384}, sub_{16384};
 };
