@@ -4,9 +4,12 @@
 #include "construct/page_window.h"
 #include "graph/graph_window.h"
 #include "panel/panel_window.h"
+#include "ui/registry.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShortcut>
 
 namespace qelvar::app {
 
@@ -32,8 +35,20 @@ void App::showPage() {
 }
 
 void App::showGraph() {
-    if (!graph_)
+    if (!graph_) {
         graph_ = new graph::GraphWindow();
+        // The graph has no help of its own: F1 there shows the construction
+        // page's help, which covers it, or the main help once the page is gone.
+        auto* f1 = new QShortcut(QKeySequence::HelpContents, graph_);
+        connect(f1, &QShortcut::activated, this, [] {
+            auto& names = ui::Registry::instance();
+            auto* key = qobject_cast<QAbstractButton*>(names.control("page", "Help"));
+            if (!key)
+                key = qobject_cast<QAbstractButton*>(names.control("panel", "Label13"));
+            if (key)
+                key->click();
+        });
+    }
     graph_->show();
     graph_->raise();
     graph_->activateWindow();

@@ -1,7 +1,7 @@
 // One measurement by keyboard alone, through the real windows and the
 // private loopback server: the panel's User key, the page's AUTOBUILD,
 // FULL DUPLEX, PLAY and VIEW GRAPH reached by Tab and pressed by Space,
-// and the sweep saved from the graph with Ctrl+S.
+// the sweep saved from the graph with Ctrl+S, and F1 there for help.
 #include "app/app.h"
 #include "audio/pulse_sound.h"
 #include "audio/sound.h"
@@ -93,6 +93,9 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     ASSERT_GE(values.size(), 60);
     EXPECT_EQ(values[2].trimmed(), "20");
     EXPECT_EQ(values[59].trimmed(), "20000");
+    key(graph, Qt::Key_F1); // the graph's help is the page's
+    ASSERT_TRUE(window("pagehelp") && window("pagehelp")->isVisible());
+    window("pagehelp")->close();
     key(graph, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window("graph") && window("graph")->isVisible());
     key(panel, Qt::Key_O, Qt::AltModifier); // Off closes the page first
