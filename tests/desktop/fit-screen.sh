@@ -33,7 +33,7 @@ window() {
         pid=$!
         id=
         n=0
-        while [ -z "$id" ] && [ $n -lt 100 ]; do
+        while [ -z "$id" ] && [ $n -lt 400 ]; do # 40 s: a sanitized build opens the graph slowly
             id=$(wmctrl -l | awk -v t="$title" '{ w = $1; $1 = $2 = $3 = ""; sub(/^ +/, "") } $0 == t { print w }')
             n=$((n + 1)); sleep 0.1
         done
