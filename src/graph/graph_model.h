@@ -94,6 +94,9 @@ class GraphModel {
     void LoadFile1(const std::string& fName);
     bool SaveFile1(const std::string& fName) const;
     std::string sweepFileText() const;
+    // The steps drawn (included, on the axis), as CSV with a header line;
+    // a channel that is not shown has empty cells.
+    std::string csvText() const;
 
     // The printed plot: grid, labels, title and the current dataset in
     // black, in graph units. Recomputes the derived arrays as graphdata.

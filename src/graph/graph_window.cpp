@@ -138,6 +138,9 @@ void GraphWindow::buildMenus() {
     QAction* save = addItem(file, "mnuSave", QStringLiteral("&Save"));
     save->setShortcuts(shortcutOf(QKeySequence::Save, "Ctrl+S"));
     connect(save, &QAction::triggered, this, &GraphWindow::mnuSave);
+    connect(addItem(file, "mnuExportCsv", QStringLiteral("&Export CSV...")), &QAction::triggered,
+            this, &GraphWindow::mnuExportCsv);
+    file->addSeparator();
     QAction* exit = addItem(file, "Exit", QStringLiteral("E&xit"));
     exit->setShortcuts(shortcutOf(QKeySequence::Quit, "Ctrl+Q"));
     connect(exit, &QAction::triggered, this, &GraphWindow::exitForm);

@@ -50,6 +50,7 @@ class GraphWindow : public QMainWindow {
     // Menu commands.
     void mnuFileOpen();
     void mnuSave();
+    void mnuExportCsv();
     void exitForm();
     void plottoprint();
     void printscreen();

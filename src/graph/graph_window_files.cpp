@@ -100,4 +100,22 @@ void GraphWindow::mnuSave() {
         setStatus(QStringLiteral("Could not write %1").arg(f));
 }
 
+void GraphWindow::mnuExportCsv() {
+    const QString start = QDir(QString::fromStdString(model_.folder)).filePath("sweep.csv");
+    QString f =
+        ui::getSaveFileName(this, QStringLiteral("Export CSV"), start, QStringLiteral("*.csv;;*"));
+    if (f.isEmpty())
+        return;
+    if (QFileInfo(f).suffix().isEmpty())
+        f += QStringLiteral(".csv");
+    if (int err = refusal(f, true)) {
+        showDialogError(err);
+        return;
+    }
+    if (replaceFile(f.toStdString(), model_.csvText(), true))
+        setStatus(QStringLiteral("Exported %1").arg(QFileInfo(f).fileName()));
+    else
+        setStatus(QStringLiteral("Could not write %1").arg(f));
+}
+
 } // namespace qelvar::graph

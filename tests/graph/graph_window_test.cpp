@@ -243,3 +243,23 @@ TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
     }
     QApplication::setPalette(old);
 }
+
+TEST(GraphDialog, ExportCsvWritesTheDrawnStepsOfTheShownChannels) {
+    OpenGraph g;
+    writeText(dataPath("wavgraphdata"), "-1.25\r\n-2.5\r\n100\r\n1\r\n"
+                                        "-3\r\n-4\r\n1000\r\n0\r\n" // left out
+                                        "-10.5\r\n-20\r\n10000\r\n1\r\n"
+                                        "0\r\n0\r\n25000\r\n1\r\n"); // off the axis
+    g.close();
+    g.w = new GraphWindow;
+    ui::queueDialogAnswer(QString::fromStdString(dataPath("sweep")));
+    g.w->action("mnuExportCsv")->trigger();
+    EXPECT_EQ(readText(dataPath("sweep.csv")),
+              "frequency_hz,left_db,right_db\r\n100,-1.25,-2.5\r\n10000,-10.5,-20\r\n");
+    EXPECT_EQ(g.w->statusText(), "Exported sweep.csv");
+    g.w->action("Ronly")->trigger();
+    ui::queueDialogAnswer(QString::fromStdString(dataPath("right.csv")));
+    g.w->action("mnuExportCsv")->trigger();
+    EXPECT_EQ(readText(dataPath("right.csv")),
+              "frequency_hz,left_db,right_db\r\n100,,-2.5\r\n10000,,-20\r\n");
+}
