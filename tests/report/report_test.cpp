@@ -54,9 +54,10 @@ bool mentions(const std::vector<std::string>& warnings, const std::string& word)
 // 40000 samples put 1 kHz between bins (907.03), so the window's leakage
 // counts; 44100 samples at 1 kHz repeat exactly, as numpy's plain DFT needs.
 TEST(ToneFigures, ThirdHarmonicAndQuantisationFloor) {
-    // 24 bits: the quantisation floor (-139 dB here) is negligible, so
-    // THD = THD+N = the harmonic's level.
-    for (double rel : {-60.0, -100.0}) {
+    // 24 bits: the quantisation floor (q²/12 over the band, -140.7 dB re
+    // this tone) is negligible, so THD = THD+N = the harmonic's level. At
+    // -120 dB the analyser's own leakage must stay below a 24-bit card's.
+    for (double rel : {-60.0, -100.0, -120.0}) {
         const auto x = take(40000, {{1000, 0.5}, {3000, 0.5 * std::pow(10, rel / 20)}}, 24);
         const auto t = analyseTone(x, kRate, 1000);
         EXPECT_NEAR(t.thdDb, rel, kTol);
@@ -166,9 +167,10 @@ TEST(ImdFigures, SmpteSidebandsAndCcifProducts) {
 }
 
 TEST(TakeChecks, ClippedAndQuietTakesWarn) {
+    // Clipped at the top code on both sides, short of 1.0.
     auto loud = take(44100, {{1000, 1.2}});
     for (double& v : loud)
-        v = std::clamp(v, -1.0, 32767 / 32768.0);
+        v = std::clamp(v, -32767 / 32768.0, 32767 / 32768.0);
     const auto t = analyseTone(loud, kRate, 1000);
     EXPECT_TRUE(mentions(t.warnings, "clipped"));
     EXPECT_FALSE(mentions(t.warnings, "quiet"));
