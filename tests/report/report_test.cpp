@@ -1,0 +1,180 @@
+// Figures of synthetic takes with a known flaw, against closed-form truth
+// or numpy (report_truth.py prints the numbers that are not closed form).
+#include "report/channels.h"
+#include "report/imd.h"
+#include "report/noise_figures.h"
+#include "report/tone_figures.h"
+#include "report/weighting.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+using namespace qelvar::report;
+
+namespace {
+
+constexpr double kRate = 44100;
+constexpr double kTol = 0.5; // dB
+
+struct Tone {
+    double hz, amplitude;
+};
+
+// Sum of sines, optionally quantised to `bits` (rounded, ties to even).
+std::vector<double> take(std::size_t n, std::initializer_list<Tone> tones, int bits = 0) {
+    std::vector<double> x(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (auto t : tones)
+            x[i] += t.amplitude * std::sin(2 * std::numbers::pi * t.hz * double(i) / kRate);
+        if (bits)
+            x[i] = std::nearbyint(x[i] * std::ldexp(1.0, bits - 1)) / std::ldexp(1.0, bits - 1);
+    }
+    return x;
+}
+
+void addNoise(std::vector<double>& x, double sigma, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> g(0, sigma);
+    for (double& v : x)
+        v += g(rng);
+}
+
+bool mentions(const std::vector<std::string>& warnings, const std::string& word) {
+    for (const auto& w : warnings)
+        if (w.find(word) != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// 40000 samples put 1 kHz between bins (907.03), so the window's leakage
+// counts; 44100 samples at 1 kHz repeat exactly, as numpy's plain DFT needs.
+TEST(ToneFigures, ThirdHarmonicAndQuantisationFloor) {
+    // 24 bits: the quantisation floor (q²/12 over the band, -140.7 dB re
+    // this tone) is negligible, so THD = THD+N = the harmonic's level. At
+    // -120 dB the analyser's own leakage must stay below a 24-bit card's.
+    for (double rel : {-60.0, -100.0, -120.0}) {
+        const auto x = take(40000, {{1000, 0.5}, {3000, 0.5 * std::pow(10, rel / 20)}}, 24);
+        const auto t = analyseTone(x, kRate, 1000);
+        EXPECT_NEAR(t.thdDb, rel, kTol);
+        EXPECT_NEAR(t.thdnDb, rel, kTol);
+        EXPECT_NEAR(t.fundamentalDbfs, 20 * std::log10(0.5), 0.01);
+        EXPECT_NEAR(t.fundamentalHz, 1000, 0.01);
+        EXPECT_EQ(t.harmonics, 9);
+        EXPECT_TRUE(t.warnings.empty());
+    }
+    // 16 bits: numpy's coherent DFT gives THD+N -59.984, THD -59.986.
+    const auto x16 = take(44100, {{1000, 0.5}, {3000, 0.5e-3}}, 16);
+    const auto t16 = analyseTone(x16, kRate, 1000);
+    EXPECT_NEAR(t16.thdnDb, -59.984, kTol);
+    EXPECT_NEAR(t16.thdDb, -59.986, kTol);
+    EXPECT_NEAR(t16.thdPercent, 0.1, 0.006);
+    // Undithered 16-bit -3 dBFS sine: -95.155 dB by numpy (the error repeats
+    // every 441 samples, lines at multiples of 100 Hz); white quantisation
+    // noise q²/12 over 20 Hz-20 kHz would give -95.52 dB. Nothing random
+    // here, so 0.1 dB: the 0.43 dB of the band above 20 kHz must show.
+    const auto q = take(44100, {{1000, std::pow(10, -3.0 / 20)}}, 16);
+    EXPECT_NEAR(analyseTone(q, kRate, 1000).thdnDb, -95.155, 0.1);
+    // Harmonics above 20 kHz are left out: 7 kHz keeps only the 2nd.
+    EXPECT_EQ(analyseTone(take(44100, {{7000, 0.5}}), kRate, 7000).harmonics, 1);
+}
+
+TEST(NoiseFigures, WhiteNoiseAWeightingAndDynamicRange) {
+    // IEC 61672-1's table of the A-weighting (rounded to 0.1 dB) at the
+    // exact frequencies of its nominal 31.5 Hz and 16 kHz.
+    for (auto [hz, db] : {std::pair{31.623, -39.4},
+                          {100.0, -19.1},
+                          {1000.0, 0.0},
+                          {10000.0, -2.5},
+                          {15849.0, -6.6}})
+        EXPECT_NEAR(aWeightingDb(hz), db, 0.06) << hz;
+    // Gaussian noise s = 1e-3: 10·log10(2s²·19980/22050) = -57.418 dBFS;
+    // A-weighted (numpy integral of the curve) -59.466 dBFS.
+    std::vector<double> silent(2 * 44100);
+    addNoise(silent, 1e-3, 7);
+    const auto n = analyseNoise(silent, kRate);
+    EXPECT_NEAR(n.unweightedDbfs, -57.418, kTol);
+    EXPECT_NEAR(n.aWeightedDbfs, -59.466, kTol);
+    // A -60 dBFS tone over noise s = 1e-5 (A-weighted -99.466 dBFS): the
+    // tone is notched out, so DR is that noise, 99.466 dB.
+    auto x = take(44100, {{1000, 1e-3}});
+    addNoise(x, 1e-5, 11);
+    const auto dr = analyseDynamicRange(x, kRate);
+    EXPECT_NEAR(dr.drDb, 99.466, kTol);
+    EXPECT_NEAR(dr.toneDbfs, -60, 0.01);
+    EXPECT_TRUE(dr.warnings.empty());
+}
+
+TEST(ChannelFigures, CrosstalkPolarityAndSwap) {
+    // Right carries the left's tone at -60 dB (-66 dBFS) under noise at
+    // -67.5 dBFS, which only the tone's narrow band keeps out.
+    const auto driven = take(40000, {{1000, 0.5}});
+    auto leak = take(40000, {{1000, 0.5e-3}});
+    addNoise(leak, 3e-4, 3);
+    const auto c = analyseCrosstalk(driven, leak, kRate, 1000);
+    EXPECT_NEAR(c.crosstalkDb, -60, kTol);
+
+    const StereoTake played{take(4410, {{1000, 0.5}}), std::vector<double>(4410)};
+    const auto straight = compareWithPlayed({driven, leak}, played);
+    EXPECT_FALSE(straight.swapped || straight.leftInverted || straight.rightInverted);
+    const auto crossed = compareWithPlayed({leak, driven}, played);
+    EXPECT_TRUE(crossed.swapped);
+    EXPECT_FALSE(crossed.leftInverted);
+    auto inverted = driven;
+    for (double& v : inverted)
+        v = -v;
+    const auto flipped = compareWithPlayed({inverted, leak}, played);
+    EXPECT_TRUE(flipped.leftInverted);
+    EXPECT_FALSE(flipped.swapped || flipped.rightInverted);
+    EXPECT_TRUE(compareWithPlayed({leak, inverted}, played).leftInverted);
+
+    const std::uint32_t frames[] = {0x7FFF8000u};
+    const auto split = splitFrames(frames);
+    EXPECT_EQ(split.left[0], -1.0);
+    EXPECT_EQ(split.right[0], 32767 / 32768.0);
+}
+
+TEST(ImdFigures, SmpteSidebandsAndCcifProducts) {
+    // 60 Hz + 6600 Hz at 4:1, sidebands 6600 ± 60n of 1e-3 each (n = 1..3):
+    // sqrt(6)·1e-3 / 0.1 = 2.449 % = -32.22 dB.
+    const auto s = analyseSmpte(take(44100, {{60, 0.4},
+                                             {6600, 0.1},
+                                             {6540, 1e-3},
+                                             {6660, 1e-3},
+                                             {6480, 1e-3},
+                                             {6720, 1e-3},
+                                             {6420, 1e-3},
+                                             {6780, 1e-3}}),
+                                kRate);
+    EXPECT_NEAR(s.imdDb, 20 * std::log10(std::sqrt(6) * 1e-2), kTol);
+    EXPECT_NEAR(s.imdPercent, 2.449, 0.15);
+    // 13 + 14 kHz at 0.25 each; 1 kHz at 0.5·10^-3.5 is d2 = -70 dB; 12 and
+    // 15 kHz at 2.5e-4 each are d3 = 5e-4 / 0.5 = -60 dB.
+    const auto c = analyseCcif(take(40000, {{13000, 0.25},
+                                            {14000, 0.25},
+                                            {1000, 0.5 * 3.1623e-4},
+                                            {12000, 2.5e-4},
+                                            {15000, 2.5e-4}}),
+                               kRate);
+    EXPECT_NEAR(c.d2Db, -70, kTol);
+    EXPECT_NEAR(c.d3Db, -60, kTol);
+    EXPECT_NEAR(c.d3Percent, 0.1, 0.006);
+    EXPECT_TRUE(c.warnings.empty());
+}
+
+TEST(TakeChecks, ClippedAndQuietTakesWarn) {
+    // Clipped at the top code on both sides, short of 1.0.
+    auto loud = take(44100, {{1000, 1.2}});
+    for (double& v : loud)
+        v = std::clamp(v, -32767 / 32768.0, 32767 / 32768.0);
+    const auto t = analyseTone(loud, kRate, 1000);
+    EXPECT_TRUE(mentions(t.warnings, "clipped"));
+    EXPECT_FALSE(mentions(t.warnings, "quiet"));
+    const auto quiet = analyseTone(take(44100, {{1000, 3e-5}}, 24), kRate, 1000);
+    EXPECT_TRUE(mentions(quiet.warnings, "too quiet to trust: tone at -90.5 dBFS"));
+    EXPECT_FALSE(mentions(quiet.warnings, "clipped"));
+}
