@@ -1,6 +1,7 @@
 #include "app/app.h"
 #include "app/data_lock.h"
 #include "app/devices.h"
+#include "app/report_command.h"
 #include "app/script.h"
 #include "app/session_end.h"
 #include "audio/portaudio_sound.h"
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -97,6 +99,12 @@ void describeOptions(QCommandLineParser& parser) {
     parser.addVersionOption();
     parser.addOption({"script", "Run the commands in FILE (- for standard input).", "FILE"});
     parser.addOption({"list-devices", "List the usable sound devices and exit."});
+    parser.addOption({"report",
+                      "Run the sound-card test without a window and write report.json, "
+                      "report.csv and report.pdf into DIR. Exit status 0, 1 when a figure fails "
+                      "the limits, 2 when the test could not be run.",
+                      "DIR"});
+    parser.addOption({"limits", "With --report: hold the figures to the limits in FILE.", "FILE"});
     parser.addOption({"output-device",
                       "Play through the device whose name contains NAME (remembered; an empty "
                       "NAME goes back to the default).",
@@ -109,7 +117,13 @@ void describeOptions(QCommandLineParser& parser) {
 
 // The command line is read before any window system is needed, so --help,
 // --version and the device options work without a display.
-int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::DeviceChoice& choice) {
+struct ReportRequest {
+    QString dir; // empty: no report run
+    std::optional<qelvar::report::Limits> limits;
+};
+
+int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::DeviceChoice& choice,
+                    ReportRequest& report) {
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName("qelvar");
     QCoreApplication::setApplicationVersion(QELVAR_VERSION);
@@ -121,6 +135,20 @@ int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::Dev
         std::fprintf(stderr, "qelvar: cannot read script %s\n",
                      parser.value("script").toLocal8Bit().constData());
         return 2;
+    }
+    if (parser.isSet("limits") && !parser.isSet("report")) {
+        std::fprintf(stderr, "qelvar: --limits goes with --report\n");
+        return 2;
+    }
+    if (parser.isSet("report")) {
+        report.dir = parser.value("report");
+        if (report.dir.isEmpty()) {
+            std::fprintf(stderr, "qelvar: --report wants a folder\n");
+            return 2;
+        }
+        if (parser.isSet("limits") &&
+            !(report.limits = qelvar::app::readLimitsFile(parser.value("limits"))))
+            return 2;
     }
     qelvar::ensureDataDir();
     qelvar::removeStaleTemporaries(qelvar::dataDir()); // left by saves that were killed
@@ -175,8 +203,12 @@ int refuseSecondCopy(qelvar::app::DataFolderLock& lock, bool scripted) {
 int main(int argc, char** argv) {
     QStringList script;
     qelvar::app::DeviceChoice choice;
-    if (int rc = readCommandLine(argc, argv, script, choice); rc >= 0)
+    ReportRequest report;
+    if (int rc = readCommandLine(argc, argv, script, choice, report); rc >= 0)
         return rc;
+    // The report needs no window, only fonts for its PDF.
+    if (!report.dir.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     bool scripted = false;
     for (int i = 1; i < argc; ++i)
         scripted = scripted || QByteArray(argv[i]).startsWith("--script");
@@ -201,12 +233,19 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(icon);
 
     qelvar::app::DataFolderLock lock(QString::fromStdString(qelvar::dataDir()));
-    if (!lock.acquire())
-        return refuseSecondCopy(lock, scripted);
+    if (!lock.acquire()) {
+        const int rc = refuseSecondCopy(lock, scripted || !report.dir.isEmpty());
+        return report.dir.isEmpty() ? rc : qelvar::app::kReportCouldNotRun;
+    }
 
     auto sound = std::make_unique<qelvar::audio::SystemSound>(
         qelvar::audio::SoundOptions{choice.output, choice.input});
     qelvar::audio::setServices(sound.get());
+    if (!report.dir.isEmpty()) {
+        const int rc = qelvar::app::runReport(*sound, report.dir, report.limits);
+        qelvar::audio::setServices(nullptr);
+        return rc;
+    }
 
     qelvar::app::App windows(qelvar::audio::services());
     windows.start();

@@ -180,6 +180,12 @@ class EngineSound : public SoundServices {
     long mciSendString(const std::string& command, std::string* returnBuffer = nullptr) override;
     std::string statusText() const override;
     Readiness readiness() const override;
+    std::int64_t soundFramesSent() const override {
+        return engine_->outFrames() - engine_->player.state().start;
+    }
+    PathInfo pathInfo() const override {
+        return {description(), deviceRate(), latencyFrames(), latencyMeasured()};
+    }
     TakeResult takeResult(const std::string& path) const override;
 
     State state() const { return engine_->state.load(); }

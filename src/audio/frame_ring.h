@@ -13,7 +13,9 @@ namespace qelvar::audio {
 
 class FrameRing {
   public:
-    static constexpr std::int64_t kSize = 1 << 19; // ~11.9 s at 44100
+    // ~23.8 s at 44100: a take is lined up by its first frames once it has
+    // ended, and the sound-card test plays one sound of about 13 s.
+    static constexpr std::int64_t kSize = 1 << 20;
     // Frames a reader must stay clear of the writer's published count,
     // covering a callback still writing ahead of it.
     static constexpr std::int64_t kGuard = 1 << 16;

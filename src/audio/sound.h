@@ -4,6 +4,7 @@
 // callers store them and never act on them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace qelvar::audio {
@@ -53,6 +54,14 @@ enum class Readiness {
     Failed, // none could be had; statusText() says why
 };
 
+// The sound path as a report describes it.
+struct PathInfo {
+    std::string description;        // devices and how they are driven
+    int deviceRate = 0;             // the rate the device runs at
+    std::int64_t latencyFrames = 0; // round trip, 44100 Hz frames
+    bool latencyMeasured = false;   // found in the signal, not the host's guess
+};
+
 class SoundServices {
   public:
     virtual ~SoundServices() = default;
@@ -70,6 +79,13 @@ class SoundServices {
     virtual std::string statusText() const { return {}; }
 
     virtual Readiness readiness() const { return Readiness::Ready; }
+
+    virtual PathInfo pathInfo() const { return {}; }
+
+    // Frames of the sound playing now that have gone to the device so far
+    // (-1 when not known): a recording stopped before the whole sound has
+    // gone out would miss its end.
+    virtual std::int64_t soundFramesSent() const { return -1; }
 
     // The result of the latest take saved to `path` (as given to "save
     // capture"). Never blocks.

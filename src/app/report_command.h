@@ -1,0 +1,28 @@
+// `qelvar --report DIR [--limits FILE]`: the sound-card test run without a
+// window. Writes report.json, report.csv and report.pdf into DIR and says
+// on standard output what it found.
+#pragma once
+
+#include "audio/sound.h"
+#include "report/limits.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace qelvar::app {
+
+// Exit statuses of a report run.
+inline constexpr int kReportPassed = 0; // or no limits were given
+inline constexpr int kReportFailedLimits = 1;
+inline constexpr int kReportCouldNotRun = 2; // no figures, or files not written
+
+// Runs the test through `snd` with the event loop of the running
+// application and returns the exit status.
+int runReport(audio::SoundServices& snd, const QString& dir,
+              const std::optional<report::Limits>& limits);
+
+// Reads a limits file; on a fault prints why and returns nullopt.
+std::optional<report::Limits> readLimitsFile(const QString& path);
+
+} // namespace qelvar::app

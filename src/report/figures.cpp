@@ -1,0 +1,146 @@
+#include "report/figures.h"
+
+#include "report/channels.h"
+#include "report/imd.h"
+#include "report/noise_figures.h"
+#include "report/tone_figures.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qelvar::report {
+namespace {
+
+// Lower than any take of 16 bits can show: a figure below it says only
+// that nothing was found.
+constexpr double kFloorDb = -150;
+
+// The analysed frames of segment `g` of interleaved stereo samples.
+StereoTake cut(const std::vector<std::int16_t>& stereo, const Segment& g) {
+    StereoTake t;
+    const auto first = static_cast<std::size_t>(g.analyseFirst());
+    const auto n = static_cast<std::size_t>(g.analyseFrames());
+    t.left.reserve(n);
+    t.right.reserve(n);
+    for (std::size_t i = first; i < first + n && 2 * i + 1 < stereo.size(); ++i) {
+        t.left.push_back(stereo[2 * i] / 32768.0);
+        t.right.push_back(stereo[2 * i + 1] / 32768.0);
+    }
+    return t;
+}
+
+struct Adder {
+    Report& r;
+    void operator()(std::string key, std::string label, double value, std::string unit,
+                    const std::vector<std::string>& warnings) {
+        Figure f{std::move(key), std::move(label), value, std::move(unit), warnings};
+        if (!std::isfinite(f.value) || f.value < kFloorDb) {
+            f.value = kFloorDb;
+            f.warnings.push_back("below what the take can show");
+        }
+        r.figures.push_back(std::move(f));
+    }
+};
+
+const char* side(int ch) {
+    return ch == 0 ? "left" : "right";
+}
+
+void tone(const StereoTake& t, const Segment& g, Adder& add) {
+    for (int ch = 0; ch < 2; ++ch) {
+        const auto f = analyseTone(ch == 0 ? t.left : t.right, kRate, g.hz);
+        const std::string s = side(ch);
+        add("level_1k_" + s + "_db", std::string("Level, 1 kHz, ") + side(ch),
+            f.fundamentalDbfs - g.peakDb, "dB", f.warnings);
+        add("thdn_1k_" + s + "_db", std::string("THD+N, 1 kHz, ") + side(ch), f.thdnDb, "dB",
+            f.warnings);
+        add("thdn_1k_" + s + "_pct", std::string("THD+N, 1 kHz, ") + side(ch), f.thdnPercent, "%",
+            f.warnings);
+        add("thd_1k_" + s + "_db", std::string("THD, 1 kHz, ") + side(ch), f.thdDb, "dB",
+            f.warnings);
+    }
+}
+
+void sweepRow(const StereoTake& t, const Segment& g, Report& r) {
+    const auto l = analyseTone(t.left, kRate, g.hz);
+    const auto rt = analyseTone(t.right, kRate, g.hz);
+    SweepRow row{
+        g.hz, l.fundamentalDbfs - g.peakDb, rt.fundamentalDbfs - g.peakDb, l.thdnDb, rt.thdnDb, {}};
+    for (const auto* w : {&l.warnings, &rt.warnings})
+        row.warnings.insert(row.warnings.end(), w->begin(), w->end());
+    r.sweep.push_back(row);
+}
+
+void others(const StereoTake& t, const Segment& g, Adder& add) {
+    for (int ch = 0; ch < 2 && g.part != Part::LeftOnly && g.part != Part::RightOnly; ++ch) {
+        const auto& x = ch == 0 ? t.left : t.right;
+        const std::string s = side(ch);
+        if (g.part == Part::Quiet) {
+            const auto d = analyseDynamicRange(x, kRate, g.hz);
+            add("dynamic_range_" + s + "_db", "Dynamic range (A), " + s, d.drDb, "dB", d.warnings);
+        } else if (g.part == Part::Silence) {
+            const auto n = analyseNoise(x, kRate);
+            add("noise_" + s + "_dbfs", "Noise, " + s, n.unweightedDbfs, "dBFS", n.warnings);
+            add("noise_a_" + s + "_dbfs", "Noise (A), " + s, n.aWeightedDbfs, "dBFS(A)",
+                n.warnings);
+        } else if (g.part == Part::Smpte) {
+            const auto m = analyseSmpte(x, kRate, g.hz, g.hz2);
+            add("imd_smpte_" + s + "_db", "IMD SMPTE, " + s, m.imdDb, "dB", m.warnings);
+        } else if (g.part == Part::Ccif) {
+            const auto m = analyseCcif(x, kRate, g.hz, g.hz2);
+            add("imd_ccif_d2_" + s + "_db", "IMD CCIF d2, " + s, m.d2Db, "dB", m.warnings);
+            add("imd_ccif_d3_" + s + "_db", "IMD CCIF d3, " + s, m.d3Db, "dB", m.warnings);
+        }
+    }
+    if (g.part == Part::LeftOnly) {
+        const auto c = analyseCrosstalk(t.left, t.right, kRate, g.hz);
+        add("crosstalk_l_to_r_db", "Crosstalk, left to right", c.crosstalkDb, "dB", c.warnings);
+    } else if (g.part == Part::RightOnly) {
+        const auto c = analyseCrosstalk(t.right, t.left, kRate, g.hz);
+        add("crosstalk_r_to_l_db", "Crosstalk, right to left", c.crosstalkDb, "dB", c.warnings);
+    }
+}
+
+// Polarity from the reference tone (both channels carry it), swapped
+// channels from the one-sided tones.
+void checkWiring(const Signal& s, const std::vector<std::int16_t>& take, Report& r) {
+    PlayedCheck both, oneSided;
+    for (const auto& g : s.segments) {
+        if (g.part == Part::Reference)
+            both = compareWithPlayed(cut(take, g), cut(s.samples, g));
+        if (g.part == Part::LeftOnly)
+            oneSided = compareWithPlayed(cut(take, g), cut(s.samples, g));
+    }
+    const bool inverted = both.leftInverted || both.rightInverted;
+    r.conditions.polarity = inverted ? "inverted" : "normal";
+    r.conditions.channelsSwapped = oneSided.swapped;
+    std::vector<std::string> w;
+    if (inverted)
+        w.push_back(both.leftInverted && both.rightInverted ? "polarity inverted"
+                    : both.leftInverted                     ? "polarity inverted on the left"
+                                                            : "polarity inverted on the right");
+    if (oneSided.swapped)
+        w.push_back("channels swapped");
+    for (auto& f : r.figures)
+        f.warnings.insert(f.warnings.end(), w.begin(), w.end());
+    for (auto& row : r.sweep)
+        row.warnings.insert(row.warnings.end(), w.begin(), w.end());
+}
+
+} // namespace
+
+void analyse(const Signal& signal, const std::vector<std::int16_t>& take, Report& report) {
+    Adder add{report};
+    for (const auto& g : signal.segments) {
+        const StereoTake t = cut(take, g);
+        if (g.part == Part::Sweep)
+            sweepRow(t, g, report);
+        else if (g.part == Part::Reference)
+            tone(t, g, add);
+        else
+            others(t, g, add);
+    }
+    checkWiring(signal, take, report);
+}
+
+} // namespace qelvar::report

@@ -1,0 +1,16 @@
+// From the take of the test signal to the report's figures and sweep.
+#pragma once
+
+#include "report/report.h"
+#include "report/test_signal.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace qelvar::report {
+
+// `take`: the recording, interleaved stereo, lined up with the signal
+// (frame k of the take is frame k of the signal come back).
+void analyse(const Signal& signal, const std::vector<std::int16_t>& take, Report& report);
+
+} // namespace qelvar::report

@@ -1,0 +1,65 @@
+// What a sound-card test run found: the conditions it ran under, the
+// sweep, and every single figure with its unit and its warnings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qelvar::report {
+
+struct Figure {
+    std::string key;   // e.g. "thdn_1k_left_db": the name in files and limits
+    std::string label; // e.g. "THD+N, 1 kHz, left"
+    double value = 0;
+    std::string unit; // "dB", "dBFS", "dB(A)", "%"
+    // Why the figure may mislead, in words a user can act on.
+    std::vector<std::string> warnings;
+    // Set by a limits check: the bounds it was held to, and whether it
+    // failed them.
+    bool checked = false;
+    bool failed = false;
+    double lowest = 0, highest = 0;
+    bool hasLowest = false, hasHighest = false;
+};
+
+struct SweepRow {
+    double hz = 0;
+    double levelL = 0, levelR = 0; // dB relative to the level played
+    double thdnL = 0, thdnR = 0;   // dB relative to the fundamental
+    std::vector<std::string> warnings;
+    bool failed = false; // outside the response band of a limits file
+};
+
+struct Conditions {
+    std::string program;            // "qelvar 1.2.3"
+    std::string date;               // ISO 8601, UTC
+    std::string device;             // the sound path, as the backend describes it
+    int signalRate = 44100;         // what the files hold
+    int deviceRate = 0;             // what the device runs at
+    std::int64_t latencyFrames = 0; // round trip at the signal's rate
+    bool latencyMeasured = false;
+    std::string polarity; // "normal" or "inverted"
+    bool channelsSwapped = false;
+    int bits = 16;
+};
+
+struct Report {
+    Conditions conditions;
+    std::vector<SweepRow> sweep;
+    std::vector<Figure> figures;
+    // Why the take failed; then there are no figures.
+    std::string failure;
+    // A limits file was applied, and what it made of the unit.
+    bool limitsApplied = false;
+    bool passed = true;
+
+    const Figure* figure(const std::string& key) const {
+        for (const auto& f : figures)
+            if (f.key == key)
+                return &f;
+        return nullptr;
+    }
+};
+
+} // namespace qelvar::report

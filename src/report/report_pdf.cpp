@@ -1,0 +1,199 @@
+// report.pdf: one A4 page for people: the conditions, the response and
+// THD+N plots on a log frequency axis, and the figures in a table with
+// their warnings and limits.
+#include "report/report_files.h"
+
+#include <QFont>
+#include <QPageSize>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qelvar::report {
+namespace {
+
+const QColor kLeft(0, 70, 200), kRight(200, 30, 30), kGrid(200, 200, 200), kFail(190, 0, 0);
+
+struct Axis {
+    double lo, hi;
+};
+
+// A y range holding every value, in whole steps of `step`, at least `span`.
+Axis rangeOf(const std::vector<double>& v, double step, double span) {
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (double x : v)
+        if (std::isfinite(x)) {
+            lo = any ? std::min(lo, x) : x;
+            hi = any ? std::max(hi, x) : x;
+            any = true;
+        }
+    lo = std::floor(lo / step) * step;
+    hi = std::ceil(hi / step) * step;
+    if (hi - lo < span) {
+        const double mid = (hi + lo) / 2;
+        lo = std::floor((mid - span / 2) / step) * step;
+        hi = lo + span;
+    }
+    return {lo, hi};
+}
+
+void plot(QPainter& p, const QRectF& box, const QString& title, const QString& unit,
+          const std::vector<SweepRow>& rows, double SweepRow::*left, double SweepRow::*right,
+          double step, double span) {
+    std::vector<double> all;
+    for (const auto& r : rows) {
+        all.push_back(r.*left);
+        all.push_back(r.*right);
+    }
+    const Axis y = rangeOf(all, step, span);
+    const QRectF area = box.adjusted(70, 40, -10, -40);
+    auto px = [&](double hz) {
+        return area.left() + area.width() * std::log10(hz / 20.0) / std::log10(1000.0);
+    };
+    auto py = [&](double v) { return area.bottom() - area.height() * (v - y.lo) / (y.hi - y.lo); };
+    p.setFont(QFont("DejaVu Sans", 9, QFont::Bold));
+    p.setPen(Qt::black);
+    p.drawText(QRectF(box.left(), box.top(), box.width(), 30), Qt::AlignLeft | Qt::AlignTop, title);
+    p.setFont(QFont("DejaVu Sans", 7));
+    p.setPen(QPen(kGrid, 1));
+    for (double decade : {20.0, 200.0, 2000.0})
+        for (int k = 1; k <= 9; ++k) {
+            const double hz = decade / 2 * k;
+            if (hz >= 20 && hz <= 20000)
+                p.drawLine(QPointF(px(hz), area.top()), QPointF(px(hz), area.bottom()));
+        }
+    const int lines = static_cast<int>(std::lround((y.hi - y.lo) / step));
+    for (int k = 0; k <= lines; ++k) {
+        const double v = y.lo + k * step;
+        p.setPen(QPen(kGrid, 1));
+        p.drawLine(QPointF(area.left(), py(v)), QPointF(area.right(), py(v)));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(box.left(), py(v) - 12, 62, 24), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(v, 'g', 4));
+    }
+    for (double hz : {20.0, 100.0, 1000.0, 10000.0, 20000.0})
+        p.drawText(QRectF(px(hz) - 40, area.bottom() + 4, 80, 20), Qt::AlignCenter,
+                   hz >= 1000 ? QStringLiteral("%1k").arg(hz / 1000) : QString::number(hz));
+    p.drawText(QRectF(area.left(), area.bottom() + 20, area.width(), 20), Qt::AlignCenter,
+               QStringLiteral("Hz"));
+    p.save();
+    p.translate(box.left() + 12, area.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-80, -12, 160, 24), Qt::AlignCenter, unit);
+    p.restore();
+    p.setPen(QPen(Qt::black, 1.5));
+    p.drawRect(area);
+    for (auto [member, colour] : {std::pair{left, kLeft}, std::pair{right, kRight}}) {
+        QPainterPath path;
+        bool started = false;
+        for (const auto& r : rows) {
+            const QPointF pt(px(r.hz), py(r.*member));
+            started ? path.lineTo(pt) : path.moveTo(pt);
+            started = true;
+        }
+        p.setPen(QPen(colour, 2));
+        p.drawPath(path);
+    }
+    p.setPen(kLeft);
+    p.drawText(QRectF(area.right() - 160, box.top(), 70, 30), Qt::AlignRight, "left");
+    p.setPen(kRight);
+    p.drawText(QRectF(area.right() - 80, box.top(), 70, 30), Qt::AlignRight, "right");
+}
+
+QString valueText(const Figure& f) {
+    return QString::number(f.value, 'f', f.unit == "%" ? 4 : 1) + ' ' +
+           QString::fromStdString(f.unit);
+}
+
+QString limitsText(const Figure& f) {
+    if (!f.checked)
+        return {};
+    const QString lo = f.hasLowest ? QString::number(f.lowest) : QStringLiteral("-");
+    const QString hi = f.hasHighest ? QString::number(f.highest) : QStringLiteral("-");
+    return lo + QStringLiteral(" .. ") + hi + (f.failed ? QStringLiteral("  FAIL") : QString());
+}
+
+void table(QPainter& p, QRectF box, const Report& r) {
+    const double rowH = 34;
+    p.setFont(QFont("DejaVu Sans", 7, QFont::Bold));
+    p.setPen(Qt::black);
+    const double c1 = box.left(), c2 = c1 + box.width() * 0.42, c3 = c1 + box.width() * 0.58,
+                 c4 = c1 + box.width() * 0.76;
+    double y = box.top();
+    p.drawText(QPointF(c1, y), "Figure");
+    p.drawText(QPointF(c2, y), "Value");
+    p.drawText(QPointF(c3, y), r.limitsApplied ? "Limits" : "");
+    p.drawText(QPointF(c4, y), "Warnings");
+    p.setFont(QFont("DejaVu Sans", 7));
+    for (const auto& f : r.figures) {
+        y += rowH;
+        if (y > box.bottom())
+            break;
+        p.setPen(f.failed ? kFail : Qt::black);
+        p.drawText(QPointF(c1, y), QString::fromStdString(f.label));
+        p.drawText(QPointF(c2, y), valueText(f));
+        p.drawText(QPointF(c3, y), limitsText(f));
+        QStringList w;
+        for (const auto& s : f.warnings)
+            w << QString::fromStdString(s);
+        p.setPen(QColor(150, 90, 0));
+        p.drawText(QRectF(c4, y - rowH * 0.8, box.right() - c4, rowH), Qt::AlignLeft,
+                   p.fontMetrics().elidedText(w.join("; "), Qt::ElideRight,
+                                              static_cast<int>(box.right() - c4)));
+    }
+}
+
+} // namespace
+
+bool writePdf(const Report& r, const std::string& path) {
+    QPdfWriter pdf(QString::fromStdString(path));
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setResolution(150);
+    pdf.setTitle(QStringLiteral("Sound-card report"));
+    pdf.setCreator(QString::fromStdString(r.conditions.program));
+    QPainter p;
+    if (!p.begin(&pdf))
+        return false;
+    const QRectF page(60, 40, pdf.width() - 120, pdf.height() - 80);
+    p.setFont(QFont("DejaVu Sans", 14, QFont::Bold));
+    p.drawText(QRectF(page.left(), page.top(), page.width(), 40), Qt::AlignLeft,
+               QStringLiteral("Sound-card report"));
+    p.setFont(QFont("DejaVu Sans", 7));
+    const auto& c = r.conditions;
+    QString cond = QString::fromStdString(c.date + "   " + c.program + "\n" + c.device) +
+                   QStringLiteral("\nSignal %1 Hz, %2-bit; device %3 Hz; round trip %4 ms%5")
+                       .arg(c.signalRate)
+                       .arg(c.bits)
+                       .arg(c.deviceRate)
+                       .arg(1000.0 * static_cast<double>(c.latencyFrames) / c.signalRate, 0, 'f', 1)
+                       .arg(c.latencyMeasured ? "" : " (estimated)");
+    if (r.limitsApplied)
+        cond += r.passed ? QStringLiteral("\nLimits: PASSED") : QStringLiteral("\nLimits: FAILED");
+    p.setPen(r.limitsApplied && !r.passed ? kFail : Qt::black);
+    p.drawText(QRectF(page.left(), page.top() + 45, page.width(), 80), Qt::AlignLeft, cond);
+    p.setPen(Qt::black);
+    if (!r.failure.empty()) {
+        p.setFont(QFont("DejaVu Sans", 11, QFont::Bold));
+        p.setPen(kFail);
+        p.drawText(QRectF(page.left(), page.top() + 160, page.width(), 200),
+                   Qt::AlignLeft | Qt::TextWordWrap,
+                   QStringLiteral("No figures: ") + QString::fromStdString(r.failure));
+        return p.end();
+    }
+    const double plotH = page.height() * 0.27;
+    double top = page.top() + 140;
+    plot(p, QRectF(page.left(), top, page.width(), plotH), "Frequency response", "dB", r.sweep,
+         &SweepRow::levelL, &SweepRow::levelR, 0.5, 2);
+    top += plotH + 20;
+    plot(p, QRectF(page.left(), top, page.width(), plotH), "THD+N", "dB", r.sweep, &SweepRow::thdnL,
+         &SweepRow::thdnR, 10, 40);
+    top += plotH + 50;
+    table(p, QRectF(page.left(), top, page.width(), page.bottom() - top), r);
+    return p.end();
+}
+
+} // namespace qelvar::report

@@ -1,0 +1,144 @@
+#include "report/report_run.h"
+
+#include "audio/wav_reader.h"
+#include "common/files.h"
+#include "report/figures.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include <filesystem>
+
+namespace qelvar::report {
+namespace {
+
+constexpr const char* kSignalFile = "qelvarreport.wav";
+constexpr const char* kTakeFile = "qelvarreporttake.wav";
+
+} // namespace
+
+ReportRun::ReportRun(audio::SoundServices& snd, std::string folder, QObject* parent)
+    : QObject(parent), snd_(snd), folder_(std::move(folder)) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &ReportRun::step);
+}
+
+ReportRun::~ReportRun() {
+    if (state_ == State::Recording || state_ == State::Finishing) {
+        snd_.mciSendString(audio::kCloseAll);
+        snd_.playSound("0", audio::kPurgeAll);
+    }
+}
+
+void ReportRun::start() {
+    if (running())
+        return;
+    report_ = Report{};
+    report_.conditions.program =
+        (QStringLiteral("qelvar ") + QCoreApplication::applicationVersion()).toStdString();
+    report_.conditions.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    signal_ = makeSignal();
+    const auto bytes = wavFile(signal_.samples);
+    if (!replaceFile(folder_ + "/" + kSignalFile, bytes)) {
+        fail("the test signal could not be written; check the data folder");
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::remove(folder_ + "/" + kTakeFile, ec); // never read an old take
+    state_ = State::Opening;
+    since_ = std::chrono::steady_clock::now();
+    emit progress(QStringLiteral("Opening the sound device..."));
+    step();
+}
+
+void ReportRun::step() {
+    const auto waited = std::chrono::steady_clock::now() - since_;
+    switch (state_) {
+    case State::Idle:
+        return;
+    case State::Opening:
+        if (snd_.readiness() == audio::Readiness::Ready)
+            beginTake();
+        else if (snd_.readiness() == audio::Readiness::Failed || waited > kOpening)
+            fail(snd_.statusText().empty() ? "the sound device did not answer" : snd_.statusText());
+        else
+            timer_.start(50);
+        return;
+    case State::Recording: {
+        // The device may take the sound in late; stop once all of it went.
+        const auto sent = snd_.soundFramesSent();
+        const std::chrono::milliseconds length(signal_.frames() * 1000 / kRate);
+        if (sent >= 0 && sent < signal_.frames() && waited < length + kTakePatience) {
+            timer_.start(20);
+            return;
+        }
+        endTake();
+        return;
+    }
+    case State::Finishing: {
+        const auto r = snd_.takeResult(folder_ + "/" + kTakeFile);
+        if (r.state == audio::TakeResult::State::Pending && waited < kTakePatience) {
+            timer_.start(20);
+            return;
+        }
+        if (!r.usable()) {
+            fail(r.why.empty() ? "the take was not finished in time" : r.why);
+            return;
+        }
+        const auto take = audio::readClip(folder_ + "/" + kTakeFile);
+        if (!take || take->frames() < static_cast<std::size_t>(signal_.frames())) {
+            fail("the take came back short; play again");
+            return;
+        }
+        emit progress(QStringLiteral("Analysing..."));
+        analyse(signal_, take->samples, report_);
+        if (r.state == audio::TakeResult::State::Suspect)
+            for (auto& f : report_.figures)
+                f.warnings.push_back(r.why);
+        finish();
+        return;
+    }
+    }
+}
+
+void ReportRun::beginTake() {
+    const auto info = snd_.pathInfo();
+    report_.conditions.device = info.description;
+    report_.conditions.deviceRate = info.deviceRate;
+    report_.conditions.latencyFrames = info.latencyFrames;
+    report_.conditions.latencyMeasured = info.latencyMeasured;
+    snd_.playSound(folder_ + "/" + kSignalFile, audio::kPlayOnce);
+    snd_.mciSendString(audio::kCloseAll);
+    snd_.mciSendString(audio::kOpenCapture);
+    snd_.mciSendString(audio::kSeekCapture);
+    snd_.mciSendString(audio::kSetCapture);
+    snd_.mciSendString(audio::kRecordCapture);
+    state_ = State::Recording;
+    since_ = std::chrono::steady_clock::now();
+    const auto ms = signal_.frames() * 1000 / kRate;
+    emit progress(QStringLiteral("Playing the test signal (%1 s)...").arg(ms / 1000.0, 0, 'f', 1));
+    timer_.start(static_cast<int>(ms) + 20);
+}
+
+void ReportRun::endTake() {
+    snd_.mciSendString(audio::kStopCapture);
+    snd_.mciSendString(std::string(audio::kSaveCapturePrefix) + folder_ + "/" + kTakeFile);
+    snd_.mciSendString(audio::kCloseAll);
+    snd_.playSound("0", audio::kPurgeAll);
+    state_ = State::Finishing;
+    since_ = std::chrono::steady_clock::now();
+    step();
+}
+
+void ReportRun::fail(const std::string& why) {
+    report_.failure = why;
+    finish();
+}
+
+void ReportRun::finish() {
+    state_ = State::Idle;
+    timer_.stop();
+    emit finished();
+}
+
+} // namespace qelvar::report

@@ -1,0 +1,57 @@
+// One sound-card test run: plays the test signal once through the sound
+// services, records it back, and analyses the take. Driven by the event
+// loop (timers, no thread of its own), so the sound services are only ever
+// called from the thread that owns them.
+#pragma once
+
+#include "audio/sound.h"
+#include "report/report.h"
+#include "report/test_signal.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <string>
+
+namespace qelvar::report {
+
+class ReportRun : public QObject {
+    Q_OBJECT
+  public:
+    // The signal and the take are written in `folder` (the data folder).
+    ReportRun(audio::SoundServices& snd, std::string folder, QObject* parent = nullptr);
+    ~ReportRun() override;
+
+    void start();
+    bool running() const { return state_ != State::Idle; }
+    const Report& report() const { return report_; }
+
+    // How long the device may take to open, and the take to come back.
+    static constexpr std::chrono::milliseconds kOpening{5000};
+    static constexpr std::chrono::milliseconds kTakePatience{5000};
+
+  signals:
+    void progress(const QString& text);
+    // The run ended: report() holds the figures, or report().failure says
+    // why there are none.
+    void finished();
+
+  private:
+    enum class State { Idle, Opening, Recording, Finishing };
+    void step();
+    void beginTake();
+    void endTake();
+    void fail(const std::string& why);
+    void finish();
+
+    audio::SoundServices& snd_;
+    std::string folder_;
+    Signal signal_;
+    Report report_;
+    State state_ = State::Idle;
+    QTimer timer_;
+    std::chrono::steady_clock::time_point since_;
+};
+
+} // namespace qelvar::report
