@@ -2,9 +2,9 @@
 
 #include "common/files.h"
 #include "common/numbers.h"
-#include "formats/textfile.h"
 #include "construct/measure/calibration.h"
 #include "construct/setup_file.h"
+#include "formats/textfile.h"
 
 namespace qelvar::construct {
 
@@ -26,12 +26,9 @@ std::string PageModel::captureFile(int step) const {
 
 void PageModel::open() {
     t_.setStartupValues();
-    currentStep_ = 1;
-    channels_ = 2;
+    builder_.open();
     interval_ = 0;
-    image_[0] = 0;
     loadFiles();
-    image_.putConstantHeader();
     // Said once, before any build or OFF meets the same trouble.
     if (std::string why = writeProblem(dir_); !why.empty())
         c_.status = "    " + why;
@@ -96,7 +93,7 @@ void PageModel::takeOffset() {
 }
 
 void PageModel::update() {
-    const int n = currentStep_;
+    const int n = builder_.currentStep();
     if (t_.bits[n] == 0)
         t_.bits[n] = 16;
     if (t_.rate[n] == 0)
@@ -108,8 +105,8 @@ void PageModel::update() {
     takeOffset();
     if (t_.mode[n].empty())
         t_.mode[n] = "ST L+R";
-    if (currentStep_ == 0)
-        currentStep_ = 1;
+    if (n == 0)
+        builder_.setCurrentStep(1);
 }
 
 void PageModel::update3() {
@@ -184,7 +181,7 @@ void PageModel::pasteToNotes() {
 }
 
 void PageModel::setSignalFlag(Signal s, bool on) {
-    signal_[static_cast<int>(s)] = on ? 1 : 0;
+    signal_[static_cast<int>(s)] = on;
     c_.signalLamps[static_cast<int>(s)] = on ? kLampOn : kLampOff;
 }
 

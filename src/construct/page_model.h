@@ -9,12 +9,13 @@
 #include "construct/noise/noise_run.h"
 #include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
+#include "construct/step_builder.h"
 #include "construct/step_table.h"
-#include "formats/wav.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,6 @@ namespace qelvar::construct {
 
 class PageModel {
   public:
-    // Elements 0..3000000 of the file image buffer.
-    static constexpr std::size_t kImageLast = 3000000;
-
     // `dataDir` is the folder every file of the page lives in.
     PageModel(audio::SoundServices& snd, std::string dataDir);
     explicit PageModel(audio::SoundServices& snd);
@@ -37,7 +35,7 @@ class PageModel {
     const PageControls& controls() const { return c_; }
     StepTable& table() { return t_; }
     const StepTable& table() const { return t_; }
-    wav::FileImage& image() { return image_; }
+    const StepBuilder& builder() const { return builder_; }
     const std::string& dataDir() const { return dir_; }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     std::string stepFile(int step) const;
@@ -101,29 +99,19 @@ class PageModel {
     void update();
     void update2();
     void update3();
-    void buildwav();
-    void lengthdata();
-    void rifflength();
-    void byterate();
-    void blockalign();
-    void datacalc();
-    // Says that step n's frequency cannot make a file (negative, or so
-    // high that no whole frame fits) and leaves the file as it was.
-    void refuseBuild(int n);
-    void writewav();
-    void playloop();
+    // Builds `step` with the test signal that is on, stops playback and
+    // writes the file to `file`. False, with a status line, when no file
+    // was written.
+    bool buildwav(int step, const std::string& file, bool pulse = false);
+    void playloop(const std::string& file);
     void Stopplay();
     void peakread();
 
     // --- State -----------------------------------------------------------
-    int currentStep() const { return currentStep_; }
-    std::int32_t dataLength() const { return L_; }
-    int cycleCount() const { return cycleCount_; }
-    const std::string& fileName() const { return fileName_; }
-    void setFileName(std::string name) { fileName_ = std::move(name); }
+    int currentStep() const { return builder_.currentStep(); }
 
     // Test-signal flags (the waveform mode of every build).
-    bool signalFlag(Signal s) const { return signal_[static_cast<int>(s)] != 0; }
+    bool signalFlag(Signal s) const { return signal_[static_cast<int>(s)]; }
     void setSignalFlag(Signal s, bool on);
 
     int stepIndex() const { return stepIndex_; }
@@ -144,13 +132,8 @@ class PageModel {
     void setLamp(Lamp l, bool on);
     void takeInRow(int i, bool ownRightTest);
     void takeOffset();
-    void applyGain(int n, int box);
-    double waveform(double theta) const;
-    int pulseGroup() const;
-    double pulseScaled(double L1);
-    std::int32_t pulseBlock() const;
-    void writePulse();
-    bool writeFile(const std::string& name, const std::uint8_t* bytes, std::size_t n);
+    BuildMode buildMode(bool pulse) const;
+    bool writeFile(const std::string& name, std::span<const std::uint8_t> bytes);
     void passOver();
     void afterPassOver();
     void endStepRecording();
@@ -165,20 +148,8 @@ class PageModel {
     std::string dir_;
     PageControls c_;
     StepTable t_;
-    wav::FileImage image_{kImageLast};
-
-    // Build state.
-    int currentStep_ = 1;
-    std::int32_t L_ = 0;
-    int cycleCount_ = 2;
-    int channels_ = 2;
-    int bytesPerSample_ = 2;
-    int pulseMode_ = 0;
-    double pulseOn_ = 0; // on and off times as cycles of the on frequency
-    double pulseOff_ = 0;
-    std::string fileName_;
-    bool writeFailed_ = false; // a file of the last build could not be written
-    std::array<int, kSignalCount> signal_{};
+    StepBuilder builder_;
+    std::array<bool, kSignalCount> signal_{};
 
     // Sequencer.
     int stepIndex_ = 0;

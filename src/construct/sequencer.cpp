@@ -117,10 +117,9 @@ void PageModel::tick() {
     if (t_.included(previous_) && fullDuplex_ == 1)
         endStepRecording();
     if (playing_ == 1) {
-        fileName_ = stepFile(k);
         interval_ = k <= kLastStep ? intervalOf(t_.length[k]) : 0;
         if (t_.included(k) && k < 21) {
-            playloop();
+            playloop(stepFile(k));
             if (fullDuplex_ == 1)
                 startStepRecording();
         }
@@ -159,9 +158,8 @@ void PageModel::step() {
         allRowsIdle();
     }
     setLamp(Lamp::Step, true);
-    fileName_ = stepFile(k);
     if (t_.included(k) && k < 21)
-        playloop();
+        playloop(stepFile(k));
     passOver();
     if (k - 1 >= 0 && k - 1 < static_cast<int>(c_.indicator.size()))
         c_.indicator[k - 1] = kRowPlayed;
