@@ -80,18 +80,16 @@ void PageModel::autobuildAll() {
 
 void PageModel::pulse() {
     Stopplay();
-    playing_ = 0;
-    interval_ = 0;
+    seq_.halt();
     setLamp(Lamp::Play, false);
     allRowsIdle();
-    if (pulsePlaying_ == 1) {
-        pulsePlaying_ = 0;
+    if (pulsePlaying_) {
+        pulsePlaying_ = false;
         setLamp(Lamp::Pulse, false);
         Stopplay();
-        interval_ = 0;
         return;
     }
-    pulsePlaying_ = 1;
+    pulsePlaying_ = true;
     setLamp(Lamp::Pulse, true);
     playloop(stepFile(kPulseOn));
 }

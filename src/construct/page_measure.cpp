@@ -25,13 +25,12 @@ void PageModel::startStepRecording() {
 // levels are read once its result is in (at once when it already is). Step
 // 0 is never shown and steps past the sweep rows have no boxes: those are
 // read at once as they always were.
-void PageModel::endStepRecording() {
-    const int N = stepIndex_ - 1;
+void PageModel::endStepRecording(int N) {
     snd_.mciSendString(audio::kStopCapture);
     snd_.mciSendString(std::string(audio::kSaveCapturePrefix) + captureFile(N));
     snd_.mciSendString(audio::kCloseAll);
     if (N < 1 || N > kRows) {
-        peakread();
+        construct::peakread(captureFile(N), N, measure_);
         return;
     }
     pending_.push_back({run_, N, captureFile(N)});
@@ -86,17 +85,6 @@ void PageModel::settleTake(int row, const audio::TakeResult& result) {
     }
 }
 
-void PageModel::peakread() {
-    const int k = stepIndex_;
-    if (k < 1)
-        return;
-    const int N = k - 1;
-    if (k > 1 && N <= kRows)
-        showReading(N);
-    else
-        construct::peakread(captureFile(N), N, measure_);
-}
-
 void PageModel::showReading(int row) {
     const Reading r = construct::peakread(captureFile(row), row, measure_);
     c_.left[row] = readingText(r.left);
@@ -104,8 +92,8 @@ void PageModel::showReading(int row) {
 }
 
 void PageModel::fullDuplex() {
-    fullDuplex_ = fullDuplex_ == 1 ? 0 : 1;
-    setLamp(Lamp::FullDuplex, fullDuplex_ == 1);
+    fullDuplex_ = !fullDuplex_;
+    setLamp(Lamp::FullDuplex, fullDuplex_);
 }
 
 void PageModel::useCal() {

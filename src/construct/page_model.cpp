@@ -27,7 +27,7 @@ std::string PageModel::captureFile(int step) const {
 void PageModel::open() {
     t_.setStartupValues();
     builder_.open();
-    interval_ = 0;
+    seq_.stopTimer();
     loadFiles();
     // Said once, before any build or OFF meets the same trouble.
     if (std::string why = writeProblem(dir_); !why.empty())
@@ -43,8 +43,8 @@ void PageModel::loadFiles() {
     measure_.offsetDb = offsetDb_;
     measure_.calOn = s.useCal == 1;
     measure_.offsetOn = s.offsetOn == 1;
-    fullDuplex_ = s.fullDuplex;
-    loop_ = s.loop;
+    fullDuplex_ = s.fullDuplex == 1;
+    seq_.setLoop(s.loop == 1);
     update2();
     loadCalibration(path("wavcaldata"), measure_);
 }
@@ -55,8 +55,8 @@ bool PageModel::saveFiles() {
     s.offsetDb = offsetDb_;
     s.useCal = measure_.calOn ? 1 : 0;
     s.offsetOn = measure_.offsetOn ? 1 : 0;
-    s.fullDuplex = static_cast<std::int16_t>(fullDuplex_);
-    s.loop = static_cast<std::int16_t>(loop_);
+    s.fullDuplex = fullDuplex_ ? 1 : 0;
+    s.loop = seq_.loopOn() ? 1 : 0;
     ensureDataDir();
     bool ok = replaceFile(path("tessalysetup"), setupText(t_, s), true);
     ok = saveCalibration(path("wavcaldata"), measure_) && ok;
@@ -133,9 +133,9 @@ void PageModel::update2() {
         c_.lamp(Lamp::UseCal) = kLampOn;
     if (measure_.offsetOn)
         c_.lamp(Lamp::Offset) = kLampOn;
-    if (fullDuplex_ == 1)
+    if (fullDuplex_)
         c_.lamp(Lamp::FullDuplex) = kLampOn;
-    if (loop_ == 1)
+    if (seq_.loopOn())
         c_.lamp(Lamp::Loop) = kLampOn;
 }
 
@@ -165,8 +165,8 @@ bool PageModel::off() {
     update();
     scratch_ = c_.scratchpad;
     Stopplay();
-    interval_ = 0;
-    pulsePlaying_ = 0;
+    seq_.stopTimer();
+    pulsePlaying_ = false;
     setLamp(Lamp::Pulse, false);
     allRowsIdle();
     return saveFiles();

@@ -9,6 +9,7 @@
 #include "construct/noise/noise_run.h"
 #include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
+#include "construct/sequencer.h"
 #include "construct/step_builder.h"
 #include "construct/step_table.h"
 
@@ -60,10 +61,8 @@ class PageModel {
     void step();
     void tick();
     // Timer interval in ms; 0 = stopped.
-    int interval() const { return interval_; }
-    // PLAY's first tick with full duplex on waits this many ticks of 100 ms
-    // at most for a sound device that is still opening.
-    static constexpr int kOpeningWaitTicks = 50;
+    int interval() const { return seq_.interval(); }
+    static constexpr int kOpeningWaitTicks = Sequencer::kOpeningWaitTicks;
 
     // Takes are finished by the sound layer after "save capture": each
     // recorded row waits here until its result is known. pollTakes() asks
@@ -105,7 +104,6 @@ class PageModel {
     bool buildwav(int step, const std::string& file, bool pulse = false);
     void playloop(const std::string& file);
     void Stopplay();
-    void peakread();
 
     // --- State -----------------------------------------------------------
     int currentStep() const { return builder_.currentStep(); }
@@ -114,12 +112,12 @@ class PageModel {
     bool signalFlag(Signal s) const { return signal_[static_cast<int>(s)]; }
     void setSignalFlag(Signal s, bool on);
 
-    int stepIndex() const { return stepIndex_; }
-    int previousStep() const { return previous_; }
-    bool playing() const { return playing_ != 0; }
-    bool loopOn() const { return loop_ != 0; }
-    bool pulsePlaying() const { return pulsePlaying_ != 0; }
-    bool fullDuplexOn() const { return fullDuplex_ != 0; }
+    int stepIndex() const { return seq_.stepIndex(); }
+    int previousStep() const { return seq_.previousStep(); }
+    bool playing() const { return seq_.playing(); }
+    bool loopOn() const { return seq_.loopOn(); }
+    bool pulsePlaying() const { return pulsePlaying_; }
+    bool fullDuplexOn() const { return fullDuplex_; }
     bool useCalOn() const { return measure_.calOn; }
     bool offsetOn() const { return measure_.offsetOn; }
     float offsetDbValue() const { return offsetDb_; }
@@ -134,11 +132,9 @@ class PageModel {
     void takeOffset();
     BuildMode buildMode(bool pulse) const;
     bool writeFile(const std::string& name, std::span<const std::uint8_t> bytes);
-    void passOver();
-    void afterPassOver();
-    void endStepRecording();
+    void perform(const SeqActions& actions);
+    void endStepRecording(int step);
     void startStepRecording();
-    bool waitForDevice();
     void showReading(int row);
     void settleTake(int row, const audio::TakeResult& result);
     void loadFiles();
@@ -151,22 +147,14 @@ class PageModel {
     StepBuilder builder_;
     std::array<bool, kSignalCount> signal_{};
 
-    // Sequencer.
-    int stepIndex_ = 0;
-    int previous_ = 0;
-    int playing_ = 0;
-    int skip_ = 0;
-    int loop_ = 0;
-    int pulsePlaying_ = 0;
-    int interval_ = 0;
+    Sequencer seq_;
+    bool pulsePlaying_ = false;
 
     // Measurement.
-    int fullDuplex_ = 0;
+    bool fullDuplex_ = false;
     float offsetDb_ = 0;
     MeasureSettings measure_; // offset and calibration flags, calL, calR
     std::string scratch_;
-    // Since PLAY: ticks spent waiting for the device; -1 once under way.
-    int openingTicks_ = -1;
 
     // Takes of the current run (counted by PLAY) whose results are not in.
     struct PendingTake {
