@@ -9,7 +9,7 @@
 namespace qelvar::construct {
 
 PageModel::PageModel(audio::SoundServices& snd, std::string dataDir)
-    : snd_(snd), dir_(std::move(dataDir)) {
+    : snd_(snd), dir_(std::move(dataDir)), m_(snd) {
     c_.setInitialTexts();
     t_.setStartupValues();
 }
@@ -39,27 +39,26 @@ void PageModel::loadFiles() {
     if (auto text = readWholeFile(path("tessalysetup"), 1u << 20))
         readSetup(*text, t_, s);
     scratch_ = s.scratchpad;
-    offsetDb_ = s.offsetDb;
-    measure_.offsetDb = offsetDb_;
-    measure_.calOn = s.useCal == 1;
-    measure_.offsetOn = s.offsetOn == 1;
-    fullDuplex_ = s.fullDuplex == 1;
+    m_.setOffsetDb(s.offsetDb);
+    m_.settings().calOn = s.useCal == 1;
+    m_.settings().offsetOn = s.offsetOn == 1;
+    m_.setFullDuplex(s.fullDuplex == 1);
     seq_.setLoop(s.loop == 1);
     update2();
-    loadCalibration(path("wavcaldata"), measure_);
+    loadCalibration(path("wavcaldata"), m_.settings());
 }
 
 bool PageModel::saveFiles() {
     PageSettings s;
     s.scratchpad = scratch_;
-    s.offsetDb = offsetDb_;
-    s.useCal = measure_.calOn ? 1 : 0;
-    s.offsetOn = measure_.offsetOn ? 1 : 0;
-    s.fullDuplex = fullDuplex_ ? 1 : 0;
+    s.offsetDb = m_.offsetDb();
+    s.useCal = m_.settings().calOn ? 1 : 0;
+    s.offsetOn = m_.settings().offsetOn ? 1 : 0;
+    s.fullDuplex = m_.fullDuplex() ? 1 : 0;
     s.loop = seq_.loopOn() ? 1 : 0;
     ensureDataDir();
     bool ok = replaceFile(path("tessalysetup"), setupText(t_, s), true);
-    ok = saveCalibration(path("wavcaldata"), measure_) && ok;
+    ok = saveCalibration(path("wavcaldata"), m_.settings()) && ok;
     if (!ok)
         c_.status = "    Settings could not be saved.";
     return ok;
@@ -88,8 +87,7 @@ void PageModel::takeInRow(int i, bool ownRightTest) {
 }
 
 void PageModel::takeOffset() {
-    offsetDb_ = static_cast<float>(boxValue(c_.offset));
-    measure_.offsetDb = offsetDb_;
+    m_.setOffsetDb(static_cast<float>(boxValue(c_.offset)));
 }
 
 void PageModel::update() {
@@ -127,13 +125,13 @@ void PageModel::update2() {
         else if (t_.include[i] == 0)
             c_.include[e] = false;
     }
-    c_.offset = floatForm(offsetDb_);
+    c_.offset = floatForm(m_.offsetDb());
     c_.scratchpad = scratch_;
-    if (measure_.calOn)
+    if (m_.settings().calOn)
         c_.lamp(Lamp::UseCal) = kLampOn;
-    if (measure_.offsetOn)
+    if (m_.settings().offsetOn)
         c_.lamp(Lamp::Offset) = kLampOn;
-    if (fullDuplex_)
+    if (m_.fullDuplex())
         c_.lamp(Lamp::FullDuplex) = kLampOn;
     if (seq_.loopOn())
         c_.lamp(Lamp::Loop) = kLampOn;

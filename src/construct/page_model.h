@@ -1,11 +1,12 @@
-// The construction page as data and routines: the sweep table and its
-// builds, the pulse builder, the sequencer, the measurement flags and the
-// set-up file. The window only shows `controls()` and forwards clicks,
-// typing and timer ticks; nothing here needs a display.
+// The construction page as data and routines: the sweep table, the page's
+// controls and its set-up file, joined to the step builder, the sequencer
+// and the measurement. The window only shows `controls()` and forwards
+// clicks, typing and timer ticks; nothing here needs a display.
 #pragma once
 
 #include "audio/sound.h"
 #include "construct/measure/measure.h"
+#include "construct/measurement.h"
 #include "construct/noise/noise_run.h"
 #include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
@@ -70,9 +71,9 @@ class PageModel {
     // row's boxes empty. Both name the row in the notes line unless good.
     // The window polls while takesPending() holds.
     void pollTakes();
-    bool takesPending() const { return !pending_.empty(); }
+    bool takesPending() const { return m_.pending(); }
     // Row r (1..20) has no reading in this run because its take failed.
-    bool rowFailed(int r) const { return r >= 1 && r <= kRows && takeFailed_[r]; }
+    bool rowFailed(int r) const { return m_.failed(r); }
 
     void fullDuplex();
     void useCal();
@@ -117,11 +118,11 @@ class PageModel {
     bool playing() const { return seq_.playing(); }
     bool loopOn() const { return seq_.loopOn(); }
     bool pulsePlaying() const { return pulsePlaying_; }
-    bool fullDuplexOn() const { return fullDuplex_; }
-    bool useCalOn() const { return measure_.calOn; }
-    bool offsetOn() const { return measure_.offsetOn; }
-    float offsetDbValue() const { return offsetDb_; }
-    MeasureSettings& measurement() { return measure_; }
+    bool fullDuplexOn() const { return m_.fullDuplex(); }
+    bool useCalOn() const { return m_.settings().calOn; }
+    bool offsetOn() const { return m_.settings().offsetOn; }
+    float offsetDbValue() const { return m_.offsetDb(); }
+    MeasureSettings& measurement() { return m_.settings(); }
     const std::string& scratchpad() const { return scratch_; }
 
   private:
@@ -133,10 +134,7 @@ class PageModel {
     BuildMode buildMode(bool pulse) const;
     bool writeFile(const std::string& name, std::span<const std::uint8_t> bytes);
     void perform(const SeqActions& actions);
-    void endStepRecording(int step);
-    void startStepRecording();
     void showReading(int row);
-    void settleTake(int row, const audio::TakeResult& result);
     void loadFiles();
     bool saveFiles();
 
@@ -150,24 +148,8 @@ class PageModel {
     Sequencer seq_;
     bool pulsePlaying_ = false;
 
-    // Measurement.
-    bool fullDuplex_ = false;
-    float offsetDb_ = 0;
-    MeasureSettings measure_; // offset and calibration flags, calL, calR
+    Measurement m_;
     std::string scratch_;
-
-    // Takes of the current run (counted by PLAY) whose results are not in.
-    struct PendingTake {
-        int run;
-        int row;
-        std::string path;
-    };
-    std::vector<PendingTake> pending_;
-    int run_ = 0;
-    // Per row 1..20, this run's latest take: why it is not good ("" when
-    // it is), and whether it failed outright.
-    std::array<std::string, kRows + 1> takeWhy_{};
-    std::array<bool, kRows + 1> takeFailed_{};
 
     // Noise creation: its arrays (about 15 MB) are made on the first run.
     std::unique_ptr<noise::UniformSource> noiseSource_;

@@ -20,15 +20,13 @@ void PageModel::play() {
     pulsePlaying_ = false;
     setLamp(Lamp::Pulse, false);
     // A new run: what became of the last run's takes no longer matters.
-    ++run_;
-    takeWhy_.fill("");
-    takeFailed_.fill(false);
+    m_.newRun();
     c_.measureNotes.clear();
 }
 
 void PageModel::tick() {
     const bool opening =
-        seq_.playing() && fullDuplex_ && snd_.readiness() == audio::Readiness::Opening;
+        seq_.playing() && m_.fullDuplex() && snd_.readiness() == audio::Readiness::Opening;
     switch (seq_.waitForDevice(opening)) {
     case Sequencer::Opening::Waiting:
         c_.status = "    Opening the sound device...";
@@ -39,7 +37,7 @@ void PageModel::tick() {
     case Sequencer::Opening::None:
         break;
     }
-    perform(seq_.tick(t_, fullDuplex_));
+    perform(seq_.tick(t_, m_.fullDuplex()));
 }
 
 void PageModel::perform(const SeqActions& actions) {
@@ -52,10 +50,11 @@ void PageModel::perform(const SeqActions& actions) {
             playloop(stepFile(a.step));
             break;
         case SeqAction::Kind::StartTake:
-            startStepRecording();
+            m_.startTake();
             break;
         case SeqAction::Kind::EndTake:
-            endStepRecording(a.step);
+            if (m_.endTake(a.step, captureFile(a.step)))
+                pollTakes();
             break;
         case SeqAction::Kind::RowsIdle:
             allRowsIdle();
