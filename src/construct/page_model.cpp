@@ -2,14 +2,14 @@
 
 #include "common/files.h"
 #include "common/numbers.h"
-#include "formats/textfile.h"
 #include "construct/measure/calibration.h"
 #include "construct/setup_file.h"
+#include "formats/textfile.h"
 
 namespace qelvar::construct {
 
 PageModel::PageModel(audio::SoundServices& snd, std::string dataDir)
-    : snd_(snd), dir_(std::move(dataDir)) {
+    : snd_(snd), dir_(std::move(dataDir)), m_(snd) {
     c_.setInitialTexts();
     t_.setStartupValues();
 }
@@ -26,12 +26,9 @@ std::string PageModel::captureFile(int step) const {
 
 void PageModel::open() {
     t_.setStartupValues();
-    currentStep_ = 1;
-    channels_ = 2;
-    interval_ = 0;
-    image_[0] = 0;
+    builder_.open();
+    seq_.stopTimer();
     loadFiles();
-    image_.putConstantHeader();
     // Said once, before any build or OFF meets the same trouble.
     if (std::string why = writeProblem(dir_); !why.empty())
         c_.status = "    " + why;
@@ -42,27 +39,26 @@ void PageModel::loadFiles() {
     if (auto text = readWholeFile(path("tessalysetup"), 1u << 20))
         readSetup(*text, t_, s);
     scratch_ = s.scratchpad;
-    offsetDb_ = s.offsetDb;
-    measure_.offsetDb = offsetDb_;
-    measure_.calOn = s.useCal == 1;
-    measure_.offsetOn = s.offsetOn == 1;
-    fullDuplex_ = s.fullDuplex;
-    loop_ = s.loop;
+    m_.setOffsetDb(s.offsetDb);
+    m_.settings().calOn = s.useCal == 1;
+    m_.settings().offsetOn = s.offsetOn == 1;
+    m_.setFullDuplex(s.fullDuplex == 1);
+    seq_.setLoop(s.loop == 1);
     update2();
-    loadCalibration(path("wavcaldata"), measure_);
+    loadCalibration(path("wavcaldata"), m_.settings());
 }
 
 bool PageModel::saveFiles() {
     PageSettings s;
     s.scratchpad = scratch_;
-    s.offsetDb = offsetDb_;
-    s.useCal = measure_.calOn ? 1 : 0;
-    s.offsetOn = measure_.offsetOn ? 1 : 0;
-    s.fullDuplex = static_cast<std::int16_t>(fullDuplex_);
-    s.loop = static_cast<std::int16_t>(loop_);
+    s.offsetDb = m_.offsetDb();
+    s.useCal = m_.settings().calOn ? 1 : 0;
+    s.offsetOn = m_.settings().offsetOn ? 1 : 0;
+    s.fullDuplex = m_.fullDuplex() ? 1 : 0;
+    s.loop = seq_.loopOn() ? 1 : 0;
     ensureDataDir();
     bool ok = replaceFile(path("tessalysetup"), setupText(t_, s), true);
-    ok = saveCalibration(path("wavcaldata"), measure_) && ok;
+    ok = saveCalibration(path("wavcaldata"), m_.settings()) && ok;
     if (!ok)
         c_.status = "    Settings could not be saved.";
     return ok;
@@ -91,12 +87,11 @@ void PageModel::takeInRow(int i, bool ownRightTest) {
 }
 
 void PageModel::takeOffset() {
-    offsetDb_ = static_cast<float>(boxValue(c_.offset));
-    measure_.offsetDb = offsetDb_;
+    m_.setOffsetDb(static_cast<float>(boxValue(c_.offset)));
 }
 
 void PageModel::update() {
-    const int n = currentStep_;
+    const int n = builder_.currentStep();
     if (t_.bits[n] == 0)
         t_.bits[n] = 16;
     if (t_.rate[n] == 0)
@@ -108,8 +103,8 @@ void PageModel::update() {
     takeOffset();
     if (t_.mode[n].empty())
         t_.mode[n] = "ST L+R";
-    if (currentStep_ == 0)
-        currentStep_ = 1;
+    if (n == 0)
+        builder_.setCurrentStep(1);
 }
 
 void PageModel::update3() {
@@ -130,15 +125,15 @@ void PageModel::update2() {
         else if (t_.include[i] == 0)
             c_.include[e] = false;
     }
-    c_.offset = floatForm(offsetDb_);
+    c_.offset = floatForm(m_.offsetDb());
     c_.scratchpad = scratch_;
-    if (measure_.calOn)
+    if (m_.settings().calOn)
         c_.lamp(Lamp::UseCal) = kLampOn;
-    if (measure_.offsetOn)
+    if (m_.settings().offsetOn)
         c_.lamp(Lamp::Offset) = kLampOn;
-    if (fullDuplex_ == 1)
+    if (m_.fullDuplex())
         c_.lamp(Lamp::FullDuplex) = kLampOn;
-    if (loop_ == 1)
+    if (seq_.loopOn())
         c_.lamp(Lamp::Loop) = kLampOn;
 }
 
@@ -168,8 +163,8 @@ bool PageModel::off() {
     update();
     scratch_ = c_.scratchpad;
     Stopplay();
-    interval_ = 0;
-    pulsePlaying_ = 0;
+    seq_.stopTimer();
+    pulsePlaying_ = false;
     setLamp(Lamp::Pulse, false);
     allRowsIdle();
     return saveFiles();
@@ -184,7 +179,7 @@ void PageModel::pasteToNotes() {
 }
 
 void PageModel::setSignalFlag(Signal s, bool on) {
-    signal_[static_cast<int>(s)] = on ? 1 : 0;
+    signal_[static_cast<int>(s)] = on;
     c_.signalLamps[static_cast<int>(s)] = on ? kLampOn : kLampOff;
 }
 

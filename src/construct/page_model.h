@@ -1,20 +1,23 @@
-// The construction page as data and routines: the sweep table and its
-// builds, the pulse builder, the sequencer, the measurement flags and the
-// set-up file. The window only shows `controls()` and forwards clicks,
-// typing and timer ticks; nothing here needs a display.
+// The construction page as data and routines: the sweep table, the page's
+// controls and its set-up file, joined to the step builder, the sequencer
+// and the measurement. The window only shows `controls()` and forwards
+// clicks, typing and timer ticks; nothing here needs a display.
 #pragma once
 
 #include "audio/sound.h"
 #include "construct/measure/measure.h"
+#include "construct/measurement.h"
 #include "construct/noise/noise_run.h"
 #include "construct/noise/uniform_source.h"
 #include "construct/page_controls.h"
+#include "construct/sequencer.h"
+#include "construct/step_builder.h"
 #include "construct/step_table.h"
-#include "formats/wav.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,9 +25,6 @@ namespace qelvar::construct {
 
 class PageModel {
   public:
-    // Elements 0..3000000 of the file image buffer.
-    static constexpr std::size_t kImageLast = 3000000;
-
     // `dataDir` is the folder every file of the page lives in.
     PageModel(audio::SoundServices& snd, std::string dataDir);
     explicit PageModel(audio::SoundServices& snd);
@@ -37,7 +37,7 @@ class PageModel {
     const PageControls& controls() const { return c_; }
     StepTable& table() { return t_; }
     const StepTable& table() const { return t_; }
-    wav::FileImage& image() { return image_; }
+    const StepBuilder& builder() const { return builder_; }
     const std::string& dataDir() const { return dir_; }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     std::string stepFile(int step) const;
@@ -62,10 +62,8 @@ class PageModel {
     void step();
     void tick();
     // Timer interval in ms; 0 = stopped.
-    int interval() const { return interval_; }
-    // PLAY's first tick with full duplex on waits this many ticks of 100 ms
-    // at most for a sound device that is still opening.
-    static constexpr int kOpeningWaitTicks = 50;
+    int interval() const { return seq_.interval(); }
+    static constexpr int kOpeningWaitTicks = Sequencer::kOpeningWaitTicks;
 
     // Takes are finished by the sound layer after "save capture": each
     // recorded row waits here until its result is known. pollTakes() asks
@@ -73,9 +71,9 @@ class PageModel {
     // row's boxes empty. Both name the row in the notes line unless good.
     // The window polls while takesPending() holds.
     void pollTakes();
-    bool takesPending() const { return !pending_.empty(); }
+    bool takesPending() const { return m_.pending(); }
     // Row r (1..20) has no reading in this run because its take failed.
-    bool rowFailed(int r) const { return r >= 1 && r <= kRows && takeFailed_[r]; }
+    bool rowFailed(int r) const { return m_.failed(r); }
 
     void fullDuplex();
     void useCal();
@@ -101,41 +99,30 @@ class PageModel {
     void update();
     void update2();
     void update3();
-    void buildwav();
-    void lengthdata();
-    void rifflength();
-    void byterate();
-    void blockalign();
-    void datacalc();
-    // Says that step n's frequency cannot make a file (negative, or so
-    // high that no whole frame fits) and leaves the file as it was.
-    void refuseBuild(int n);
-    void writewav();
-    void playloop();
+    // Builds `step` with the test signal that is on, stops playback and
+    // writes the file to `file`. False, with a status line, when no file
+    // was written.
+    bool buildwav(int step, const std::string& file, bool pulse = false);
+    void playloop(const std::string& file);
     void Stopplay();
-    void peakread();
 
     // --- State -----------------------------------------------------------
-    int currentStep() const { return currentStep_; }
-    std::int32_t dataLength() const { return L_; }
-    int cycleCount() const { return cycleCount_; }
-    const std::string& fileName() const { return fileName_; }
-    void setFileName(std::string name) { fileName_ = std::move(name); }
+    int currentStep() const { return builder_.currentStep(); }
 
     // Test-signal flags (the waveform mode of every build).
-    bool signalFlag(Signal s) const { return signal_[static_cast<int>(s)] != 0; }
+    bool signalFlag(Signal s) const { return signal_[static_cast<int>(s)]; }
     void setSignalFlag(Signal s, bool on);
 
-    int stepIndex() const { return stepIndex_; }
-    int previousStep() const { return previous_; }
-    bool playing() const { return playing_ != 0; }
-    bool loopOn() const { return loop_ != 0; }
-    bool pulsePlaying() const { return pulsePlaying_ != 0; }
-    bool fullDuplexOn() const { return fullDuplex_ != 0; }
-    bool useCalOn() const { return measure_.calOn; }
-    bool offsetOn() const { return measure_.offsetOn; }
-    float offsetDbValue() const { return offsetDb_; }
-    MeasureSettings& measurement() { return measure_; }
+    int stepIndex() const { return seq_.stepIndex(); }
+    int previousStep() const { return seq_.previousStep(); }
+    bool playing() const { return seq_.playing(); }
+    bool loopOn() const { return seq_.loopOn(); }
+    bool pulsePlaying() const { return pulsePlaying_; }
+    bool fullDuplexOn() const { return m_.fullDuplex(); }
+    bool useCalOn() const { return m_.settings().calOn; }
+    bool offsetOn() const { return m_.settings().offsetOn; }
+    float offsetDbValue() const { return m_.offsetDb(); }
+    MeasureSettings& measurement() { return m_.settings(); }
     const std::string& scratchpad() const { return scratch_; }
 
   private:
@@ -144,20 +131,10 @@ class PageModel {
     void setLamp(Lamp l, bool on);
     void takeInRow(int i, bool ownRightTest);
     void takeOffset();
-    void applyGain(int n, int box);
-    double waveform(double theta) const;
-    int pulseGroup() const;
-    double pulseScaled(double L1);
-    std::int32_t pulseBlock() const;
-    void writePulse();
-    bool writeFile(const std::string& name, const std::uint8_t* bytes, std::size_t n);
-    void passOver();
-    void afterPassOver();
-    void endStepRecording();
-    void startStepRecording();
-    bool waitForDevice();
+    BuildMode buildMode(bool pulse) const;
+    bool writeFile(const std::string& name, std::span<const std::uint8_t> bytes);
+    void perform(const SeqActions& actions);
     void showReading(int row);
-    void settleTake(int row, const audio::TakeResult& result);
     void loadFiles();
     bool saveFiles();
 
@@ -165,50 +142,14 @@ class PageModel {
     std::string dir_;
     PageControls c_;
     StepTable t_;
-    wav::FileImage image_{kImageLast};
+    StepBuilder builder_;
+    std::array<bool, kSignalCount> signal_{};
 
-    // Build state.
-    int currentStep_ = 1;
-    std::int32_t L_ = 0;
-    int cycleCount_ = 2;
-    int channels_ = 2;
-    int bytesPerSample_ = 2;
-    int pulseMode_ = 0;
-    double pulseOn_ = 0; // on and off times as cycles of the on frequency
-    double pulseOff_ = 0;
-    std::string fileName_;
-    bool writeFailed_ = false; // a file of the last build could not be written
-    std::array<int, kSignalCount> signal_{};
+    Sequencer seq_;
+    bool pulsePlaying_ = false;
 
-    // Sequencer.
-    int stepIndex_ = 0;
-    int previous_ = 0;
-    int playing_ = 0;
-    int skip_ = 0;
-    int loop_ = 0;
-    int pulsePlaying_ = 0;
-    int interval_ = 0;
-
-    // Measurement.
-    int fullDuplex_ = 0;
-    float offsetDb_ = 0;
-    MeasureSettings measure_; // offset and calibration flags, calL, calR
+    Measurement m_;
     std::string scratch_;
-    // Since PLAY: ticks spent waiting for the device; -1 once under way.
-    int openingTicks_ = -1;
-
-    // Takes of the current run (counted by PLAY) whose results are not in.
-    struct PendingTake {
-        int run;
-        int row;
-        std::string path;
-    };
-    std::vector<PendingTake> pending_;
-    int run_ = 0;
-    // Per row 1..20, this run's latest take: why it is not good ("" when
-    // it is), and whether it failed outright.
-    std::array<std::string, kRows + 1> takeWhy_{};
-    std::array<bool, kRows + 1> takeFailed_{};
 
     // Noise creation: its arrays (about 15 MB) are made on the first run.
     std::unique_ptr<noise::UniformSource> noiseSource_;

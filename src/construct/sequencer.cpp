@@ -1,10 +1,11 @@
-// The sequencer: PLAY, STOP, LOOP, STEP and the timer's tick. The window
-// owns the timer and sets its interval from interval() after every call.
-#include "construct/page_model.h"
+// The sequencer's moves. The window owns the timer and sets its interval
+// from interval() after every call.
+#include "construct/sequencer.h"
 
 #include "common/numbers.h"
 
 #include <climits>
+#include <cstdint>
 
 namespace qelvar::construct {
 
@@ -15,157 +16,122 @@ int intervalOf(double ms) {
     return r <= 0 ? 0 : r >= INT_MAX ? INT_MAX : static_cast<int>(r);
 }
 
+using Kind = SeqAction::Kind;
+
 } // namespace
 
-void PageModel::play() {
-    c_.status = std::string(15, ' ');
-    snd_.mciSendString(audio::kCloseAll);
-    Stopplay();
-    update3();
-    playing_ = 1;
-    setLamp(Lamp::Play, true);
-    allRowsIdle();
-    for (int r = 1; r <= kRows; ++r) {
-        c_.left[r].clear();
-        c_.right[r].clear();
-    }
-    stepIndex_ = 1;
-    // A pass-over left unfinished by the last sequence (or by STEP) would
-    // otherwise hold row 1 for a second tick.
-    skip_ = 0;
+// A pass-over left unfinished by the last sequence (or by STEP) would
+// otherwise hold row 1 for a second tick, hence skip off.
+void Sequencer::play() {
+    playing_ = true;
+    k_ = 1;
+    skip_ = false;
     interval_ = 100;
-    pulsePlaying_ = 0;
-    setLamp(Lamp::Pulse, false);
-    // A new run: what became of the last run's takes no longer matters.
-    ++run_;
-    takeWhy_.fill("");
-    takeFailed_.fill(false);
-    c_.measureNotes.clear();
     openingTicks_ = 0;
+}
+
+void Sequencer::stop() {
+    openingTicks_ = -1;
+    k_ = 0;
+    playing_ = false;
+    interval_ = 0;
 }
 
 // PLAY's first tick waits, 100 ms at a time, while the sound device is
 // still being opened: recording into it now would lose step 1. After
 // kOpeningWaitTicks, or when opening failed, the sequence goes on and the
 // takes report what became of them.
-bool PageModel::waitForDevice() {
+Sequencer::Opening Sequencer::waitForDevice(bool deviceOpening) {
     if (openingTicks_ < 0)
-        return false;
-    const bool opening =
-        playing_ == 1 && fullDuplex_ == 1 && snd_.readiness() == audio::Readiness::Opening;
-    if (opening && openingTicks_ < kOpeningWaitTicks) {
+        return Opening::None;
+    if (deviceOpening && openingTicks_ < kOpeningWaitTicks) {
         ++openingTicks_;
-        c_.status = "    Opening the sound device...";
         interval_ = 100;
-        return true;
+        return Opening::Waiting;
     }
-    if (openingTicks_ > 0 && playing_ == 1)
-        c_.status = std::string(15, ' ');
+    const bool waited = openingTicks_ > 0 && playing_;
     openingTicks_ = -1;
-    return false;
+    return waited ? Opening::Waited : Opening::None;
 }
 
 // Excluded steps become one silence: each is stopped and passed over, and
 // the skip flag makes the next included step wait for the following tick.
 // Past step 25 there is nothing left to play, so the index stops at 26,
 // which ends (or restarts) the sequence like any step beyond 21.
-void PageModel::passOver() {
-    int& k = stepIndex_;
-    for (int n = 0; n < 20 && k <= kLastStep; ++n) {
-        if (t_.included(k))
+void Sequencer::passOver(const StepTable& t, SeqActions& out) {
+    for (int n = 0; n < 20 && k_ <= kLastStep; ++n) {
+        if (t.included(k_))
             continue;
-        Stopplay();
-        skip_ = 1;
-        ++k;
+        out.push_back({Kind::Stop});
+        skip_ = true;
+        ++k_;
     }
-    if (k <= kLastStep && !t_.included(k))
-        ++k;
+    if (k_ <= kLastStep && !t.included(k_))
+        ++k_;
 }
 
 // Tick steps 4 to 6: move on, hold back after a pass-over, end or restart.
-void PageModel::afterPassOver() {
-    int& k = stepIndex_;
-    if (t_.included(k) && k < 22 && playing_ == 1)
-        ++k;
-    if (k > 1 && t_.included(k - 1) && playing_ == 1 && skip_ == 1) {
-        skip_ = 0;
-        --k;
+void Sequencer::afterPassOver(const StepTable& t, SeqActions& out) {
+    if (t.included(k_) && k_ < 22 && playing_)
+        ++k_;
+    if (k_ > 1 && t.included(k_ - 1) && playing_ && skip_) {
+        skip_ = false;
+        --k_;
     }
-    if (k > 21) {
-        if (loop_ == 1) {
-            allRowsIdle();
-            k = 0;
+    if (k_ > 21) {
+        if (loop_) {
+            out.push_back({Kind::RowsIdle});
+            k_ = 0;
             previous_ = 0;
         }
-        if (k > 21) {
-            playing_ = 0;
+        if (k_ > 21) {
+            playing_ = false;
             interval_ = 0;
-            Stopplay();
-            setLamp(Lamp::Play, false);
-            allRowsIdle();
+            out.push_back({Kind::Stop});
+            out.push_back({Kind::Ended});
+            out.push_back({Kind::RowsIdle});
         }
     }
 }
 
-void PageModel::tick() {
-    if (waitForDevice())
-        return;
-    int& k = stepIndex_;
-    if (k == 0)
-        k = 1;
-    previous_ = k - 1;
-    if (t_.included(previous_) && fullDuplex_ == 1)
-        endStepRecording();
-    if (playing_ == 1) {
-        fileName_ = stepFile(k);
-        interval_ = k <= kLastStep ? intervalOf(t_.length[k]) : 0;
-        if (t_.included(k) && k < 21) {
-            playloop();
-            if (fullDuplex_ == 1)
-                startStepRecording();
+void Sequencer::markPlayed(SeqActions& out) const {
+    out.push_back({Kind::RowPlayed, k_});
+}
+
+SeqActions Sequencer::tick(const StepTable& t, bool fullDuplex) {
+    SeqActions out;
+    if (k_ == 0)
+        k_ = 1;
+    previous_ = k_ - 1;
+    if (t.included(previous_) && fullDuplex)
+        out.push_back({Kind::EndTake, previous_});
+    if (playing_) {
+        interval_ = k_ <= kLastStep ? intervalOf(t.length[k_]) : 0;
+        if (t.included(k_) && k_ < 21) {
+            out.push_back({Kind::Loop, k_});
+            if (fullDuplex)
+                out.push_back({Kind::StartTake});
         }
-        passOver();
-        if (k - 1 >= 0 && k - 1 < static_cast<int>(c_.indicator.size()))
-            c_.indicator[k - 1] = kRowPlayed;
+        passOver(t, out);
+        markPlayed(out);
     }
-    afterPassOver();
+    afterPassOver(t, out);
+    return out;
 }
 
-void PageModel::stop() {
-    c_.status = std::string(13, ' ');
-    openingTicks_ = -1;
-    Stopplay();
-    stepIndex_ = 0;
-    playing_ = 0;
-    interval_ = 0;
-    setLamp(Lamp::Play, false);
-    pulsePlaying_ = 0;
-    setLamp(Lamp::Pulse, false);
-    setLamp(Lamp::Step, false);
-    allRowsIdle();
-    snd_.mciSendString(audio::kCloseAll);
-}
-
-void PageModel::loop() {
-    loop_ = loop_ == 1 ? 0 : 1;
-    setLamp(Lamp::Loop, loop_ == 1);
-}
-
-void PageModel::step() {
-    int& k = stepIndex_;
-    ++k;
-    if (k > 20) {
-        k = 1;
-        allRowsIdle();
+SeqActions Sequencer::step(const StepTable& t) {
+    SeqActions out;
+    ++k_;
+    if (k_ > 20) {
+        k_ = 1;
+        out.push_back({Kind::RowsIdle});
     }
-    setLamp(Lamp::Step, true);
-    fileName_ = stepFile(k);
-    if (t_.included(k) && k < 21)
-        playloop();
-    passOver();
-    if (k - 1 >= 0 && k - 1 < static_cast<int>(c_.indicator.size()))
-        c_.indicator[k - 1] = kRowPlayed;
-    afterPassOver();
+    if (t.included(k_) && k_ < 21)
+        out.push_back({Kind::Loop, k_});
+    passOver(t, out);
+    markPlayed(out);
+    afterPassOver(t, out);
+    return out;
 }
 
 } // namespace qelvar::construct

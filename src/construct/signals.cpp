@@ -42,7 +42,7 @@ void PageModel::testSignal(Signal b) {
     const int k = static_cast<int>(b);
     if (k < 0 || k >= kSignalCount)
         return;
-    if (signal_[k] == 1) {
+    if (signal_[k]) {
         setSignalFlag(b, false);
         Stopplay();
         return;
@@ -52,12 +52,11 @@ void PageModel::testSignal(Signal b) {
     setSignalFlag(b, true);
     update();
     if (isBuilt(b)) {
-        fileName_ = stepFile(0);
-        buildwav();
+        buildwav(builder_.currentStep(), stepFile(0));
+        playloop(stepFile(0));
     } else {
-        fileName_ = path(std::string(noiseFileOf(b)));
+        playloop(path(std::string(noiseFileOf(b))));
     }
-    playloop();
 }
 
 void PageModel::noiseFileCreation() {
@@ -66,17 +65,10 @@ void PageModel::noiseFileCreation() {
             noise::ClockedUniformSource::seededFromClock());
     if (!noiseRun_)
         noiseRun_ = std::make_unique<noise::NoiseRun>();
-    const noise::RunResult r = noiseRun_->run(image_, dir_, *noiseSource_);
-
-    // The white noise is drawn at step 0's gains of 1, and the buffer's
-    // header is the last file's (CSA after a whole run); later builds set
-    // their own header fields.
-    t_.gainL[0] = 1;
-    t_.gainR[0] = 1;
-    channels_ = 2;
-    bytesPerSample_ = 2;
-    L_ = static_cast<std::int32_t>(image_[41] | image_[42] << 8 | image_[43] << 16 |
-                                   static_cast<std::uint32_t>(image_[44]) << 24);
+    // The run leaves the last file's header in the buffer; later builds
+    // set their own header fields.
+    const noise::RunResult r = noiseRun_->run(builder_.image(), dir_, *noiseSource_);
+    builder_.afterNoiseRun();
 
     if (!r.ok)
         c_.status = std::string(kNoiseFailed) + path(r.failedFile);

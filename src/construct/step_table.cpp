@@ -16,8 +16,6 @@ void StepTable::setStartupValues() {
         attL[i] = 3.0;
         attR[i] = 3.0;
         include[i] = 1;
-        gainL[i] = 0;
-        gainR[i] = 0;
     }
 }
 

@@ -21,14 +21,11 @@ struct StepTable {
     std::array<double, kSteps> attR{};
     std::array<double, kSteps> length{}; // ms; cycles for 21 and 22 after a pulse build
     std::array<std::int16_t, kSteps> include{};
-    std::array<double, kSteps> gainL{};
-    std::array<double, kSteps> gainR{};
     std::array<std::int32_t, kSteps> rate{};
     std::array<std::string, kSteps> mode{};
     std::array<std::int32_t, kSteps> bits{};
 
-    // The values the page starts from before its set-up file is read. The
-    // gains stay 0 until a build sets them.
+    // The values the page starts from before its set-up file is read.
     void setStartupValues();
 
     // The inclusive guard the sequencer uses: steps outside 0..25 count as

@@ -56,13 +56,13 @@ TEST_F(BuildTest, AttenuationsSetTheGains) {
     c().attL[0] = "0";
     c().attR[0] = "6";
     buildRow1("1000");
-    EXPECT_DOUBLE_EQ(page->table().gainL[1], 1.0);
-    EXPECT_NEAR(page->table().gainR[1], 0.501187, 1e-6);
+    EXPECT_DOUBLE_EQ(page->builder().carry().gainL[1], 1.0);
+    EXPECT_NEAR(page->builder().carry().gainR[1], 0.501187, 1e-6);
     c().attL[0] = "100";
     c().attR[0] = "-1";
     buildRow1("1000");
-    EXPECT_DOUBLE_EQ(page->table().gainL[1], 1.0);
-    EXPECT_NEAR(page->table().gainR[1], 0.501187, 1e-6);
+    EXPECT_DOUBLE_EQ(page->builder().carry().gainL[1], 1.0);
+    EXPECT_NEAR(page->builder().carry().gainR[1], 0.501187, 1e-6);
     // Above full output the rule's value is stored: frame 12 passes 32767.
     c().attL[0] = c().attR[0] = "-0.5";
     b = buildRow1("1000");

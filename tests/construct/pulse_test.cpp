@@ -50,7 +50,7 @@ TEST_F(PulseTest, BurstFilesBlockByBlock) {
 TEST_F(PulseTest, AnAttOffOutOfRangeKeepsThePreviousGain) {
     buildPulse("1000", "20", "480", "26");
     Bytes b = buildPulse("1000", "20", "480", "100");
-    EXPECT_NEAR(page->table().gainL[22], gainDb(26), 1e-12);
+    EXPECT_NEAR(page->builder().carry().gainL[22], gainDb(26), 1e-12);
     EXPECT_EQ(slice(b, 44 + 10 * 352, 44 + 11 * 352), sineData(352, 2, gainDb(26), gainDb(26)));
 }
 

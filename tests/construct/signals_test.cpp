@@ -121,6 +121,22 @@ TEST_F(SignalsTest, ALitButtonTurnsEverythingOffAnotherTakesOver) {
     EXPECT_EQ(signalFile().size(), 44u + 17640u);
 }
 
+// The pulse build ends on step 22 at Att-off's level; SQUARE then builds
+// step 22 (the hidden 1000 Hz), whose right box is out of range, so the
+// right gain is the one the burst left there.
+TEST_F(SignalsTest, SquareAfterAPulseBuildUsesTheOffStep) {
+    c().attL[20] = "6";
+    c().attL[21] = "26";
+    c().attR[21] = "-10";
+    page->build(kPulseOn);
+    page->testSignal(Signal::Square);
+    EXPECT_EQ(page->currentStep(), kPulseOff);
+    const Bytes b = signalFile();
+    ASSERT_EQ(b.size(), 396u);
+    EXPECT_EQ(slice(b, 44, b.size()),
+              frames(88, 44, gainDb(26), [](double t) { return std::sin(t) <= 0 ? -0.5 : 0.5; }));
+}
+
 TEST_F(SignalsTest, WhiteNeverBuildsButMovesRowBuildsToOneHertz) {
     page->testSignal(Signal::Smpte); // step 0's gains become 0.5
     writeText(dir / "tessalyf0.wav", "marker");
@@ -152,6 +168,10 @@ TEST_F(SignalsTest, NoiseFileCreationWritesSixFilesOrNamesTheFailingOne) {
     expectOnly(Signal::Pink);
     EXPECT_EQ(c().status, ""); // the files themselves: tests/e2e/page_signals
     EXPECT_EQ(file("pinknoise.wav"), file("csanoise.wav"));
+    // The run leaves step 0's gains at 1 for the builds WHT moves there.
+    page->testSignal(Signal::White);
+    page->build(1);
+    EXPECT_EQ(slice(stepFile(1), 44, 44 + 176400), sineData(176400, 1, 1.0, 1.0));
 }
 
 } // namespace
