@@ -8,12 +8,14 @@
 #include <vector>
 
 using namespace qelvar::app;
+using qelvar::audio::DeviceInfo;
+using qelvar::audio::Use;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = qelvar::fuzz::writeScratch("wavdevices", data, size);
     DeviceChoice c = loadDeviceChoice(path);
-    static const std::vector<DeviceEntry> devices = [] {
-        std::vector<DeviceEntry> d(2);
+    static const std::vector<DeviceInfo> devices = [] {
+        std::vector<DeviceInfo> d(2);
         d[0].name = "pulse";
         d[0].outputs = 2;
         d[0].inputs = 2;
@@ -21,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         d[1].outputs = 2;
         return d;
     }();
-    (void)matchDevice(devices, c.output, true);
-    (void)matchDevice(devices, c.input, false);
+    (void)qelvar::audio::matchDevice(devices, c.output, Use::Output, "pulse");
+    (void)qelvar::audio::matchDevice(devices, c.input, Use::Input, "pulse");
     return 0;
 }

@@ -3,9 +3,6 @@
 #include "common/files.h"
 #include "formats/textfile.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace qelvar::app {
 
 DeviceChoice loadDeviceChoice(const std::string& path) {
@@ -25,30 +22,9 @@ bool saveDeviceChoice(const std::string& path, const DeviceChoice& choice) {
     return replaceFile(path, out.contents(), true);
 }
 
-namespace {
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-} // namespace
-
-const DeviceEntry* matchDevice(const std::vector<DeviceEntry>& devices, const std::string& part,
-                               bool wantOutput) {
-    const std::string needle = lower(part);
-    for (const DeviceEntry& d : devices) {
-        if ((wantOutput ? d.outputs : d.inputs) <= 0)
-            continue;
-        if (lower(d.name).find(needle) != std::string::npos ||
-            lower(d.description).find(needle) != std::string::npos)
-            return &d;
-    }
-    return nullptr;
-}
-
-std::string describeDevices(const std::vector<DeviceEntry>& devices) {
+std::string describeDevices(const std::vector<audio::DeviceInfo>& devices) {
     std::string out;
-    for (const DeviceEntry& d : devices)
+    for (const audio::DeviceInfo& d : devices)
         out += d.name + " (in " + std::to_string(d.inputs) + ", out " + std::to_string(d.outputs) +
                ")" +
                (d.description.empty() || d.description == d.name ? "" : "  " + d.description) +

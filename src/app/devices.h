@@ -3,6 +3,8 @@
 // in the set-up file "wavdevices" in the data directory.
 #pragma once
 
+#include "audio/devices.h"
+
 #include <string>
 #include <vector>
 
@@ -13,23 +15,11 @@ struct DeviceChoice {
     std::string input;
 };
 
-struct DeviceEntry {
-    std::string name;
-    int inputs = 0;
-    int outputs = 0;
-    std::string description; // what the desktop's sound settings call it
-};
-
 DeviceChoice loadDeviceChoice(const std::string& path);
 bool saveDeviceChoice(const std::string& path, const DeviceChoice& choice);
 
-// The first device whose name or description holds `part` (case ignored)
-// and has channels in the wanted direction; nullptr when none.
-const DeviceEntry* matchDevice(const std::vector<DeviceEntry>& devices, const std::string& part,
-                               bool wantOutput);
-
 // One line a device: "name (in N, out M)", followed by "  DESCRIPTION"
 // where the description differs from the name.
-std::string describeDevices(const std::vector<DeviceEntry>& devices);
+std::string describeDevices(const std::vector<audio::DeviceInfo>& devices);
 
 } // namespace qelvar::app

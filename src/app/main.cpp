@@ -26,20 +26,15 @@
 
 namespace {
 
-using qelvar::app::DeviceEntry;
+using qelvar::audio::DeviceInfo;
 
 // The sound server's sinks and sources, or without a server ALSA's devices
 // through PortAudio; a hung sound server can hold either for minutes, so
 // give up after a while rather than hang the command line.
-bool listDevices(std::vector<DeviceEntry>& out) {
-    auto job = std::make_shared<std::packaged_task<std::vector<DeviceEntry>()>>([] {
-        std::vector<DeviceEntry> list;
+bool listDevices(std::vector<DeviceInfo>& out) {
+    auto job = std::make_shared<std::packaged_task<std::vector<DeviceInfo>()>>([] {
         auto devices = qelvar::audio::PulseSound::listDevices(std::chrono::seconds(10));
-        if (!devices)
-            devices = qelvar::audio::PortAudioSound::listDevices();
-        for (const auto& d : *devices)
-            list.push_back({d.name, d.inputs, d.outputs, d.description});
-        return list;
+        return devices ? *devices : qelvar::audio::PortAudioSound::listDevices();
     });
     auto result = job->get_future();
     std::thread([job] { (*job)(); }).detach();
@@ -59,7 +54,7 @@ int handleDeviceOptions(const QCommandLineParser& parser, bool listOnly,
     const bool chooseIn = parser.isSet("input-device");
     if (!listOnly && !chooseOut && !chooseIn)
         return -1;
-    std::vector<DeviceEntry> devices;
+    std::vector<DeviceInfo> devices;
     if (!listDevices(devices)) {
         std::fprintf(stderr, "qelvar: the sound system does not answer\n");
         return 1;
@@ -76,7 +71,9 @@ int handleDeviceOptions(const QCommandLineParser& parser, bool listOnly,
     }
     auto pick = [&](const char* option, bool output, std::string& slot) {
         const std::string part = parser.value(option).toStdString();
-        if (!part.empty() && !qelvar::app::matchDevice(devices, part, output)) {
+        using qelvar::audio::Use;
+        if (!part.empty() &&
+            !qelvar::audio::matchDevice(devices, part, output ? Use::Output : Use::Input)) {
             std::fprintf(stderr, "qelvar: no %s device matches \"%s\" (see --list-devices)\n",
                          output ? "output" : "input", part.c_str());
             return false;

@@ -32,15 +32,8 @@
 
 namespace qelvar::audio {
 
-struct DeviceInfo {
-    std::string name;        // what the user types to choose it
-    std::string description; // what the desktop's sound settings show
-    int inputs = 0;
-    int outputs = 0;
-};
-
 // The devices to use: part of a device's name or description (case
-// ignored); empty: the system's default.
+// ignored); empty: the system's default. matchDevice chooses by them.
 struct SoundOptions {
     std::string outputDevice;
     std::string inputDevice;

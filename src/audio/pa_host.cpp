@@ -5,8 +5,6 @@
 #include <jack/jack.h>
 #endif
 
-#include <algorithm>
-#include <cctype>
 #include <dlfcn.h>
 #include <filesystem>
 
@@ -17,12 +15,6 @@ void alsaQuiet(const char*, int, const char*, int, const char*, ...) {}
 #ifdef QELVAR_HAVE_JACK
 void jackQuiet(const char*) {}
 #endif
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 // ALSA loads its device plugins on demand while PortAudio lists devices,
 // and unloads them again, leaving some one-time allocations of theirs in
@@ -58,20 +50,31 @@ PaError initialiseQuietly() {
     return Pa_Initialize();
 }
 
-PaDeviceIndex pickDevice(const std::string& want, bool input) {
-    if (want.empty())
-        return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
-    const std::string key = lower(want);
+std::vector<DeviceInfo> hostDevices() {
+    std::vector<DeviceInfo> out;
     const PaDeviceIndex count = Pa_GetDeviceCount();
     for (PaDeviceIndex i = 0; i < count; ++i) {
-        const PaDeviceInfo* d = Pa_GetDeviceInfo(i);
-        if (!d || !d->name)
+        DeviceInfo& d = out.emplace_back();
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+        if (!info || !info->name)
             continue;
-        const int ch = input ? d->maxInputChannels : d->maxOutputChannels;
-        if (ch > 0 && lower(d->name).find(key) != std::string::npos)
-            return i;
+        // PortAudio's names say what a device is; it has no other description.
+        d.name = d.description = info->name;
+        d.inputs = info->maxInputChannels;
+        d.outputs = info->maxOutputChannels;
     }
-    return paNoDevice;
+    return out;
+}
+
+PaDeviceIndex pickDevice(const std::string& want, Use way) {
+    const std::vector<DeviceInfo> devices = hostDevices();
+    const PaDeviceIndex def =
+        way == Use::Input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+    const std::string fallback = def >= 0 && static_cast<std::size_t>(def) < devices.size()
+                                     ? devices[static_cast<std::size_t>(def)].name
+                                     : "";
+    const DeviceInfo* d = matchDevice(devices, want, way, fallback);
+    return d ? static_cast<PaDeviceIndex>(d - devices.data()) : paNoDevice;
 }
 
 } // namespace qelvar::audio

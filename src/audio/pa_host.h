@@ -1,9 +1,12 @@
 // PortAudio set-up shared by the stream and the device list.
 #pragma once
 
+#include "audio/devices.h"
+
 #include <portaudio.h>
 
 #include <string>
+#include <vector>
 
 namespace qelvar::audio {
 
@@ -11,8 +14,12 @@ namespace qelvar::audio {
 // then initialises PortAudio.
 PaError initialiseQuietly();
 
-// The device whose name holds `want` (case ignored) and has channels in
-// the given direction; the default device when `want` is empty.
-PaDeviceIndex pickDevice(const std::string& want, bool input);
+// PortAudio's devices, each at its own index (once initialised); one that
+// cannot be listed has no channels, so it is never chosen.
+std::vector<DeviceInfo> hostDevices();
+
+// The device matchDevice chooses for `want` one way; with `want` empty the
+// default device. paNoDevice when there is none.
+PaDeviceIndex pickDevice(const std::string& want, Use way);
 
 } // namespace qelvar::audio

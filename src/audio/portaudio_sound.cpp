@@ -82,8 +82,8 @@ int streamRate(PaDeviceIndex in, PaDeviceIndex out, const Duplex& d, const PaDev
 }
 
 bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream** stream) {
-    const PaDeviceIndex inDev = pickDevice(o.inputDevice, true);
-    const PaDeviceIndex outDev = pickDevice(o.outputDevice, false);
+    const PaDeviceIndex inDev = pickDevice(o.inputDevice, Use::Input);
+    const PaDeviceIndex outDev = pickDevice(o.outputDevice, Use::Output);
     const PaDeviceInfo* inInfo = inDev == paNoDevice ? nullptr : Pa_GetDeviceInfo(inDev);
     const PaDeviceInfo* outInfo = outDev == paNoDevice ? nullptr : Pa_GetDeviceInfo(outDev);
     if (!inInfo || !outInfo || inInfo->maxInputChannels < 1 || outInfo->maxOutputChannels < 1) {
@@ -162,12 +162,9 @@ std::vector<DeviceInfo> PortAudioSound::listDevices() {
     std::vector<DeviceInfo> out;
     if (initialiseQuietly() != paNoError)
         return out;
-    const PaDeviceIndex count = Pa_GetDeviceCount();
-    for (PaDeviceIndex i = 0; i < count; ++i) {
-        const PaDeviceInfo* d = Pa_GetDeviceInfo(i);
-        if (d && d->name && (d->maxInputChannels > 0 || d->maxOutputChannels > 0))
-            out.push_back({d->name, d->name, d->maxInputChannels, d->maxOutputChannels});
-    }
+    for (DeviceInfo& d : hostDevices())
+        if (d.inputs > 0 || d.outputs > 0)
+            out.push_back(std::move(d));
     Pa_Terminate();
     return out;
 }

@@ -7,6 +7,7 @@
 // for two minutes.
 #pragma once
 
+#include "audio/devices.h"
 #include "audio/engine.h"
 
 #include <string>

@@ -2,18 +2,10 @@
 
 #include <pulse/pulseaudio.h>
 
-#include <algorithm>
-#include <cctype>
 #include <thread>
 
 namespace qelvar::audio {
 namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 void signalLoop(pa_context*, void* loop) {
     pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
@@ -31,7 +23,8 @@ template <class Done> void await(pa_threaded_mainloop* loop, pa_operation* op, D
 
 struct ListQuery {
     pa_threaded_mainloop* loop;
-    std::vector<PulseDevice> devices;
+    Use way;
+    std::vector<DeviceInfo> devices;
     bool done = false;
 };
 
@@ -42,8 +35,10 @@ template <class Info> void collect(const Info* i, int eol, void* user) {
         pa_threaded_mainloop_signal(q->loop, 0);
         return;
     }
-    q->devices.push_back({i->name ? i->name : "", i->description ? i->description : "",
-                          static_cast<int>(i->sample_spec.rate), i->sample_spec.channels});
+    DeviceInfo d{i->name ? i->name : "", i->description ? i->description : "", 0, 0,
+                 static_cast<int>(i->sample_spec.rate)};
+    (q->way == Use::Input ? d.inputs : d.outputs) = i->sample_spec.channels;
+    q->devices.push_back(std::move(d));
 }
 
 void onSink(pa_context*, const pa_sink_info* i, int eol, void* user) {
@@ -137,39 +132,20 @@ PulseServer PulseClient::server() {
     return q.server;
 }
 
-std::vector<PulseDevice> PulseClient::sinks() {
-    ListQuery q{loop_, {}, false};
+std::vector<DeviceInfo> PulseClient::sinks() {
+    ListQuery q{loop_, Use::Output, {}, false};
     pa_threaded_mainloop_lock(loop_);
     await(loop_, pa_context_get_sink_info_list(context_, onSink, &q), [&] { return q.done; });
     pa_threaded_mainloop_unlock(loop_);
     return q.devices;
 }
 
-std::vector<PulseDevice> PulseClient::sources() {
-    ListQuery q{loop_, {}, false};
+std::vector<DeviceInfo> PulseClient::sources() {
+    ListQuery q{loop_, Use::Input, {}, false};
     pa_threaded_mainloop_lock(loop_);
     await(loop_, pa_context_get_source_info_list(context_, onSource, &q), [&] { return q.done; });
     pa_threaded_mainloop_unlock(loop_);
     return q.devices;
-}
-
-const PulseDevice* matchPulseDevice(const std::vector<PulseDevice>& devices,
-                                    const std::string& want, const std::string& fallback) {
-    if (want.empty()) {
-        for (const auto& d : devices)
-            if (d.name == fallback)
-                return &d;
-        return devices.empty() ? nullptr : &devices.front();
-    }
-    const std::string key = lower(want);
-    for (const auto& d : devices)
-        if (lower(d.name) == key || lower(d.description) == key)
-            return &d;
-    for (const auto& d : devices)
-        if (lower(d.name).find(key) != std::string::npos ||
-            lower(d.description).find(key) != std::string::npos)
-            return &d;
-    return nullptr;
 }
 
 } // namespace qelvar::audio

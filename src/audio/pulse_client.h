@@ -4,6 +4,8 @@
 // (its rate, its default devices, its sinks and sources).
 #pragma once
 
+#include "audio/devices.h"
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -12,13 +14,6 @@ struct pa_threaded_mainloop;
 struct pa_context;
 
 namespace qelvar::audio {
-
-struct PulseDevice {
-    std::string name;        // the server's name, e.g. "alsa_output.usb-..."
-    std::string description; // what the desktop shows, e.g. "USB Audio Analog Stereo"
-    int rate = 0;
-    int channels = 0;
-};
 
 struct PulseServer {
     std::string defaultSink;
@@ -42,8 +37,10 @@ class PulseClient {
     bool timedOut() const { return timedOut_; }
 
     PulseServer server();
-    std::vector<PulseDevice> sinks();
-    std::vector<PulseDevice> sources();
+    // By the server's name ("alsa_output.usb-...") and description ("USB
+    // Audio Analog Stereo"); a sink's channels are outputs, a source's inputs.
+    std::vector<DeviceInfo> sinks();
+    std::vector<DeviceInfo> sources();
 
     pa_threaded_mainloop* loop() { return loop_; }
     pa_context* context() { return context_; }
@@ -54,10 +51,5 @@ class PulseClient {
     bool running_ = false;
     bool timedOut_ = false;
 };
-
-// The device whose name or description holds `want` (case ignored); the
-// first one when several do. Empty `want`: `fallback` (the default).
-const PulseDevice* matchPulseDevice(const std::vector<PulseDevice>& devices,
-                                    const std::string& want, const std::string& fallback);
 
 } // namespace qelvar::audio

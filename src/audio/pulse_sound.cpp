@@ -205,8 +205,8 @@ bool chooseDevices(Engine& e, Streams& s, const SoundOptions& o, std::string& si
     const PulseServer server = s.client.server();
     const auto sinks = s.client.sinks();
     const auto sources = s.client.sources();
-    const PulseDevice* out = matchPulseDevice(sinks, o.outputDevice, server.defaultSink);
-    const PulseDevice* in = matchPulseDevice(sources, o.inputDevice, server.defaultSource);
+    const DeviceInfo* out = matchDevice(sinks, o.outputDevice, Use::Output, server.defaultSink);
+    const DeviceInfo* in = matchDevice(sources, o.inputDevice, Use::Input, server.defaultSource);
     if (!out || !in) {
         e.fail("No sound device found");
         return false;
@@ -298,11 +298,9 @@ std::optional<std::vector<DeviceInfo>> PulseSound::listDevices(std::chrono::mill
     PulseClient c;
     if (!c.connect(timeout))
         return std::nullopt;
-    std::vector<DeviceInfo> out;
-    for (const auto& d : c.sinks())
-        out.push_back({d.name, d.description, 0, d.channels});
-    for (const auto& d : c.sources())
-        out.push_back({d.name, d.description, d.channels, 0});
+    std::vector<DeviceInfo> out = c.sinks();
+    const std::vector<DeviceInfo> sources = c.sources();
+    out.insert(out.end(), sources.begin(), sources.end());
     return out;
 }
 

@@ -10,6 +10,7 @@
 // on the caller's thread.
 #pragma once
 
+#include "audio/devices.h"
 #include "audio/engine.h"
 
 #include <chrono>

@@ -29,19 +29,4 @@ std::string setupText(const StepTable& t, const PageSettings& s);
 // entry as it was; extra values are ignored.
 void readSetup(std::string_view contents, StepTable& t, PageSettings& s);
 
-// The values of a text value file with quoted texts that may span lines
-// and hold doubled quotes. Exposed for the tests.
-class SetupTokens {
-  public:
-    explicit SetupTokens(std::string_view contents) : s_(contents) {}
-    bool atEnd() const { return pos_ >= s_.size(); }
-    // The next value, quotes removed; nullopt-like empty+false at the end.
-    bool next(std::string& value);
-
-  private:
-    void skipSeparator();
-    std::string_view s_;
-    std::size_t pos_ = 0;
-};
-
 } // namespace qelvar::construct

@@ -8,7 +8,42 @@
 
 namespace qelvar {
 
-TextValueReader::TextValueReader(std::string_view s) {
+namespace {
+
+// The quoted text whose opening quote is at s[i]; i ends just after the
+// closing quote, or where the text stopped without one.
+std::string oneLineQuote(std::string_view s, std::size_t& i) {
+    const std::size_t n = s.size();
+    std::size_t close = s.find('"', i + 1);
+    std::size_t lineEnd = s.find_first_of("\r\n", i + 1);
+    // A quote left open ends at the line end.
+    if (close == std::string_view::npos || (lineEnd != std::string_view::npos && lineEnd < close))
+        close = lineEnd == std::string_view::npos ? n : lineEnd;
+    std::string value(s.substr(i + 1, close - i - 1));
+    i = close < n && s[close] == '"' ? close + 1 : close;
+    return value;
+}
+
+// Runs to the next lone quote, across line breaks; a doubled quote stands
+// for one.
+std::string spanningQuote(std::string_view s, std::size_t& i) {
+    std::string value;
+    ++i;
+    while (i < s.size()) {
+        const char ch = s[i++];
+        if (ch != '"')
+            value += ch;
+        else if (i < s.size() && s[i] == '"')
+            value += s[i++];
+        else
+            break;
+    }
+    return value;
+}
+
+} // namespace
+
+TextValueReader::TextValueReader(std::string_view s, Quotes quotes) {
     std::size_t i = 0;
     const std::size_t n = s.size();
     while (i < n) {
@@ -16,14 +51,7 @@ TextValueReader::TextValueReader(std::string_view s) {
             ++i;
         std::string value;
         if (i < n && s[i] == '"') {
-            std::size_t close = s.find('"', i + 1);
-            std::size_t lineEnd = s.find_first_of("\r\n", i + 1);
-            // A quote left open ends at the line end.
-            if (close == std::string_view::npos ||
-                (lineEnd != std::string_view::npos && lineEnd < close))
-                close = lineEnd == std::string_view::npos ? n : lineEnd;
-            value.assign(s.substr(i + 1, close - i - 1));
-            i = close < n && s[close] == '"' ? close + 1 : close;
+            value = quotes == Quotes::OneLine ? oneLineQuote(s, i) : spanningQuote(s, i);
             // Anything between the closing quote and the separator is dropped.
             while (i < n && s[i] != ',' && s[i] != '\r' && s[i] != '\n')
                 ++i;
@@ -123,6 +151,16 @@ void TextValueWriter::plain(std::string_view formatted) {
 void TextValueWriter::text(std::string_view s) {
     out_ += '"';
     out_ += s;
+    out_ += "\"\r\n";
+}
+
+void TextValueWriter::spanningText(std::string_view s) {
+    out_ += '"';
+    for (char ch : s) {
+        if (ch == '"')
+            out_ += '"';
+        out_ += ch;
+    }
     out_ += "\"\r\n";
 }
 

@@ -18,7 +18,13 @@ namespace qelvar {
 // reader moves on to the next value.
 class TextValueReader {
   public:
-    explicit TextValueReader(std::string_view contents);
+    enum class Quotes {
+        OneLine,   // a quoted text ends at its closing quote or its line's end
+        SpanLines, // it runs to the next lone quote, across line breaks (to the
+                   // end when there is none); "" inside stands for one quote
+    };
+
+    explicit TextValueReader(std::string_view contents, Quotes quotes = Quotes::OneLine);
 
     bool atEnd() const { return next_ >= values_.size(); }
     std::size_t remaining() const { return values_.size() - next_; }
@@ -44,6 +50,9 @@ class TextValueWriter {
     void integer(std::int64_t x);           // "1000"
     void plain(std::string_view formatted); // an already formatted number
     void text(std::string_view s);          // "\"ST L+R\""
+    // A text that may hold line breaks and quotes, each quote written
+    // doubled, as Quotes::SpanLines reads it back.
+    void spanningText(std::string_view s);
     const std::string& contents() const { return out_; }
 
   private:

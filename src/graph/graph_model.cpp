@@ -108,20 +108,24 @@ void GraphModel::segmentEnds(int i) {
     yR2 = y(depthR[b]);
 }
 
-void GraphModel::graphdata() {
+void GraphModel::curves(std::uint32_t rgbL, std::uint32_t rgbR) {
     placeSteps();
-    const bool redBlue = prefs.colorsel == 2;
     for (int i = 2; i <= kSteps; ++i) {
         const auto b = static_cast<std::size_t>(i), a = b - 1;
         penWidth = prefs.lwidth;
         segmentEnds(i);
         if (rowflag[b] == 1 && prefs.chanL == 1)
-            line(xpos[b], yL2, xpos[a], yL1, redBlue ? kBlue : kBlack);
+            line(xpos[b], yL2, xpos[a], yL1, rgbL);
         if (rowflag[b] == 1 && prefs.chanR == 1)
-            line(xpos[b], yR2, xpos[a], yR1, redBlue ? kRed : kBlack);
-        if (redBlue)
-            penWidth = 1;
+            line(xpos[b], yR2, xpos[a], yR1, rgbR);
     }
+}
+
+void GraphModel::graphdata() {
+    const bool redBlue = prefs.colorsel == 2;
+    curves(redBlue ? kBlue : kBlack, redBlue ? kRed : kBlack);
+    if (redBlue)
+        penWidth = 1;
 }
 
 void GraphModel::loadForm() {
@@ -166,16 +170,7 @@ GraphModel::Printout GraphModel::pemprint() {
     out.texts.push_back({"1000", 11800, 405});
     out.texts.push_back({"10000", 17800, 405});
     out.texts.push_back({"Hertz", 7800, 415});
-    placeSteps();
-    for (int i = 2; i <= kSteps; ++i) {
-        const auto b = static_cast<std::size_t>(i), a = b - 1;
-        penWidth = prefs.lwidth;
-        segmentEnds(i);
-        if (rowflag[b] == 1 && prefs.chanL == 1)
-            line(xpos[b], yL2, xpos[a], yL1);
-        if (rowflag[b] == 1 && prefs.chanR == 1)
-            line(xpos[b], yR2, xpos[a], yR1);
-    }
+    curves(kBlack, kBlack); // paper is black and white
     target_ = &surface;
     return out;
 }

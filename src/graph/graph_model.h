@@ -111,6 +111,9 @@ class GraphModel {
     void gridLines(int heavyEvery);
     void placeSteps();
     void segmentEnds(int i);
+    // The dataset's curves, for the screen and the printout alike: from each
+    // included step back to the one before, left and right in their colours.
+    void curves(std::uint32_t rgbL, std::uint32_t rgbR);
     std::vector<GraphLine>* target_ = &surface;
 };
 

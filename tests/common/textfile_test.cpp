@@ -31,6 +31,23 @@ TEST(TextValueReader, SplitsOnCommasAndLineEndsAndKeepsDefaultsOfBadValues) {
     EXPECT_EQ(b16, 6);
 }
 
+// The scratchpad's form: a quoted text over several lines, quotes doubled.
+TEST(TextValueReader, SpanningQuotesRunToTheNextLoneQuoteAndReadWhatTheWriterWrote) {
+    TextValueWriter out;
+    out.spanningText("say \"hi\",\r\nthen go");
+    out.integer(7);
+    EXPECT_EQ(out.contents(), "\"say \"\"hi\"\",\r\nthen go\"\r\n7\r\n");
+    TextValueReader in(out.contents() + " \"open, \r\nto the end",
+                       TextValueReader::Quotes::SpanLines);
+    std::string pad, open;
+    std::int32_t n = 0;
+    EXPECT_TRUE(in.readText(pad) && in.readInt32(n) && in.readText(open));
+    EXPECT_TRUE(in.atEnd());
+    EXPECT_EQ(pad, "say \"hi\",\r\nthen go");
+    EXPECT_EQ(n, 7);
+    EXPECT_EQ(open, "open, \r\nto the end");
+}
+
 TEST(ReplaceFile, ReplacesWholeAndAFailureLeavesTheOldFile) {
     test::TempDir tmp;
     const fs::path& d = tmp.path;
