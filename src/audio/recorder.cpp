@@ -231,6 +231,24 @@ bool Recorder::findTakeLag(Take& t, std::int64_t expected, bool late) {
     return true;
 }
 
+namespace {
+
+// Four times the share of a stretch's power that rounding to 16 bits twice
+// (2 x 1/12 of a step squared a sample) can account for.
+double roundingShare(std::span<const std::uint32_t> frames) {
+    double power = 0;
+    for (const auto f : frames) {
+        const double l = static_cast<std::int16_t>(f & 0xFFFF);
+        const double r = static_cast<std::int16_t>(f >> 16);
+        power += l * l + r * r;
+    }
+    const double perSample =
+        power / (2.0 * static_cast<double>(std::max<std::size_t>(frames.size(), 1)));
+    return perSample > 0 ? 4 * (2.0 / 12.0) / perSample : 1;
+}
+
+} // namespace
+
 bool Recorder::matchesAt(const Take& t, std::int64_t end) const {
     const std::int64_t n = std::min(kCheck, end - t.start);
     const auto ref = ringFrames(out_, end - n, n);
@@ -246,9 +264,12 @@ bool Recorder::matchesAt(const Take& t, std::int64_t end) const {
         return true;
     // What no gain explains, against what it was at the take's start: a
     // loud steady part hides a small shift from the correlation itself.
+    // A quiet part may hold less: a converted path rounds to 16 bits once
+    // more on the way back, which a tone at -60 dBFS shows as a residual of
+    // about -40 dB, while a shift of one frame leaves far more.
     const double c = correlationAt(ref, got, 0);
     const double residual = 1 - c * c, atStart = 1 - t.lagCorr * t.lagCorr;
-    return c > 0 && residual <= std::max(4 * atStart, 1e-6);
+    return c > 0 && residual <= std::max({4 * atStart, 1e-6, roundingShare(ref)});
 }
 
 std::int64_t Recorder::exactEnd(const Take& t, std::int64_t end) const {

@@ -37,7 +37,7 @@ void ReportRun::start() {
     report_.conditions.program =
         (QStringLiteral("qelvar ") + QCoreApplication::applicationVersion()).toStdString();
     report_.conditions.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-    signal_ = makeSignal();
+    signal_ = custom_ ? *custom_ : makeSignal();
     const auto bytes = wavFile(signal_.samples);
     if (!replaceFile(folder_ + "/" + kSignalFile, bytes)) {
         fail("the test signal could not be written; check the data folder");
@@ -86,7 +86,7 @@ void ReportRun::step() {
             return;
         }
         const auto take = audio::readClip(folder_ + "/" + kTakeFile);
-        if (!take || take->frames() < static_cast<std::size_t>(signal_.frames())) {
+        if (!take || take->frames() < static_cast<std::size_t>(signal_.framesRead())) {
             fail("the take came back short; play again");
             return;
         }

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace qelvar::report {
@@ -23,6 +24,8 @@ class ReportRun : public QObject {
     ReportRun(audio::SoundServices& snd, std::string folder, QObject* parent = nullptr);
     ~ReportRun() override;
 
+    // Plays `signal` instead of makeSignal()'s (a test plays known flaws).
+    void setSignal(Signal signal) { custom_ = std::move(signal); }
     void start();
     bool running() const { return state_ != State::Idle; }
     const Report& report() const { return report_; }
@@ -47,6 +50,7 @@ class ReportRun : public QObject {
 
     audio::SoundServices& snd_;
     std::string folder_;
+    std::optional<Signal> custom_;
     Signal signal_;
     Report report_;
     State state_ = State::Idle;

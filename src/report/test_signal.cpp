@@ -10,7 +10,10 @@ namespace qelvar::report {
 namespace {
 
 constexpr std::int64_t kGap = 2048; // silence between segments
-constexpr std::int64_t kFade = 220; // 5 ms raised-cosine ends, so no click spreads
+// Raised-cosine ends of 23 ms: an abrupt end would spread a 20 kHz tone
+// past the pass band of a rate converter, and the take would no longer
+// match what was played there.
+constexpr std::int64_t kFade = 1024;
 
 // Long enough for 20 cycles of the tone, and at least a quarter second.
 std::int64_t framesFor(double hz, double seconds = 0.25) {
@@ -70,12 +73,9 @@ void render(Signal& s) {
         for (std::int64_t n = 0; n < g.frames; ++n) {
             double l = 0, r = 0;
             sample(g, n, l, r);
-            const std::int64_t edge = std::min(n, g.frames - 1 - n);
-            if (edge < kFade) {
-                const double f = 0.5 - 0.5 * std::cos(std::numbers::pi * edge / kFade);
-                l *= f;
-                r *= f;
-            }
+            const double f = envelope(g, n);
+            l *= f;
+            r *= f;
             const auto k = static_cast<std::size_t>(g.first + n) * 2;
             s.samples[k] = toInt16(l);
             s.samples[k + 1] = toInt16(r);
@@ -84,6 +84,11 @@ void render(Signal& s) {
 }
 
 } // namespace
+
+double envelope(const Segment& g, std::int64_t n) {
+    const std::int64_t edge = std::min(n, g.frames - 1 - n);
+    return edge >= kFade ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * edge / kFade);
+}
 
 const std::vector<double>& sweepFrequencies() {
     static const std::vector<double> f{20,   30,    50,    100,   200,   400,  1000,

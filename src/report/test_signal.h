@@ -35,8 +35,11 @@ struct Segment {
     // moments a device may still be settling in.
     std::int64_t analyseFirst() const { return first + kSettle; }
     std::int64_t analyseFrames() const { return frames - 2 * kSettle; }
-    static constexpr std::int64_t kSettle = 1024;
+    static constexpr std::int64_t kSettle = 1280; // past the fade
 };
+
+// The gain of frame n of a segment: its raised-cosine ends.
+double envelope(const Segment& g, std::int64_t n);
 
 // The sweep's frequencies: the construction page's default table.
 const std::vector<double>& sweepFrequencies();
@@ -45,6 +48,11 @@ struct Signal {
     std::vector<Segment> segments;
     std::vector<std::int16_t> samples; // interleaved stereo
     std::int64_t frames() const { return static_cast<std::int64_t>(samples.size() / 2); }
+    // The frames a take must hold for every segment to be read.
+    std::int64_t framesRead() const {
+        return segments.empty() ? 0
+                                : segments.back().analyseFirst() + segments.back().analyseFrames();
+    }
 };
 
 Signal makeSignal();

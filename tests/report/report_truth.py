@@ -46,3 +46,19 @@ gain = np.trapz(a_weight_power(f), f) / 22050
 sigma = 1e-3
 print("noise s=1e-3: unweighted %.3f dBFS, A-weighted %.3f dBFS"
       % (10 * np.log10(2 * sigma**2 * 19980 / 22050), 10 * np.log10(2 * sigma**2 * gain)))
+
+
+# The sound-card test's own tones (report_loopback_test.cpp): rounded as the
+# program writes them (x 32767), read back as a take (/ 32768). One second
+# at 1 kHz repeats every 441 samples, so 1 Hz bins are exact.
+def take16(x):
+    return np.rint(x * 32767) / 32768
+
+
+print("test tone -3 dBFS THD+N: %.3f dB" % coherent_thd(take16(a3 * np.sin(w)), 1000)[0])
+quiet = np.abs(np.fft.rfft(take16(1e-3 * np.sin(w)))) ** 2 * 2 / RATE**2  # mean square a bin
+band = np.arange(20, 20001)
+band = band[band != 1000]
+residual = (quiet[band] * a_weight_power(band.astype(float))).sum()
+print("test tone -60 dBFS: A-weighted residual %.3f dBFS (dynamic range %.3f dB)"
+      % (10 * np.log10(2 * residual), -10 * np.log10(2 * residual)))
