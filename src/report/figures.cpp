@@ -129,6 +129,24 @@ void checkWiring(const Signal& s, const std::vector<std::int16_t>& take, Report&
 
 } // namespace
 
+const std::vector<std::string>& figureKeys() {
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> k;
+        for (const char* s : {"left", "right"})
+            for (const char* f : {"level_1k_%_db", "thdn_1k_%_db", "thdn_1k_%_pct", "thd_1k_%_db"})
+                k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
+        for (const char* f : {"dynamic_range_%_db", "noise_%_dbfs", "noise_a_%_dbfs"})
+            for (const char* s : {"left", "right"})
+                k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
+        k.insert(k.end(), {"crosstalk_l_to_r_db", "crosstalk_r_to_l_db"});
+        for (const char* f : {"imd_smpte_%_db", "imd_ccif_d2_%_db", "imd_ccif_d3_%_db"})
+            for (const char* s : {"left", "right"})
+                k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
+        return k;
+    }();
+    return keys;
+}
+
 void analyse(const Signal& signal, const std::vector<std::int16_t>& take, Report& report) {
     Adder add{report};
     for (const auto& g : signal.segments) {

@@ -5,6 +5,7 @@
 #include "report/test_signal.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace qelvar::report {
@@ -12,5 +13,9 @@ namespace qelvar::report {
 // `take`: the recording, interleaved stereo, lined up with the signal
 // (frame k of the take is frame k of the signal come back).
 void analyse(const Signal& signal, const std::vector<std::int16_t>& take, Report& report);
+
+// The keys of every figure analyse() gives: a limits file is checked
+// against them before anything plays.
+const std::vector<std::string>& figureKeys();
 
 } // namespace qelvar::report

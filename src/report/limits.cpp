@@ -1,5 +1,8 @@
 #include "report/limits.h"
 
+#include "report/figures.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <sstream>
@@ -45,6 +48,11 @@ std::optional<Limits> parseLimits(const std::string& text, std::string& error) {
             error = "line " + std::to_string(n) +
                     ": want a figure, its lowest and its highest "
                     "value (\"-\" for none)";
+            return std::nullopt;
+        }
+        const auto& keys = figureKeys();
+        if (key != kResponseKey && std::find(keys.begin(), keys.end(), key) == keys.end()) {
+            error = "line " + std::to_string(n) + ": \"" + key + "\" is no figure of the report";
             return std::nullopt;
         }
         if (l.lowest && l.highest && *l.lowest > *l.highest) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace qelvar::report {
 namespace {
@@ -105,45 +106,84 @@ void plot(QPainter& p, const QRectF& box, const QString& title, const QString& u
 }
 
 QString valueText(const Figure& f) {
-    return QString::number(f.value, 'f', f.unit == "%" ? 4 : 1) + ' ' +
-           QString::fromStdString(f.unit);
+    const int decimals = f.unit == "%" ? 4 : 1;
+    const double shown = std::abs(f.value) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : f.value;
+    QString v = QString::number(shown, 'f', decimals) + ' ' + QString::fromStdString(f.unit);
+    return f.failed ? v + QStringLiteral("  FAIL") : v;
 }
 
 QString limitsText(const Figure& f) {
-    if (!f.checked)
-        return {};
     const QString lo = f.hasLowest ? QString::number(f.lowest) : QStringLiteral("-");
     const QString hi = f.hasHighest ? QString::number(f.highest) : QStringLiteral("-");
-    return lo + QStringLiteral(" .. ") + hi + (f.failed ? QStringLiteral("  FAIL") : QString());
+    return QStringLiteral("limits %1 .. %2").arg(lo, hi);
+}
+
+// One line a figure, its two channels side by side (crosstalk: left to
+// right, then right to left).
+struct TableRow {
+    QString label;
+    const Figure* side[2] = {nullptr, nullptr};
+};
+
+std::vector<TableRow> tableRows(const Report& r) {
+    std::vector<TableRow> rows;
+    for (const auto& f : r.figures) {
+        QString label = QString::fromStdString(f.label);
+        int side = 0;
+        for (auto [suffix, s] : {std::pair{", left to right", 0}, std::pair{", right to left", 1},
+                                 std::pair{", left", 0}, std::pair{", right", 1}})
+            if (label.endsWith(QLatin1String(suffix))) {
+                label.chop(static_cast<int>(std::strlen(suffix)));
+                side = s;
+                break;
+            }
+        if (f.unit == "%")
+            label += QStringLiteral(" (%)");
+        auto it = std::find_if(rows.begin(), rows.end(),
+                               [&](const TableRow& t) { return t.label == label; });
+        if (it == rows.end())
+            it = rows.insert(rows.end(), TableRow{label});
+        it->side[side] = &f;
+    }
+    return rows;
 }
 
 void table(QPainter& p, QRectF box, const Report& r) {
-    const double rowH = 34;
+    const double rowH = 24;
+    const double c1 = box.left(), c2 = c1 + box.width() * 0.30, c3 = c1 + box.width() * 0.45,
+                 c4 = c1 + box.width() * 0.60;
+    double y = box.top();
     p.setFont(QFont("DejaVu Sans", 7, QFont::Bold));
     p.setPen(Qt::black);
-    const double c1 = box.left(), c2 = c1 + box.width() * 0.42, c3 = c1 + box.width() * 0.58,
-                 c4 = c1 + box.width() * 0.76;
-    double y = box.top();
     p.drawText(QPointF(c1, y), "Figure");
-    p.drawText(QPointF(c2, y), "Value");
-    p.drawText(QPointF(c3, y), r.limitsApplied ? "Limits" : "");
-    p.drawText(QPointF(c4, y), "Warnings");
+    p.drawText(QPointF(c2, y), "Left");
+    p.drawText(QPointF(c3, y), "Right");
+    p.drawText(QPointF(c4, y), "Warnings and limits");
+    p.setPen(QPen(kGrid, 1));
+    p.drawLine(QPointF(c1, y + 6), QPointF(box.right(), y + 6));
     p.setFont(QFont("DejaVu Sans", 7));
-    for (const auto& f : r.figures) {
+    for (const auto& row : tableRows(r)) {
         y += rowH;
         if (y > box.bottom())
             break;
-        p.setPen(f.failed ? kFail : Qt::black);
-        p.drawText(QPointF(c1, y), QString::fromStdString(f.label));
-        p.drawText(QPointF(c2, y), valueText(f));
-        p.drawText(QPointF(c3, y), limitsText(f));
-        QStringList w;
-        for (const auto& s : f.warnings)
-            w << QString::fromStdString(s);
+        p.setPen(Qt::black);
+        p.drawText(QPointF(c1, y), row.label);
+        QStringList notes;
+        for (int s = 0; s < 2; ++s) {
+            const Figure* f = row.side[s];
+            if (!f)
+                continue;
+            p.setPen(f->failed ? kFail : Qt::black);
+            p.drawText(QPointF(s == 0 ? c2 : c3, y), valueText(*f));
+            for (const auto& w : f->warnings)
+                if (!notes.contains(QString::fromStdString(w)))
+                    notes << QString::fromStdString(w);
+            if (f->checked && !notes.contains(limitsText(*f)))
+                notes << limitsText(*f);
+        }
         p.setPen(QColor(150, 90, 0));
-        p.drawText(QRectF(c4, y - rowH * 0.8, box.right() - c4, rowH), Qt::AlignLeft,
-                   p.fontMetrics().elidedText(w.join("; "), Qt::ElideRight,
-                                              static_cast<int>(box.right() - c4)));
+        p.drawText(QPointF(c4, y), p.fontMetrics().elidedText(notes.join("; "), Qt::ElideRight,
+                                                              static_cast<int>(box.right() - c4)));
     }
 }
 
@@ -184,7 +224,7 @@ bool writePdf(const Report& r, const std::string& path) {
                    QStringLiteral("No figures: ") + QString::fromStdString(r.failure));
         return p.end();
     }
-    const double plotH = page.height() * 0.27;
+    const double plotH = page.height() * 0.25;
     double top = page.top() + 140;
     plot(p, QRectF(page.left(), top, page.width(), plotH), "Frequency response", "dB", r.sweep,
          &SweepRow::levelL, &SweepRow::levelR, 0.5, 2);

@@ -3,11 +3,13 @@
 // gives (closed form, or numpy in report_truth.py), and the clean parts
 // read as 16-bit quantisation predicts.
 #include "audio/pulse_sound.h"
+#include "report/figures.h"
 #include "report/report_run.h"
 #include "support/files.h"
 
 #include <QEventLoop>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -150,6 +152,10 @@ TEST_F(ReportLoopback, KnownFlawsComeBackAsMadeAndCleanPartsAsSixteenBitsAllow) 
         }
     }
     EXPECT_NEAR(value(r, "dynamic_range_right_db"), 100.108, 0.5);
+    std::vector<std::string> keys;
+    for (const auto& f : r.figures)
+        keys.push_back(f.key);
+    EXPECT_THAT(keys, ::testing::UnorderedElementsAreArray(figureKeys()));
     EXPECT_EQ(r.conditions.polarity, "normal");
     EXPECT_FALSE(r.conditions.channelsSwapped);
 }

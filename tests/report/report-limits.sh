@@ -1,0 +1,65 @@
+#!/bin/sh
+# qelvar --report DIR --limits FILE on the private loopback: a unit within
+# its limits passes (status 0), one outside fails (status 1) with the
+# failed figure marked in report.json; a limits file with a fault stops
+# before anything plays (status 2), and so does a run without sound.
+#   report-limits.sh QELVAR
+set -u
+q=$1
+work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-limits.XXXXXX")
+export HOME="$work"
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+py() { /usr/bin/python3 -c "import json,sys; r=json.load(open('$1')); $2"; }
+
+cat > "$work/good" <<'LIMITS'
+# A digital loopback: flat, clean, quiet.
+level_1k_left_db      -0.1  0.1
+thdn_1k_left_db       -     -90
+dynamic_range_left_db 95    -
+response_db           -0.1  0.1   # every step, against 1 kHz
+LIMITS
+cat > "$work/bad" <<'LIMITS'
+thdn_1k_left_db       -     -120  # better than 16 bits can be
+LIMITS
+printf 'thdn_1k_left_db -90\n' > "$work/broken"
+printf 'thdn_1k_lefft_db - -90\n' > "$work/misspelt"
+
+"$q" --report "$work/r0" --limits "$work/broken" 2>"$work/err"
+rc=$?
+[ $rc -eq 2 ] && grep -q "line 1" "$work/err" || fail "a broken limits file: status $rc"
+[ ! -e "$work/r0" ] || fail "a broken limits file still ran the test"
+
+"$q" --report "$work/r1" --limits "$work/good" > "$work/out1" 2>&1
+rc=$?
+[ $rc -eq 0 ] || { fail "within limits: status $rc"; cat "$work/out1"; }
+for f in report.json report.csv report.pdf; do
+    [ -s "$work/r1/$f" ] || fail "$f not written"
+done
+py "$work/r1/report.json" "sys.exit(0 if r['passed'] and len(r['sweep']) == 20 else 1)" ||
+    fail "report.json does not say passed"
+head -1 "$work/r1/report.csv" | grep -q '^frequency_hz,left_db,right_db,thdn_left_db,thdn_right_db' ||
+    fail "report.csv header"
+
+"$q" --report "$work/r2" --limits "$work/bad" > "$work/out2" 2>&1
+rc=$?
+[ $rc -eq 1 ] || { fail "outside limits: status $rc"; cat "$work/out2"; }
+py "$work/r2/report.json" "
+f = [x for x in r['figures'] if x['key'] == 'thdn_1k_left_db'][0]
+sys.exit(0 if not r['passed'] and f['limits']['failed'] and f['limits']['highest'] == -120 else 1)" ||
+    fail "report.json does not mark the failed figure"
+grep -q "thdn_1k_left_db .* FAIL" "$work/out2" || fail "the summary does not mark the failure"
+
+"$q" --report "$work/r3" --limits "$work/misspelt" > "$work/out3" 2>&1
+rc=$?
+[ $rc -eq 2 ] && grep -q 'line 1: "thdn_1k_lefft_db" is no figure' "$work/out3" ||
+    fail "a misspelt figure: status $rc"
+[ ! -e "$work/r3" ] || fail "a misspelt figure still ran the test"
+
+PULSE_SERVER=unix:/nonexistent timeout 60 "$q" --report "$work/r4" > "$work/out4" 2>&1
+rc=$?
+[ $rc -eq 2 ] && py "$work/r4/report.json" "sys.exit(0 if r['failure'] else 1)" ||
+    fail "no sound: status $rc"
+
+[ $status -eq 0 ] && rm -rf "$work"
+exit $status
