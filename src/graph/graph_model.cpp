@@ -77,7 +77,7 @@ void GraphModel::scaleme() {
     gridLines(5);
     for (int i = 0; i <= 8; ++i) {
         auto& l = label1[static_cast<std::size_t>(i)];
-        l.caption = labelForm(prefs.refdb - (prefs.rangedb / 8.0) * i);
+        l.caption = labelForm(refDb() - (rangeDb() / 8.0) * i);
         l.left = -1000;
         l.top = 50.0f * i - 5;
     }
@@ -90,16 +90,17 @@ void GraphModel::scaleme() {
 }
 
 void GraphModel::placeSteps() {
+    const bool thdn = showThdN;
     for (std::size_t i = 1; i <= kSteps; ++i) {
-        depthL[i] = depthOf(levelL[i]);
-        depthR[i] = depthOf(levelR[i]);
+        depthL[i] = depthOf(thdn ? thdnL[i] : levelL[i]);
+        depthR[i] = depthOf(thdn ? thdnR[i] : levelR[i]);
         frequencyX(freq[i], xpos[i]);
     }
 }
 
 void GraphModel::segmentEnds(int i) {
-    const double s = 40.0 / prefs.rangedb;
-    const double o = s * (prefs.refdb * 10.0);
+    const double s = 40.0 / rangeDb();
+    const double o = s * (refDb() * 10.0);
     auto y = [&](float depth) { return clampY(static_cast<float>(std::floor(depth * s) + o)); };
     const auto a = static_cast<std::size_t>(i - 1), b = static_cast<std::size_t>(i);
     yL1 = y(depthL[a]);
@@ -114,9 +115,11 @@ void GraphModel::curves(std::uint32_t rgbL, std::uint32_t rgbR) {
         const auto b = static_cast<std::size_t>(i), a = b - 1;
         penWidth = prefs.lwidth;
         segmentEnds(i);
-        if (rowflag[b] == 1 && prefs.chanL == 1)
+        // THD+N joins only steps that both have a take to read it from.
+        const bool drawn = rowflag[b] == 1 && (!showThdN || (thdnRead[a] && thdnRead[b]));
+        if (drawn && prefs.chanL == 1)
             line(xpos[b], yL2, xpos[a], yL1, rgbL);
-        if (rowflag[b] == 1 && prefs.chanR == 1)
+        if (drawn && prefs.chanR == 1)
             line(xpos[b], yR2, xpos[a], yR1, rgbR);
     }
 }
@@ -162,8 +165,7 @@ GraphModel::Printout GraphModel::pemprint() {
     gridLines(10);
     penWidth = 1;
     for (int i = 0; i <= 10; ++i)
-        out.texts.push_back(
-            {labelForm(prefs.refdb - (prefs.rangedb / 10.0) * i), -1000, 40.0f * i - 5});
+        out.texts.push_back({labelForm(refDb() - (rangeDb() / 10.0) * i), -1000, 40.0f * i - 5});
     out.texts.push_back({title, 5800, -20});
     out.texts.push_back({"10", 0, 405});
     out.texts.push_back({"100", 5800, 405});

@@ -54,6 +54,20 @@ class GraphModel {
     std::array<float, kSteps + 1> depthL{}, depthR{}, xpos{};
     float yL1 = 0, yR1 = 0, yL2 = 0, yR2 = 0;
 
+    // THD+N of each step's take (dB), when showThdN plots it instead of
+    // the levels on a fixed scale (0 dB down to -120 dB); the preferences'
+    // reference and range are left as they are.
+    std::array<float, kSteps + 1> thdnL{}, thdnR{};
+    std::array<bool, kSteps + 1> thdnRead{};
+    bool showThdN = false;
+    // Reads thdnL/thdnR from the page's takes (wavrecN.wav in the folder)
+    // at each step's frequency; a step without a take is left unread.
+    void readThdN();
+    // Switches the plot between levels and THD+N and draws it afresh.
+    void plotThdN(bool on);
+    float refDb() const { return showThdN ? 0.0f : static_cast<float>(prefs.refdb); }
+    float rangeDb() const { return showThdN ? 120.0f : static_cast<float>(prefs.rangedb); }
+
     // The data folder: preferences, the graph data file, sweep files.
     std::string folder = dataDir();
     GraphPrefs prefs;

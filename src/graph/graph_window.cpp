@@ -176,6 +176,15 @@ void GraphWindow::buildMenus() {
         }
     }
 
+    QMenu* analysis = menuBar()->addMenu(QStringLiteral("A&nalysis"));
+    analysis->setObjectName(QStringLiteral("mnuAnalysis"));
+    QAction* thdn = addItem(analysis, "mnuThdN", QStringLiteral("Plot &THD+N"));
+    thdn->setCheckable(true);
+    connect(thdn, &QAction::toggled, this, &GraphWindow::mnuThdN);
+    analysis->addSeparator();
+    connect(addItem(analysis, "mnuReport", QStringLiteral("Sound-card &report...")),
+            &QAction::triggered, this, &GraphWindow::mnuReport);
+
     auto* clearAct = menuBar()->addAction(QStringLiteral("&Clear"));
     clearAct->setObjectName(QStringLiteral("Clear"));
     ui::Registry::instance().addControl(QStringLiteral("graph"), QStringLiteral("Clear"), clearAct);

@@ -18,6 +18,7 @@
 #include "common/files.h"
 #include "graph/graph_model.h"
 #include "graph/graph_print.h"
+#include "report/report_run.h"
 
 #include <QMainWindow>
 
@@ -51,6 +52,9 @@ class GraphWindow : public QMainWindow {
     void mnuFileOpen();
     void mnuSave();
     void mnuExportCsv();
+    // Analysis: THD+N instead of the levels; the sound-card test run.
+    void mnuThdN(bool on);
+    void mnuReport();
     void exitForm();
     void plottoprint();
     void printscreen();
@@ -91,9 +95,11 @@ class GraphWindow : public QMainWindow {
     QLabel* status_ = nullptr;
     std::vector<std::pair<const OptionItem*, QAction*>> options_;
     std::vector<QAction*> actions_;
-    bool exitWarned_ = false;     // a close failed to save once; the next one closes
-    bool exiting_ = false;        // the close comes from File > Exit
-    bool closingForQuit_ = false; // see setClosingForQuit
+    bool exitWarned_ = false;          // a close failed to save once; the next one closes
+    bool exiting_ = false;             // the close comes from File > Exit
+    bool closingForQuit_ = false;      // see setClosingForQuit
+    report::ReportRun* run_ = nullptr; // the test run going on, if any
+    QString reportDir_;
 };
 
 } // namespace qelvar::graph

@@ -1,10 +1,12 @@
 // The plot's arithmetic, the preference file and sweep files, worked by hand.
+#include "audio/capture_file.h"
 #include "graph/graph_model.h"
 #include "graph/graph_prefs.h"
 #include "graph_test_util.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <set>
 #include <vector>
@@ -220,4 +222,50 @@ TEST(SweepFile, ShortGarbageAndBinaryFiles) {
     m.LoadFile1(dataPath("binary"));
     for (const GraphLine& l : m.surface)
         EXPECT_TRUE(l.y1 >= 0 && l.y1 <= 400 && l.y2 >= 0 && l.y2 <= 400 && l.x1 >= 0);
+}
+
+namespace {
+
+// A take as the page saves it: 16-bit stereo 44100 Hz, `hz` at half scale
+// with its third harmonic `thirdDb` under it on the left, clean on the right.
+void writeTake(const std::string& path, double hz, double thirdDb) {
+    std::vector<std::int16_t> s;
+    const double k = 2 * 3.141592653589793 * hz / 44100, h = std::pow(10.0, thirdDb / 20);
+    for (int n = 0; n < 22050; ++n) {
+        s.push_back(static_cast<std::int16_t>(
+            std::lround(16384 * (std::sin(k * n) + h * std::sin(3 * k * n)))));
+        s.push_back(static_cast<std::int16_t>(std::lround(16384 * std::sin(k * n))));
+    }
+    const auto head = audio::captureHeader(static_cast<std::uint32_t>(s.size() * 2));
+    std::string bytes(head.begin(), head.end());
+    bytes.append(reinterpret_cast<const char*>(s.data()), s.size() * 2);
+    writeText(path, bytes);
+}
+
+} // namespace
+
+TEST(GraphThdN, ReadFromTheTakesOnAFixedScaleWithUnreadStepsLeftOut) {
+    TempHome home;
+    GraphModel m = loaded({{"-1", "-1", "1000", "1"},
+                           {"-1", "-1", "2000", "1"},
+                           {"-1", "-1", "3000", "1"},
+                           {"-1", "-1", "4000", "1"}},
+                          "1\r\n1\r\n4\r\n20\r\n1\r\n1\r\n");
+    writeTake(dataPath("wavrec1.wav"), 1000, -40);
+    writeTake(dataPath("wavrec2.wav"), 2000, -60);
+    writeTake(dataPath("wavrec4.wav"), 4000, -40); // step 3 has no take
+    m.plotThdN(true);
+    EXPECT_NEAR(m.thdnL[1], -40, 0.1);
+    EXPECT_NEAR(m.thdnL[2], -60, 0.1);
+    EXPECT_LT(m.thdnR[1], -90); // 16-bit rounding alone
+    EXPECT_FALSE(m.thdnRead[3]);
+    EXPECT_EQ(m.label1[1].caption, "-15"); // 0 to -120 dB, whatever the preferences say
+    // One segment a channel, 1000 to 2000 Hz: -40 dB is 400 * 40 / 120 down.
+    const auto lines = curves(m);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NEAR(lines[0].y2, 400 * 40 / 120.0, 1);
+    EXPECT_NEAR(lines[0].y1, 400 * 60 / 120.0, 1);
+    m.plotThdN(false);
+    EXPECT_EQ(curves(m).size(), 6u);
+    EXPECT_EQ(m.prefs.rangedb, 4);
 }

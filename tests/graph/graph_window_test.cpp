@@ -263,3 +263,19 @@ TEST(GraphDialog, ExportCsvWritesTheDrawnStepsOfTheShownChannels) {
     EXPECT_EQ(readText(dataPath("right.csv")),
               "frequency_hz,left_db,right_db\r\n100,,-2.5\r\n10000,,-20\r\n");
 }
+
+TEST(GraphAnalysis, ThdNWithoutTakesAndAReportWithoutSoundSaySo) {
+    OpenGraph g;
+    g.w->action("mnuThdN")->trigger();
+    EXPECT_EQ(g.w->statusText(), "No takes to read THD+N from: measure the sweep on the page");
+    g.w->action("mnuThdN")->trigger();
+    EXPECT_EQ(g.w->statusText(), "");
+    ui::queueDialogAnswer(QString::fromStdString(dataPath("rep")));
+    g.w->action("mnuReport")->trigger();
+    EXPECT_EQ(g.w->statusText(), "No figures: No sound device found");
+    EXPECT_NE(readText(dataPath("rep/report.json")).find("\"failure\": \"No sound device found\""),
+              std::string::npos);
+    EXPECT_TRUE(g.w->action("mnuReport")->isEnabled() ||
+                (QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete),
+                 g.w->action("mnuReport")->isEnabled()));
+}
