@@ -1,5 +1,6 @@
 #include "report/report_run.h"
 
+#include "audio/recorder.h"
 #include "audio/wav_reader.h"
 #include "common/files.h"
 #include "report/figures.h"
@@ -14,6 +15,14 @@ namespace {
 
 constexpr const char* kSignalFile = "qelvarreport.wav";
 constexpr const char* kTakeFile = "qelvarreporttake.wav";
+
+// A take spoilt on the way rather than by the set-up: worth playing again.
+bool troubled(const audio::TakeResult& r) {
+    using S = audio::TakeResult::State;
+    return (r.state == S::Failed || r.state == S::Suspect) &&
+           (r.why == audio::kWhyLost || r.why == audio::kWhyShifted ||
+            r.why == audio::kWhyUnaligned);
+}
 
 } // namespace
 
@@ -38,6 +47,7 @@ void ReportRun::start() {
         (QStringLiteral("qelvar ") + QCoreApplication::applicationVersion()).toStdString();
     report_.conditions.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     signal_ = custom_ ? *custom_ : makeSignal();
+    attempt_ = 0;
     const auto bytes = wavFile(signal_.samples);
     if (!replaceFile(folder_ + "/" + kSignalFile, bytes)) {
         fail("the test signal could not be written; check the data folder");
@@ -79,6 +89,16 @@ void ReportRun::step() {
         const auto r = snd_.takeResult(folder_ + "/" + kTakeFile);
         if (r.state == audio::TakeResult::State::Pending && waited < kTakePatience) {
             timer_.start(20);
+            return;
+        }
+        if (troubled(r) && ++attempt_ < kAttempts) {
+            // A lost buffer or a graph the server reconfigured spoils one
+            // take, not the next: the path settles for a second first.
+            emit progress(QStringLiteral("The take was troubled (%1); playing again...")
+                              .arg(QString::fromStdString(r.why)));
+            state_ = State::Opening;
+            since_ = std::chrono::steady_clock::now();
+            timer_.start(1200);
             return;
         }
         if (!r.usable()) {

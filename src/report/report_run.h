@@ -33,6 +33,9 @@ class ReportRun : public QObject {
     // How long the device may take to open, and the take to come back.
     static constexpr std::chrono::milliseconds kOpening{5000};
     static constexpr std::chrono::milliseconds kTakePatience{5000};
+    // Takes spoilt on the way (frames lost, the recording moved) are
+    // played again, up to this many in all.
+    static constexpr int kAttempts = 3;
 
   signals:
     void progress(const QString& text);
@@ -54,6 +57,7 @@ class ReportRun : public QObject {
     Signal signal_;
     Report report_;
     State state_ = State::Idle;
+    int attempt_ = 0;
     QTimer timer_;
     std::chrono::steady_clock::time_point since_;
 };

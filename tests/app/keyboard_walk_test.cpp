@@ -97,9 +97,9 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     ASSERT_TRUE(window("pagehelp") && window("pagehelp")->isVisible());
     window("pagehelp")->close();
     key(graph, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(window("graph") && window("graph")->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([] { return !(window("graph") && window("graph")->isVisible()); }));
     key(panel, Qt::Key_O, Qt::AltModifier); // Off closes the page first
-    EXPECT_FALSE(window("page"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !window("page"); }));
     EXPECT_TRUE(QFile::exists(data + "tessalysetup"));
 }
 
