@@ -1,7 +1,7 @@
 // Construction page builds: AUTOBUILD ALL FREQS (20 step files) and the
 // 2000 Hz tone burst (848364 bytes).
-#include "construct/page_model.h"
 #include "audio/fake_sound.h"
+#include "construct/page_model.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 // The construction page's set-up file: read as the page opens (with the
 // page's own start-up values underneath), every step built from the table
 // it gave, then the scratchpad's promised round trip through the writer.
+#include "audio/fake_sound.h"
 #include "construct/page_model.h"
 #include "construct/setup_file.h"
-#include "audio/fake_sound.h"
 #include "scratch_file.h"
 
 #include <cstddef>

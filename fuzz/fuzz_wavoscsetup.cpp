@@ -1,9 +1,9 @@
 // The oscillator set-up file: read as the panel starts, which builds the
 // tone file of the current memory from it; then the keys that step through
 // the memory's rate, mode and width and rebuild.
+#include "audio/fake_sound.h"
 #include "panel/memories.h"
 #include "panel/panel_model.h"
-#include "audio/fake_sound.h"
 #include "scratch_file.h"
 
 #include <cstddef>

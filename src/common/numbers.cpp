@@ -8,8 +8,12 @@
 namespace qelvar {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the number at the start of text (after blanks), 0 when none.
 std::size_t scanNumber(std::string_view text, std::size_t& start) {
@@ -74,8 +78,8 @@ std::string dropLeadingZero(std::string s) {
 // Plain decimal of x at 15 significant digits, never with an exponent.
 std::string fixed15(double x) {
     std::array<char, 64> buf{};
-    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::scientific,
-                             14);
+    auto res =
+        std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::scientific, 14);
     std::string sci(buf.data(), res.ptr);
     bool negative = sci[0] == '-';
     if (negative)

@@ -18,7 +18,7 @@ struct Memory {
 };
 
 class Memories {
-public:
+  public:
     static constexpr int count = 14;
 
     // Slot 0 exists but is never used, shown or saved.

@@ -1,18 +1,24 @@
 #include "panel/tone.h"
 
-#include "common/numbers.h"
 #include "common/files.h"
+#include "common/numbers.h"
 
 #include <cmath>
 #include <vector>
 
 namespace qelvar::panel {
 
-int channelsOf(const std::string& mode) { return mode == "MONO" ? 1 : 2; }
+int channelsOf(const std::string& mode) {
+    return mode == "MONO" ? 1 : 2;
+}
 
-int effectiveBits(int bits) { return (bits == 8 || bits == 24) ? bits : 16; }
+int effectiveBits(int bits) {
+    return (bits == 8 || bits == 24) ? bits : 16;
+}
 
-Tone::Tone() { image.putConstantHeader(); }
+Tone::Tone() {
+    image.putConstantHeader();
+}
 
 void Tone::setFormat(const Memory& m) {
     image.setFormat(channelsOf(m.mode), static_cast<std::uint32_t>(m.rate), effectiveBits(m.bits));
@@ -47,13 +53,17 @@ void Tone::datalength(const Memory& m) {
     image.setDataLength(static_cast<std::uint32_t>(L));
 }
 
-void Tone::rifflength() { image.setRiffLength(static_cast<std::uint32_t>(L)); }
+void Tone::rifflength() {
+    image.setRiffLength(static_cast<std::uint32_t>(L));
+}
 
 void Tone::byterate(const Memory& m) {
     image.setByteRate(static_cast<std::uint32_t>(m.rate) * static_cast<std::uint32_t>(C * B));
 }
 
-void Tone::blockalign(const Memory&) { image.setBlockAlign(C * B); }
+void Tone::blockalign(const Memory&) {
+    image.setBlockAlign(C * B);
+}
 
 void Tone::datacalc(const Memory& m) {
     N = static_cast<double>(L) / (C * B * n);
@@ -63,9 +73,15 @@ void Tone::datacalc(const Memory& m) {
                        m.mode == "ST L+R" || m.mode == "ST L-R";
     auto put = [&](std::size_t k, double s, double g) {
         switch (B) {
-        case 1: image[k] = wav::encode8(s, g); break;
-        case 2: image.put(k, wav::encode16(s, g)); break;
-        default: image.put(k, wav::encode24(s, g)); break;
+        case 1:
+            image[k] = wav::encode8(s, g);
+            break;
+        case 2:
+            image.put(k, wav::encode16(s, g));
+            break;
+        default:
+            image.put(k, wav::encode24(s, g));
+            break;
         }
     };
     for (std::int64_t k = 1; k <= F; ++k) {

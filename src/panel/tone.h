@@ -3,8 +3,8 @@
 // channel mode, written as pemtest.wav.
 #pragma once
 
-#include "panel/memories.h"
 #include "formats/wav.h"
+#include "panel/memories.h"
 
 #include <cstdint>
 #include <string>
@@ -18,7 +18,7 @@ inline constexpr double kFullTurn = 6.283038530718;
 inline constexpr double kHalfTurn = 3.141519265359;
 
 class Tone {
-public:
+  public:
     static constexpr std::size_t kLastElement = 60000;
 
     Tone();
@@ -26,12 +26,12 @@ public:
     wav::FileImage image{kLastElement};
 
     // Derived values of the last build.
-    int C = 2;       // channels
-    int B = 2;       // bytes per sample
-    int n = 1;       // cycles in the file
+    int C = 2;          // channels
+    int B = 2;          // bytes per sample
+    int n = 1;          // cycles in the file
     std::int64_t L = 0; // data bytes
     std::int64_t F = 0; // frames
-    double N = 0;    // samples per cycle
+    double N = 0;       // samples per cycle
 
     // Header format bytes 17, 23, 25-28, 35 of `buildwav`.
     void setFormat(const Memory& m);
@@ -50,7 +50,7 @@ public:
 
     bool writtenOnce() const { return writtenOnce_; }
 
-private:
+  private:
     bool writtenOnce_ = false;
 };
 

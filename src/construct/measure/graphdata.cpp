@@ -1,8 +1,8 @@
 #include "construct/measure/graphdata.h"
 
 #include "common/files.h"
-#include "formats/textfile.h"
 #include "construct/measure/measure.h"
+#include "formats/textfile.h"
 
 namespace qelvar::construct {
 
