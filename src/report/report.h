@@ -42,6 +42,9 @@ struct Conditions {
     std::string polarity; // "normal" or "inverted"
     bool channelsSwapped = false;
     int bits = 16;
+    double signalSeconds = 0; // the test signal's length
+    double runSeconds = 0;    // from its first frame sent to the figures
+    int takes = 0;            // takes it needed (a spoilt one is played again)
 };
 
 struct Report {

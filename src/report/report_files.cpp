@@ -36,7 +36,10 @@ QJsonObject conditions(const Conditions& c) {
             {"latency_ms", tidy(1000.0 * static_cast<double>(c.latencyFrames) / c.signalRate)},
             {"latency_measured", c.latencyMeasured},
             {"polarity", QString::fromStdString(c.polarity)},
-            {"channels_swapped", c.channelsSwapped}};
+            {"channels_swapped", c.channelsSwapped},
+            {"signal_seconds", tidy(c.signalSeconds)},
+            {"run_seconds", tidy(c.runSeconds)},
+            {"takes", c.takes}};
 }
 
 QJsonObject figure(const Figure& f) {

@@ -112,6 +112,10 @@ void ReportRun::step() {
         }
         emit progress(QStringLiteral("Analysing..."));
         analyse(signal_, take->samples, report_);
+        report_.conditions.takes = attempt_ + 1;
+        report_.conditions.signalSeconds = static_cast<double>(signal_.frames()) / kRate;
+        report_.conditions.runSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - played_).count();
         if (r.state == audio::TakeResult::State::Suspect)
             for (auto& f : report_.figures)
                 f.warnings.push_back(r.why);
@@ -128,6 +132,7 @@ void ReportRun::beginTake() {
     report_.conditions.latencyFrames = info.latencyFrames;
     report_.conditions.latencyMeasured = info.latencyMeasured;
     snd_.playSound(folder_ + "/" + kSignalFile, audio::kPlayOnce);
+    played_ = std::chrono::steady_clock::now();
     snd_.mciSendString(audio::kCloseAll);
     snd_.mciSendString(audio::kOpenCapture);
     snd_.mciSendString(audio::kSeekCapture);

@@ -59,7 +59,7 @@ class ReportRun : public QObject {
     State state_ = State::Idle;
     int attempt_ = 0;
     QTimer timer_;
-    std::chrono::steady_clock::time_point since_;
+    std::chrono::steady_clock::time_point since_, played_;
 };
 
 } // namespace qelvar::report
