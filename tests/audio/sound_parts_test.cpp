@@ -245,10 +245,9 @@ struct RecorderBench {
             ADD_FAILURE() << "no capture file";
             return frames;
         }
-        const std::uint32_t data = b[40] | b[41] << 8 | b[42] << 16 | std::uint32_t{b[43]} << 24;
-        EXPECT_EQ(data, b.size() - 44);
+        EXPECT_EQ(u32(b, 40), b.size() - 44);
         for (std::size_t i = 44; i + 3 < b.size(); i += 4)
-            frames.push_back(b[i] | b[i + 1] << 8 | b[i + 2] << 16 | std::uint32_t{b[i + 3]} << 24);
+            frames.push_back(u32(b, i));
         return frames;
     }
 };

@@ -9,7 +9,6 @@ const auto lines = crlfLines;
 
 using SetupTest = PageTest;
 
-// The first open and its OFF: tests/e2e/page_open_build_off.
 TEST_F(SetupTest, OffThenOpenRestoresEverything) {
     c().freq[2] = "440";
     c().attL[2] = "0.5";
@@ -70,6 +69,8 @@ TEST_F(SetupTest, AHandEditedFileOpensWithDefaultsWhereUnreadable) {
 TEST_F(SetupTest, WhatOffWritesOpensAgainAndBuildsByItsArithmetic) {
     c().attR[4] = "150";
     ASSERT_TRUE(page->off());
+    EXPECT_EQ(lines(readText(dir / "tessalysetup")).size(), 131u); // 25 steps, lamps, pad
+    EXPECT_EQ(lines(readText(dir / "wavcaldata")).size(), 50u);
     open();
     EXPECT_EQ(c().attR[4], "150");
     std::string text = readText(dir / "tessalysetup");

@@ -33,15 +33,6 @@ template <class T = QWidget> T* control(const char* name) {
 
 } // namespace
 
-TEST(GraphWindow, OpensWithThePlotAndItsCheckMarks) {
-    OpenGraph g("1\r\n1\r\n120\r\n-40\r\n0\r\n1\r\n");
-    for (const char* on : {"Normal", "Mono", "range120", "refneg40", "Ronly"})
-        EXPECT_TRUE(g.w->action(on)->isChecked()) << on;
-    for (const char* off : {"Wide", "Redblue", "range40", "ref0", "LandR", "Lonly"})
-        EXPECT_FALSE(g.w->action(off)->isChecked()) << off;
-    EXPECT_EQ(control<QLabel>("Label1(1)")->text(), "-55");
-}
-
 TEST(GraphWindow, ColoursChannelsAndTheCloseBoxSavesAsExit) {
     OpenGraph g;
     // Red Blue: left (blue) first, right (red) over it.
