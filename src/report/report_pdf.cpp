@@ -44,7 +44,7 @@ Axis rangeOf(const std::vector<double>& v, double step, double span) {
 
 void plot(QPainter& p, const QRectF& box, const QString& title, const QString& unit,
           const std::vector<SweepRow>& rows, double SweepRow::*left, double SweepRow::*right,
-          double step, double span) {
+          double step, double span, bool markFailed = false) {
     std::vector<double> all;
     for (const auto& r : rows) {
         all.push_back(r.*left);
@@ -98,6 +98,14 @@ void plot(QPainter& p, const QRectF& box, const QString& title, const QString& u
         }
         p.setPen(QPen(colour, 2));
         p.drawPath(path);
+    }
+    if (markFailed) {
+        // Steps outside a limits file's response band.
+        p.setPen(QPen(kFail, 2));
+        for (const auto& r : rows)
+            if (r.failed)
+                for (double v : {r.*left, r.*right})
+                    p.drawEllipse(QPointF(px(r.hz), py(v)), 6, 6);
     }
     p.setPen(kLeft);
     p.drawText(QRectF(area.right() - 160, box.top(), 70, 30), Qt::AlignRight, "left");
@@ -211,10 +219,13 @@ bool writePdf(const Report& r, const std::string& path) {
                        .arg(c.deviceRate)
                        .arg(1000.0 * static_cast<double>(c.latencyFrames) / c.signalRate, 0, 'f', 1)
                        .arg(c.latencyMeasured ? "" : " (estimated)");
-    if (r.limitsApplied)
-        cond += r.passed ? QStringLiteral("\nLimits: PASSED") : QStringLiteral("\nLimits: FAILED");
-    p.setPen(r.limitsApplied && !r.passed ? kFail : Qt::black);
     p.drawText(QRectF(page.left(), page.top() + 45, page.width(), 80), Qt::AlignLeft, cond);
+    if (r.limitsApplied) {
+        p.setFont(QFont("DejaVu Sans", 9, QFont::Bold));
+        p.setPen(r.passed ? QColor(0, 120, 0) : kFail);
+        p.drawText(QRectF(page.left(), page.top(), page.width(), 40), Qt::AlignRight,
+                   r.passed ? QStringLiteral("Limits: PASSED") : QStringLiteral("Limits: FAILED"));
+    }
     p.setPen(Qt::black);
     if (!r.failure.empty()) {
         p.setFont(QFont("DejaVu Sans", 11, QFont::Bold));
@@ -227,7 +238,7 @@ bool writePdf(const Report& r, const std::string& path) {
     const double plotH = page.height() * 0.25;
     double top = page.top() + 140;
     plot(p, QRectF(page.left(), top, page.width(), plotH), "Frequency response", "dB", r.sweep,
-         &SweepRow::levelL, &SweepRow::levelR, 0.5, 2);
+         &SweepRow::levelL, &SweepRow::levelR, 0.5, 2, true);
     top += plotH + 20;
     plot(p, QRectF(page.left(), top, page.width(), plotH), "THD+N", "dB", r.sweep, &SweepRow::thdnL,
          &SweepRow::thdnR, 10, 40);
