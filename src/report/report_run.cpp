@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kSignalFile = "qelvarreport.wav";
 constexpr const char* kTakeFile = "qelvarreporttake.wav";
+constexpr const char* kWhyShort = "the take came back short";
 
 // A take spoilt on the way rather than by the set-up: worth playing again.
 bool troubled(const audio::TakeResult& r) {
@@ -91,23 +92,20 @@ void ReportRun::step() {
             timer_.start(20);
             return;
         }
-        if (troubled(r) && ++attempt_ < kAttempts) {
-            // A lost buffer or a graph the server reconfigured spoils one
-            // take, not the next: the path settles for a second first.
-            emit progress(QStringLiteral("The take was troubled (%1); playing again...")
-                              .arg(QString::fromStdString(r.why)));
-            state_ = State::Opening;
-            since_ = std::chrono::steady_clock::now();
-            timer_.start(1200);
+        if (troubled(r) && playAgain(r.why))
             return;
-        }
         if (!r.usable()) {
             fail(r.why.empty() ? "the take was not finished in time" : r.why);
             return;
         }
+        // A take cut where it stopped lining up keeps only its exact part;
+        // the report needs all of it.
         const auto take = audio::readClip(folder_ + "/" + kTakeFile);
-        if (!take || take->frames() < static_cast<std::size_t>(signal_.framesRead())) {
-            fail("the take came back short; play again");
+        const bool whole = take && take->frames() >= static_cast<std::size_t>(signal_.framesRead());
+        if (!whole && playAgain(kWhyShort))
+            return;
+        if (!whole) {
+            fail(std::string(kWhyShort) + "; play again");
             return;
         }
         emit progress(QStringLiteral("Analysing..."));
@@ -123,6 +121,19 @@ void ReportRun::step() {
         return;
     }
     }
+}
+
+// A lost buffer or a graph the server reconfigured spoils one take, not
+// the next: the path settles for a second, then the signal plays again.
+bool ReportRun::playAgain(const std::string& why) {
+    if (++attempt_ >= kAttempts)
+        return false;
+    emit progress(QStringLiteral("The take was troubled (%1); playing again...")
+                      .arg(QString::fromStdString(why)));
+    state_ = State::Opening;
+    since_ = std::chrono::steady_clock::now();
+    timer_.start(1200);
+    return true;
 }
 
 void ReportRun::beginTake() {

@@ -48,6 +48,7 @@ class ReportRun : public QObject {
     void step();
     void beginTake();
     void endTake();
+    bool playAgain(const std::string& why);
     void fail(const std::string& why);
     void finish();
 
