@@ -176,6 +176,7 @@ class EngineSound : public SoundServices {
     std::int64_t soundFramesSent() const override {
         return engine_->outFrames() - engine_->player.state().start;
     }
+    bool soundPlaying() const override { return !engine_->silent(); }
     PathInfo pathInfo() const override {
         return {description(), deviceRate(), latencyFrames(), latencyMeasured()};
     }

@@ -28,10 +28,12 @@ class FakeSound : public SoundServices {
     // What readiness() answers, and the result every saved take gets
     // unless `results` names its path.
     Readiness ready = Readiness::Ready;
+    bool playing = false;
     TakeResult result{TakeResult::State::Good, {}};
     std::map<std::string, TakeResult> results;
 
     Readiness readiness() const override { return ready; }
+    bool soundPlaying() const override { return playing; }
     TakeResult takeResult(const std::string& path) const override {
         const auto it = results.find(path);
         return it != results.end() ? it->second : result;

@@ -87,6 +87,10 @@ class SoundServices {
     // gone out would miss its end.
     virtual std::int64_t soundFramesSent() const { return -1; }
 
+    // A looping sound (a tone, a sweep's step) plays or was asked for: a
+    // window that needs the device to itself (the sound-card test) waits.
+    virtual bool soundPlaying() const { return false; }
+
     // The result of the latest take saved to `path` (as given to "save
     // capture"). Never blocks.
     virtual TakeResult takeResult(const std::string& path) const {

@@ -27,6 +27,12 @@ void GraphWindow::mnuThdN(bool on) {
 void GraphWindow::mnuReport() {
     if (run_)
         return; // one run at a time
+    if (audio::services().soundPlaying()) {
+        // The run would replace the sound, and spoil a sweep's takes.
+        setStatus(
+            QStringLiteral("Stop the sound first: the test needs the sound device to itself"));
+        return;
+    }
     const QString start = QDir(QString::fromStdString(model_.folder)).filePath("report");
     const QString dir =
         ui::getSaveFileName(this, QStringLiteral("Folder for the report"), start, QString());

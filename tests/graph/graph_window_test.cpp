@@ -1,5 +1,6 @@
 // The graph window offscreen: check marks, the image, closing, sizes, keys,
 // the file dialog as script mode answers it, printing, a dark desktop.
+#include "audio/fake_sound.h"
 #include "graph/graph_print.h"
 #include "graph_test_util.h"
 #include "support/contrast.h"
@@ -269,4 +270,12 @@ TEST(GraphAnalysis, ThdNWithoutTakesAndAReportWithoutSoundSaySo) {
     EXPECT_TRUE(g.w->action("mnuReport")->isEnabled() ||
                 (QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete),
                  g.w->action("mnuReport")->isEnabled()));
+    // A tone or a sweep playing keeps the device: the run does not start.
+    audio::FakeSound playing;
+    playing.playing = true;
+    audio::setServices(&playing);
+    g.w->action("mnuReport")->trigger();
+    audio::setServices(nullptr);
+    EXPECT_EQ(g.w->statusText(), "Stop the sound first: the test needs the sound device to itself");
+    EXPECT_TRUE(playing.calls.empty());
 }
