@@ -78,11 +78,36 @@ class PageTest : public ::testing::Test {
             writeText(p, data);
         };
     }
-    int loopCalls() {
-        int n = 0;
+    Calls stopThenLoop(int step) {
+        Calls out = stopCalls();
+        out.push_back(loopOf(step));
+        return out;
+    }
+    // The sound calls f makes.
+    template <class F> Calls callsOf(F f) {
+        snd.calls.clear();
+        f();
+        return snd.calls;
+    }
+    Calls tickCalls() {
+        return callsOf([&] { page->tick(); });
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            page->tick();
+    }
+    // The steps whose files were set looping, in order.
+    std::vector<int> loopedSteps() {
+        std::vector<int> out;
         for (auto& call : snd.calls)
-            n += call.kind == FakeSound::Call::Play && call.flags == audio::kLoopFile;
-        return n;
+            for (int s = 0; s < 25; ++s)
+                if (call == loopOf(s))
+                    out.push_back(s);
+        return out;
+    }
+    void runToEnd() {
+        for (int i = 0; i < 100 && page->playing(); ++i)
+            page->tick();
     }
     TempDir tmp;
     const fs::path dir = tmp.path;
