@@ -62,23 +62,6 @@ TEST_F(SignalsTest, SmpteAndCcifFiles) {
     expectOnly(Signal::Ccif);
 }
 
-TEST_F(SignalsTest, SquareAtTwentyHertzHoldsTwoLevelsOnly) {
-    setRow1("20", "0");
-    page->testSignal(Signal::Square);
-    const Bytes b = signalFile();
-    ASSERT_EQ(b.size(), 44u + 17640u);
-    // The page's turn is a little short of 2π: 2204 frames high, 2206 low.
-    int high = 0, low = 0;
-    for (std::size_t f = 0; f < 4410; ++f)
-        for (int ch = 0; ch < 2; ++ch) {
-            high += codeAt(b, f, ch) == 16384;
-            low += codeAt(b, f, ch) == 49151;
-        }
-    EXPECT_EQ(high, 2 * 2204);
-    EXPECT_EQ(low, 2 * 2206);
-    EXPECT_EQ(codeAt(b, 0, 0), 49151); // sin 0 = 0 counts as the low half
-}
-
 TEST_F(SignalsTest, TrianglePeaksAtAQuarterTurn) {
     // 1000 Hz: 44 frames a turn; Σ 1/k² over odd k ≤ 27 = 1.215851, so the
     // peak is 32767.5 × 0.607925 = 19920, the trough 65535 − that.

@@ -28,21 +28,6 @@ class PeakreadTest : public ::testing::Test {
     }
 };
 
-TEST_F(PeakreadTest, ConstantCaptures) {
-    using Case = std::tuple<std::vector<unsigned char>, double, double, const char*>;
-    for (auto& [bytes, left, right, leftText] :
-         {Case{constantCapture(0, 0, 0), 0.0, 0.0, " 0"},    // header only
-          Case{constantCapture(0, 0, 4410), 0.0, 0.0, " 0"}, // silence
-          Case{constantCapture(16384, 0, 1000), kHalfScale, 0.0, "-1.020"},
-          // −1 is FF FF: 255 × 255 + 255 = 65280, folded to 0; −16384 to 16320
-          Case{constantCapture(-1, -16384, 1000), 0.0, kHalfScale, " 0"}}) {
-        Reading r = read(bytes);
-        EXPECT_NEAR(r.left, left, 1e-12) << bytes.size();
-        EXPECT_NEAR(r.right, right, 1e-12) << bytes.size();
-        EXPECT_EQ(readingText(r.left), leftText) << bytes.size();
-    }
-}
-
 TEST_F(PeakreadTest, OffsetAddsOnlyWhenOn) {
     MeasureSettings s;
     s.offsetDb = 2.5;
