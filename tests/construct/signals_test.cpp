@@ -30,24 +30,13 @@ class SignalsTest : public PageTest {
     }
 };
 
-// The data bytes of `count` frames of s(θ) at one gain on both channels.
-template <class F> Bytes frames(std::size_t count, double perCycle, double g, F s) {
-    Bytes out;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t c = code16(s(6.283038530718 / perCycle * static_cast<double>(i)), g);
-        out.insert(out.end(), {std::uint8_t(c & 0xFF), std::uint8_t(c >> 8)});
-        out.insert(out.end(), {std::uint8_t(c & 0xFF), std::uint8_t(c >> 8)});
-    }
-    return out;
-}
-
 TEST_F(SignalsTest, SmpteAndCcifFiles) {
     page->testSignal(Signal::Smpte);
     Bytes b = signalFile();
     ASSERT_EQ(b.size(), 5924u);
     EXPECT_EQ(u32(b, 40), 5880u);
     // 1470 frames, 735 a turn of the 60 Hz tone.
-    EXPECT_EQ(slice(b, 44, b.size()), frames(1470, 735, 0.5, [](double t) {
+    EXPECT_EQ(slice(b, 44, b.size()), frames(1470, 735, 0.5, 0.5, [](double t) {
                   return 0.8 * std::sin(t) + 0.2 * std::sin(110.0026 * t);
               }));
     EXPECT_EQ(page->currentStep(), 0);
@@ -56,7 +45,7 @@ TEST_F(SignalsTest, SmpteAndCcifFiles) {
     b = signalFile();
     ASSERT_EQ(b.size(), 748u);
     // 704 bytes over 2 turns of 500 Hz: 88 frames a turn.
-    EXPECT_EQ(slice(b, 44, b.size()), frames(176, 88, 0.5, [](double t) {
+    EXPECT_EQ(slice(b, 44, b.size()), frames(176, 88, 0.5, 0.5, [](double t) {
                   return (std::sin(27.0006 * t) * 0.5) * (std::sin(t) * 0.5);
               }));
     expectOnly(Signal::Ccif);
@@ -108,8 +97,9 @@ TEST_F(SignalsTest, SquareAfterAPulseBuildUsesTheOffStep) {
     EXPECT_EQ(page->currentStep(), kPulseOff);
     const Bytes b = signalFile();
     ASSERT_EQ(b.size(), 396u);
-    EXPECT_EQ(slice(b, 44, b.size()),
-              frames(88, 44, gainDb(26), [](double t) { return std::sin(t) <= 0 ? -0.5 : 0.5; }));
+    EXPECT_EQ(slice(b, 44, b.size()), frames(88, 44, gainDb(26), gainDb(26), [](double t) {
+                  return std::sin(t) <= 0 ? -0.5 : 0.5;
+              }));
 }
 
 TEST_F(SignalsTest, WhiteNeverBuildsButMovesRowBuildsToOneHertz) {

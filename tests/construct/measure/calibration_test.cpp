@@ -26,24 +26,20 @@ class CalibrationFile : public ::testing::Test {
     MeasureSettings s;
 };
 
-TEST_F(CalibrationFile, ReadsAHandWrittenFile) {
-    writeText(path, withZeros("1.5\r\n-.25\r\n0\r\n3.0000000000001\r\n", "-12.125\r\n7\r\n"));
-    s.calL[0] = 9;
-    loadCalibration(path, s);
-    EXPECT_EQ(s.calL[0], 9.0); // step 0 is not in the file
-    EXPECT_EQ(std::tuple(s.calL[1], s.calR[1], s.calR[2], s.calL[25], s.calR[25]),
-              std::tuple(1.5, -0.25, 3.0000000000001, -12.125, 7.0));
-}
-
-TEST_F(CalibrationFile, WritesFifteenDigitsWithoutLeadingZerosInCrLfLines) {
-    s.calL[1] = 1.5;
-    s.calR[1] = -0.25;
-    s.calL[2] = 1.0 / 3;
-    s.calL[3] = NAN;
-    s.calR[25] = -12.125;
+// Fifteen digits without leading zeros in CR LF lines; read back as written,
+// step 0 (not in the file) untouched.
+TEST_F(CalibrationFile, WritesAndReadsBack) {
+    std::tie(s.calL[1], s.calR[1], s.calL[2], s.calR[2], s.calL[3], s.calR[25]) =
+        std::tuple(1.5, -0.25, 1.0 / 3, 3.0000000000001, NAN, -12.125);
     ASSERT_TRUE(saveCalibration(path, s));
-    EXPECT_EQ(readText(path),
-              withZeros("1.5\r\n-.25\r\n.333333333333333\r\n0\r\n", "0\r\n-12.125\r\n"));
+    EXPECT_EQ(readText(path), withZeros("1.5\r\n-.25\r\n.333333333333333\r\n3.0000000000001\r\n",
+                                        "0\r\n-12.125\r\n"));
+    MeasureSettings back;
+    back.calL[0] = 9;
+    loadCalibration(path, back);
+    EXPECT_EQ(std::tuple(back.calL[0], back.calL[1], back.calR[1], back.calL[2], back.calR[2],
+                         back.calL[3], back.calR[25]),
+              std::tuple(9.0, 1.5, -0.25, 0.333333333333333, 3.0000000000001, 0.0, -12.125));
 }
 
 TEST_F(CalibrationFile, DamagedFiles) {
