@@ -108,36 +108,33 @@ TEST_F(TakesTest, FailedRowsStayOutOfTheGraphAndTheCalibration) {
 
 // PLAY's first tick holds while the device opens, then every step plays.
 TEST_F(TakesTest, TheFirstTickWaitsForTheDeviceToOpen) {
-    const int never = -1;
-    const struct {
-        Readiness state;
-        int readyAfter; // waiting ticks until the device is ready
-        bool duplex;
-        int waits;
-    } cases[] = {{Readiness::Opening, 3, true, 3},
-                 {Readiness::Opening, never, true, PageModel::kOpeningWaitTicks}, // gives up
-                 {Readiness::Failed, never, true, 0},
-                 {Readiness::Opening, never, false, 0}}; // nothing recorded: no wait
-    for (const auto& t : cases) {
-        SCOPED_TRACE(t.waits);
+    const int never = -1, givesUp = PageModel::kOpeningWaitTicks;
+    // The device's state, the waiting ticks until it is ready, full duplex, the ticks waited
+    // (none when nothing is recorded).
+    const std::tuple<Readiness, int, bool, int> cases[] = {
+        {Readiness::Opening, 3, true, 3},
+        {Readiness::Opening, never, true, givesUp},
+        {Readiness::Failed, never, true, 0},
+        {Readiness::Opening, never, false, 0}};
+    for (auto [state, readyAfter, duplex, waited] : cases) {
+        SCOPED_TRACE(waited);
         open();
-        if (t.duplex)
+        if (duplex)
             page->fullDuplex();
-        snd.ready = t.state;
+        snd.ready = state;
         page->play();
         snd.calls.clear();
         int waits = 0;
         for (; waits < 100; ++waits) {
-            if (waits == t.readyAfter)
+            if (waits == readyAfter)
                 snd.ready = Readiness::Ready;
             page->tick();
             if (!snd.calls.empty())
                 break;
-            EXPECT_EQ(c().status, "    Opening the sound device...");
-            EXPECT_EQ(page->interval(), 100);
+            EXPECT_EQ(std::tuple(c().status, page->interval()),
+                      std::tuple("    Opening the sound device...", 100));
         }
-        EXPECT_EQ(waits, t.waits);
-        EXPECT_EQ(c().status, std::string(15, ' '));
+        EXPECT_EQ(std::tuple(waits, c().status), std::tuple(waited, std::string(15, ' ')));
         runToEnd();
         EXPECT_EQ(loopedSteps(), kAllRows);
     }

@@ -16,10 +16,14 @@ using cplx = std::complex<double>;
 
 namespace {
 
-// One-sided spectrum of a real block.
-std::vector<cplx> spectrum(std::vector<double> x) {
-    std::vector<cplx> out(x.size() / 2 + 1);
-    fftw_plan p = fftw_plan_dft_r2c_1d(static_cast<int>(x.size()), x.data(),
+// One-sided spectrum of n samples from x under a Hann window.
+std::vector<cplx> spectrum(const double* x, std::size_t n) {
+    std::vector<double> in(n);
+    for (std::size_t i = 0; i < n; ++i)
+        in[i] = x[i] * (0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
+                                             static_cast<double>(n)));
+    std::vector<cplx> out(n / 2 + 1);
+    fftw_plan p = fftw_plan_dft_r2c_1d(static_cast<int>(n), in.data(),
                                        reinterpret_cast<fftw_complex*>(out.data()), FFTW_ESTIMATE);
     fftw_execute(p);
     fftw_destroy_plan(p);
@@ -33,15 +37,8 @@ struct Cross {
     std::vector<cplx> sxy;
     explicit Cross(std::size_t n) : nfft(n), sxx(n / 2 + 1), sxy(n / 2 + 1) {}
     void add(const std::vector<double>& x, const std::vector<double>& y) {
-        std::vector<double> xw(nfft), yw(nfft);
         for (std::size_t start = 0; start + nfft <= x.size(); start += nfft / 2) {
-            for (std::size_t i = 0; i < nfft; ++i) {
-                double win = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
-                                                  static_cast<double>(nfft));
-                xw[i] = x[start + i] * win;
-                yw[i] = y[start + i] * win;
-            }
-            const auto X = spectrum(xw), Y = spectrum(yw);
+            const auto X = spectrum(&x[start], nfft), Y = spectrum(&y[start], nfft);
             for (std::size_t k = 0; k <= nfft / 2; ++k) {
                 sxx[k] += std::norm(X[k]);
                 sxy[k] += std::conj(X[k]) * Y[k];
