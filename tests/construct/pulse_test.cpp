@@ -49,13 +49,10 @@ TEST_F(PulseTest, AnAttOffOutOfRangeKeepsThePreviousGain) {
 }
 
 TEST_F(PulseTest, PulseStartsAndStopsTheBurstAndEndsASequence) {
-    snd.calls.clear();
-    page->pulse();
-    EXPECT_EQ(snd.calls, stopThenLoop(21));
+    auto pulse = [&] { page->pulse(); };
+    EXPECT_EQ(callsOf(pulse), stopThenLoop(21));
     EXPECT_TRUE(page->pulsePlaying());
-    snd.calls.clear();
-    page->pulse();
-    EXPECT_EQ(snd.calls, stopCalls(2));
+    EXPECT_EQ(callsOf(pulse), stopCalls(2));
     EXPECT_FALSE(page->pulsePlaying());
     EXPECT_EQ(c().lamp(Lamp::Pulse), kLampOff);
     page->play();

@@ -21,7 +21,7 @@ TEST_F(SequencerTest, IntervalsFollowTheLengthsAndThePlayEndsAfterRowTwenty) {
     EXPECT_EQ(seen, (std::vector<int>{100, 600, 600, 400, 200, 100}));
     EXPECT_EQ(std::tuple(snd.calls.back(), playedRows()), std::tuple(loopOf(5), 5));
     ticks(15);
-    EXPECT_EQ(std::tuple(page->playing(), int(loopedSteps().size())), std::tuple(true, 20));
+    EXPECT_EQ(std::tuple(page->playing(), loopedSteps().size()), std::tuple(true, 20u));
     EXPECT_EQ(tickCalls(), stopCalls());
     EXPECT_EQ(std::tuple(page->playing(), page->interval(), playedRows(), c().lamp(Lamp::Play)),
               std::tuple(false, 0, 0, kLampOff));
@@ -43,11 +43,10 @@ TEST_F(SequencerTest, ExcludedRowsBecomeOneSilenceAndAllExcludedEndsAtOnce) {
     page->stop();
     std::fill(c().include.begin(), c().include.begin() + 22, false);
     page->play();
-    snd.calls.clear();
-    page->tick();
+    tickCalls();
     EXPECT_EQ(
-        std::tuple(int(loopedSteps().size()), page->playing(), page->interval(), c().indicator[21]),
-        std::tuple(0, false, 0, kRowPlayed));
+        std::tuple(loopedSteps().size(), page->playing(), page->interval(), c().indicator[21]),
+        std::tuple(0u, false, 0, kRowPlayed));
 }
 
 TEST_F(SequencerTest, PassingOverStepsBeyondTwentyFiveEndsTheSequence) {
