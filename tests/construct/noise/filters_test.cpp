@@ -19,20 +19,17 @@ std::array<int, 4> frameBytes(const FileImage& im, std::size_t n) {
 }
 
 // Hands out a fixed list of values, then `rest`, except a 0 at draw `zeroAt`.
-class ListSource : public UniformSource {
-  public:
+struct ListSource : UniformSource {
     ListSource(std::vector<float> v, float rest, std::size_t zeroAt = SIZE_MAX)
-        : v_(std::move(v)), rest_(rest), zeroAt_(zeroAt) {}
+        : v(std::move(v)), rest(rest), zeroAt(zeroAt) {}
     float u() override {
-        std::size_t n = next_++;
-        return n == zeroAt_ ? 0.0f : n < v_.size() ? v_[n] : rest_;
+        const std::size_t n = next++;
+        return n == zeroAt ? 0.0f : n < v.size() ? v[n] : rest;
     }
     void reseedFromClock() override {}
-
-  private:
-    std::vector<float> v_;
-    float rest_;
-    std::size_t zeroAt_, next_ = 0;
+    std::vector<float> v;
+    float rest;
+    std::size_t zeroAt, next = 0;
 };
 
 } // namespace
