@@ -14,55 +14,41 @@ class BuildTest : public PageTest {
 };
 
 TEST_F(BuildTest, StepFilesOfTheSweepTable) {
-    struct Row {
-        int freq, cycles;
-        std::uint32_t L, frames, fileBytes, riff;
-    };
-    const Row rows[] = {{10, 2, 35280, 8820, 35324, 35316}, {400, 2, 880, 220, 924, 916},
-                        {1000, 2, 352, 88, 396, 388},       {1001, 10, 1760, 440, 1804, 1796},
-                        {10000, 10, 176, 44, 220, 212},     {15000, 10, 116, 29, 160, 152},
-                        {20000, 10, 88, 22, 132, 124}};
     // "WAVEfmt ", 16, PCM, 2 channels, 44100, 176400, align 4, 16 bits, "data".
-    const Bytes fmt{'W',  'A',  'V', 'E', 'f',  'm',  't',  ' ',  16, 0, 0,  0, 1,   0,   2,   0,
-                    0x44, 0xAC, 0,   0,   0x10, 0xB1, 0x02, 0x00, 4,  0, 16, 0, 'd', 'a', 't', 'a'};
-    const double g = gainDb(3);
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.freq);
-        Bytes b = buildRow1(std::to_string(row.freq));
-        ASSERT_EQ(b.size(), row.fileBytes);
-        EXPECT_EQ(slice(b, 0, 4), (Bytes{'R', 'I', 'F', 'F'}));
-        EXPECT_EQ(u32(b, 4), row.riff);
-        EXPECT_EQ(slice(b, 8, 40), fmt);
-        EXPECT_EQ(u32(b, 40), row.L);
-        EXPECT_EQ(b.size() - 44, 4 * row.frames);
-        EXPECT_EQ(slice(b, 44, 48), Bytes(4, 0));
-        EXPECT_EQ(slice(b, 44, b.size()), sineData(row.L, row.cycles, g, g));
+    const std::string fmt("WAVEfmt \x10\0\0\0\1\0\2\0\x44\xAC\0\0\x10\xB1\2\0\4\0\x10\0data", 32);
+    const std::tuple<int, int, unsigned> rows[] = {
+        {10, 2, 35280},   {400, 2, 880},    {1000, 2, 352}, {1001, 10, 1760},
+        {10000, 10, 176}, {15000, 10, 116}, {20000, 10, 88}}; // Hz, cycles, data bytes
+    for (auto [freq, cycles, L] : rows) {
+        SCOPED_TRACE(freq);
+        Bytes b = buildRow1(std::to_string(freq));
+        ASSERT_EQ(b.size(), L + 44);
+        EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+        EXPECT_EQ(u32(b, 4), L + 36); // the file less "RIFF" and this field
+        EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 40), fmt);
+        EXPECT_EQ(u32(b, 40), L);
+        EXPECT_EQ(slice(b, 44, b.size()), sineData(L, cycles, gainDb(3), gainDb(3)));
     }
 }
 
 TEST_F(BuildTest, AFrequencyOutsideTheBoxRangeIsIgnored) {
-    for (const char* f : {"9", "20001"}) {
-        buildRow1(f);
-        EXPECT_EQ(page->table().frequency[1], 20) << f;
+    for (auto [typed, taken] : {std::pair{"9", 20}, {"20001", 20}, {"9.6", 10}}) {
+        buildRow1(typed);
+        EXPECT_EQ(page->table().frequency[1], taken) << typed;
     }
-    buildRow1("9.6");
-    EXPECT_EQ(page->table().frequency[1], 10);
 }
 
 TEST_F(BuildTest, AttenuationsSetTheGains) {
     c().attL[0] = "100"; // never set: the left channel is silent, not a fault
     Bytes b = buildRow1("1000");
-    EXPECT_EQ(b[44 + 4 * 11] | b[45 + 4 * 11], 0);
-    c().attL[0] = "0";
-    c().attR[0] = "6";
-    buildRow1("1000");
-    EXPECT_DOUBLE_EQ(page->builder().carry().gainL[1], 1.0);
-    EXPECT_NEAR(page->builder().carry().gainR[1], 0.501187, 1e-6);
-    c().attL[0] = "100";
-    c().attR[0] = "-1";
-    buildRow1("1000");
-    EXPECT_DOUBLE_EQ(page->builder().carry().gainL[1], 1.0);
-    EXPECT_NEAR(page->builder().carry().gainR[1], 0.501187, 1e-6);
+    EXPECT_EQ(slice(b, 44, b.size()), sineData(352, 2, 0, gainDb(3)));
+    for (auto [l, r] : {std::pair{"0", "6"}, {"100", "-1"}}) { // out of range: the last gain
+        c().attL[0] = l;
+        c().attR[0] = r;
+        buildRow1("1000");
+        EXPECT_DOUBLE_EQ(page->builder().carry().gainL[1], 1.0) << l;
+        EXPECT_NEAR(page->builder().carry().gainR[1], 0.501187, 1e-6) << r;
+    }
     // Above full output the rule's value is stored: frame 12 passes 32767.
     c().attL[0] = c().attR[0] = "-0.5";
     b = buildRow1("1000");

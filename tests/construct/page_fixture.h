@@ -33,17 +33,21 @@ inline double gainDb(double att) {
     return std::pow(10.0, -att / 20.0);
 }
 
-// Expected data bytes of `cycles` sine turns in `bytes` bytes.
-inline Bytes sineData(std::size_t bytes, int cycles, double gL, double gR) {
-    const double delta = 6.283038530718 / (static_cast<double>(bytes) / (4 * cycles));
+// The data bytes of `count` frames of s(θ), `perCycle` frames a turn.
+template <class F> Bytes frames(std::size_t count, double perCycle, double gL, double gR, F s) {
     Bytes out;
-    for (std::size_t i = 0; i < bytes / 4; ++i)
+    for (std::size_t i = 0; i < count; ++i)
         for (double g : {gL, gR}) {
-            std::uint16_t c = code16(std::sin(delta * static_cast<double>(i)), g);
-            out.push_back(c & 0xFF);
-            out.push_back(c >> 8);
+            const std::uint16_t c =
+                code16(s(6.283038530718 / perCycle * static_cast<double>(i)), g);
+            out.insert(out.end(), {std::uint8_t(c & 0xFF), std::uint8_t(c >> 8)});
         }
     return out;
+}
+// Expected data bytes of `cycles` sine turns in `bytes` bytes.
+inline Bytes sineData(std::size_t bytes, int cycles, double gL, double gR) {
+    return frames(bytes / 4, static_cast<double>(bytes) / (4 * cycles), gL, gR,
+                  [](double t) { return std::sin(t); });
 }
 
 class PageTest : public ::testing::Test {
@@ -78,11 +82,36 @@ class PageTest : public ::testing::Test {
             writeText(p, data);
         };
     }
-    int loopCalls() {
-        int n = 0;
+    Calls stopThenLoop(int step) {
+        Calls out = stopCalls();
+        out.push_back(loopOf(step));
+        return out;
+    }
+    // The sound calls f makes.
+    template <class F> Calls callsOf(F f) {
+        snd.calls.clear();
+        f();
+        return snd.calls;
+    }
+    Calls tickCalls() {
+        return callsOf([&] { page->tick(); });
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            page->tick();
+    }
+    // The steps whose files were set looping, in order.
+    std::vector<int> loopedSteps() {
+        std::vector<int> out;
         for (auto& call : snd.calls)
-            n += call.kind == FakeSound::Call::Play && call.flags == audio::kLoopFile;
-        return n;
+            for (int s = 0; s < 25; ++s)
+                if (call == loopOf(s))
+                    out.push_back(s);
+        return out;
+    }
+    void runToEnd() {
+        for (int i = 0; i < 100 && page->playing(); ++i)
+            page->tick();
     }
     TempDir tmp;
     const fs::path dir = tmp.path;

@@ -8,11 +8,8 @@ class PulseTest : public PageTest {
   protected:
     Bytes buildPulse(const std::string& freq, const std::string& ton, const std::string& toff,
                      const std::string& attOff = "26") {
-        c().freq[20] = freq;
-        c().attL[20] = "6";
-        c().length[20] = ton;
-        c().length[21] = toff;
-        c().attL[21] = attOff;
+        std::tie(c().freq[20], c().attL[20], c().length[20], c().length[21], c().attL[21]) =
+            std::tie(freq, "6", ton, toff, attOff);
         page->build(21);
         return stepFile(21);
     }
@@ -23,20 +20,17 @@ TEST_F(PulseTest, BurstFilesBlockByBlock) {
         std::string freq, ton, toff;
         int G;
         double on, off;
-        std::uint32_t L, riff, B, nOn, nOff, fileBytes;
-    };
-    const Burst bursts[] = {
-        {"1000", "20", "480", 2, 20, 480, 88248, 88284, 352, 10, 480, 172524},
-        {"2000", "20", "480", 10, 40, 960, 88200, 88236, 880, 4, 960, 848364},
-        {"1500", "25", "475", 10, 37.5, 712.5, 88200, 88236, 1168, 3, 712, 835164}};
+        std::uint32_t L, B, nOn, nOff, fileBytes;
+    } const bursts[] = {{"1000", "20", "480", 2, 20, 480, 88248, 352, 10, 480, 172524},
+                        {"2000", "20", "480", 10, 40, 960, 88200, 880, 4, 960, 848364},
+                        {"1500", "25", "475", 10, 37.5, 712.5, 88200, 1168, 3, 712, 835164}};
     for (const Burst& t : bursts) {
         SCOPED_TRACE(t.freq);
         Bytes b = buildPulse(t.freq, t.ton, t.toff);
-        EXPECT_DOUBLE_EQ(page->table().length[21], t.on);
-        EXPECT_DOUBLE_EQ(page->table().length[22], t.off);
+        EXPECT_EQ(std::tuple(page->table().length[21], page->table().length[22]),
+                  std::tuple(t.on, t.off));
         ASSERT_EQ(b.size(), t.fileBytes);
-        EXPECT_EQ(u32(b, 40), t.L);
-        EXPECT_EQ(u32(b, 4), t.riff);
+        EXPECT_EQ(std::tuple(u32(b, 40), u32(b, 4)), std::tuple(t.L, t.L + 36));
         const Bytes onBlock = sineData(t.B, t.G, gainDb(6), gainDb(6));
         const Bytes offBlock = sineData(t.B, t.G, gainDb(26), gainDb(26));
         for (std::uint32_t i = 0; i < t.nOn + t.nOff; ++i)
@@ -55,23 +49,16 @@ TEST_F(PulseTest, AnAttOffOutOfRangeKeepsThePreviousGain) {
 }
 
 TEST_F(PulseTest, PulseStartsAndStopsTheBurstAndEndsASequence) {
-    snd.calls.clear();
-    page->pulse();
-    auto expected = stopCalls();
-    expected.push_back(loopOf(21));
-    EXPECT_EQ(snd.calls, expected);
+    auto pulse = [&] { page->pulse(); };
+    EXPECT_EQ(callsOf(pulse), stopThenLoop(21));
     EXPECT_TRUE(page->pulsePlaying());
-    snd.calls.clear();
-    page->pulse();
-    EXPECT_EQ(snd.calls, stopCalls(2));
+    EXPECT_EQ(callsOf(pulse), stopCalls(2));
     EXPECT_FALSE(page->pulsePlaying());
     EXPECT_EQ(c().lamp(Lamp::Pulse), kLampOff);
     page->play();
-    page->tick();
-    page->tick();
+    ticks(2);
     page->pulse();
-    EXPECT_FALSE(page->playing());
-    EXPECT_EQ(page->interval(), 0);
+    EXPECT_EQ(std::tuple(page->playing(), page->interval()), std::tuple(false, 0));
     EXPECT_EQ(c().indicator[0], kRowIdle);
     EXPECT_TRUE(page->pulsePlaying());
     EXPECT_EQ(snd.calls.back(), loopOf(21));

@@ -6,70 +6,47 @@ namespace {
 
 class SequencerTest : public PageTest {
   protected:
-    void ticks(int n) {
-        for (int i = 0; i < n; ++i)
-            page->tick();
-    }
     int playedRows() {
-        int n = 0;
-        for (int r = 0; r < 20; ++r)
-            n += c().indicator[r] == kRowPlayed;
-        return n;
+        return static_cast<int>(
+            std::count(c().indicator.begin(), c().indicator.begin() + 20, kRowPlayed));
     }
 };
 
 TEST_F(SequencerTest, IntervalsFollowTheLengthsAndThePlayEndsAfterRowTwenty) {
     page->play();
-    EXPECT_EQ(page->interval(), 100);
     EXPECT_EQ(c().lamp(Lamp::Play), kLampOn);
-    std::vector<int> seen;
-    for (int i = 0; i < 5; ++i) {
-        page->tick();
-        seen.push_back(page->interval());
-    }
-    EXPECT_EQ(seen, (std::vector<int>{600, 600, 400, 200, 100}));
-    EXPECT_EQ(snd.calls.back(), loopOf(5));
-    EXPECT_EQ(playedRows(), 5);
+    std::vector<int> seen{page->interval()};
+    for (int i = 0; i < 5; ++i)
+        seen.push_back((page->tick(), page->interval()));
+    EXPECT_EQ(seen, (std::vector<int>{100, 600, 600, 400, 200, 100}));
+    EXPECT_EQ(std::tuple(snd.calls.back(), playedRows()), std::tuple(loopOf(5), 5));
     ticks(15);
-    EXPECT_TRUE(page->playing());
-    EXPECT_EQ(loopCalls(), 20);
-    snd.calls.clear();
-    page->tick();
-    EXPECT_FALSE(page->playing());
-    EXPECT_EQ(page->interval(), 0);
-    EXPECT_EQ(snd.calls, stopCalls());
-    EXPECT_EQ(playedRows(), 0);
-    EXPECT_EQ(c().lamp(Lamp::Play), kLampOff);
+    EXPECT_EQ(std::tuple(page->playing(), loopedSteps().size()), std::tuple(true, 20u));
+    EXPECT_EQ(tickCalls(), stopCalls());
+    EXPECT_EQ(std::tuple(page->playing(), page->interval(), playedRows(), c().lamp(Lamp::Play)),
+              std::tuple(false, 0, 0, kLampOff));
     c().length[1] = "0.4"; // rounds to 0: the timer stops
     page->play();
     ticks(2);
-    EXPECT_EQ(page->interval(), 0);
-    EXPECT_EQ(snd.calls.back(), loopOf(2));
+    EXPECT_EQ(std::tuple(page->interval(), snd.calls.back()), std::tuple(0, loopOf(2)));
 }
 
 TEST_F(SequencerTest, ExcludedRowsBecomeOneSilenceAndAllExcludedEndsAtOnce) {
     c().include[2] = c().include[3] = false;
     page->play();
     ticks(2);
-    snd.calls.clear();
-    page->tick();
+    EXPECT_EQ(tickCalls(), stopCalls(2));
     EXPECT_EQ(page->interval(), 400); // length of row 3
-    EXPECT_EQ(snd.calls, stopCalls(2));
-    EXPECT_EQ(playedRows(), 3); // rows 1, 2 and 5
-    snd.calls.clear();
-    page->tick();
-    EXPECT_EQ(snd.calls, Calls{loopOf(5)});
+    EXPECT_EQ(playedRows(), 3);       // rows 1, 2 and 5
+    EXPECT_EQ(tickCalls(), Calls{loopOf(5)});
     EXPECT_EQ(page->interval(), 100);
     page->stop();
-    for (int e = 0; e < 22; ++e)
-        c().include[e] = false;
+    std::fill(c().include.begin(), c().include.begin() + 22, false);
     page->play();
-    snd.calls.clear();
-    page->tick();
-    EXPECT_EQ(loopCalls(), 0);
-    EXPECT_FALSE(page->playing());
-    EXPECT_EQ(page->interval(), 0);
-    EXPECT_EQ(c().indicator[21], kRowPlayed);
+    tickCalls();
+    EXPECT_EQ(
+        std::tuple(loopedSteps().size(), page->playing(), page->interval(), c().indicator[21]),
+        std::tuple(0u, false, 0, kRowPlayed));
 }
 
 TEST_F(SequencerTest, PassingOverStepsBeyondTwentyFiveEndsTheSequence) {
@@ -80,35 +57,29 @@ TEST_F(SequencerTest, PassingOverStepsBeyondTwentyFiveEndsTheSequence) {
     open();
     page->play();
     ticks(3); // rows 1, 2, then steps 3..25 excluded
-    EXPECT_FALSE(page->playing());
-    EXPECT_EQ(page->interval(), 0);
+    EXPECT_EQ(std::tuple(page->playing(), page->interval()), std::tuple(false, 0));
     EXPECT_LE(page->stepIndex(), 26);
     page->loop();
     page->play();
     ticks(3);
     EXPECT_TRUE(page->playing()); // restarts instead
-    snd.calls.clear();
-    page->tick();
-    EXPECT_EQ(snd.calls, Calls{loopOf(1)});
+    EXPECT_EQ(tickCalls(), Calls{loopOf(1)});
 }
 
 TEST_F(SequencerTest, StepPressedTwentyOneTimesAndLoopRestartAtRowOne) {
     for (int r = 1; r <= 21; ++r) {
         page->step();
-        EXPECT_EQ(snd.calls.back(), loopOf(r == 21 ? 1 : r));
-        EXPECT_EQ(playedRows(), r == 21 ? 1 : r);
+        EXPECT_EQ(std::tuple(snd.calls.back(), playedRows()),
+                  std::tuple(loopOf(r == 21 ? 1 : r), r == 21 ? 1 : r));
     }
     page->loop();
     page->play();
     ticks(20);
     EXPECT_EQ(playedRows(), 20);
     page->tick();
-    EXPECT_TRUE(page->playing());
-    EXPECT_EQ(playedRows(), 0);
-    EXPECT_EQ(page->interval(), 100); // length[21]
-    snd.calls.clear();
-    page->tick();
-    EXPECT_EQ(snd.calls, Calls{loopOf(1)});
+    EXPECT_EQ(std::tuple(page->playing(), playedRows(), page->interval()),
+              std::tuple(true, 0, 100)); // length[21]
+    EXPECT_EQ(tickCalls(), Calls{loopOf(1)});
     EXPECT_EQ(c().indicator[0], kRowPlayed);
 }
 
@@ -119,26 +90,19 @@ TEST_F(SequencerTest, FullDuplexRecordsEachStepAndNoneWhenOff) {
         EXPECT_TRUE(call.kind == FakeSound::Call::Play || call.text == "close all") << call.text;
     page->fullDuplex();
     page->play();
-    const Calls start{FakeSound::mci("close all"), FakeSound::mci(audio::kOpenCapture),
-                      FakeSound::mci(audio::kSeekCapture), FakeSound::mci(audio::kSetCapture),
-                      FakeSound::mci(audio::kRecordCapture)};
     auto stepCalls = [&](int step) {
         Calls out{FakeSound::mci(audio::kStopCapture),
                   FakeSound::mci("save capture " + path("wavrec" + std::to_string(step) + ".wav")),
-                  FakeSound::mci("close all"), loopOf(step + 1)};
-        out.insert(out.end(), start.begin(), start.end());
+                  FakeSound::mci("close all"), loopOf(step + 1), FakeSound::mci("close all")};
+        for (auto* m :
+             {audio::kOpenCapture, audio::kSeekCapture, audio::kSetCapture, audio::kRecordCapture})
+            out.push_back(FakeSound::mci(m));
         return out;
     };
-    snd.calls.clear();
-    page->tick();
-    EXPECT_EQ(snd.calls, stepCalls(0));
+    EXPECT_EQ(tickCalls(), stepCalls(0));
     halfScaleCaptures();
-    snd.calls.clear();
-    page->tick();
-    EXPECT_EQ(snd.calls, stepCalls(1));
-    EXPECT_EQ(c().left[1], "-1.020");
-    EXPECT_EQ(c().right[1], " 0");
-    EXPECT_EQ(c().left[2], "");
+    EXPECT_EQ(tickCalls(), stepCalls(1));
+    EXPECT_EQ(std::tuple(c().left[1], c().right[1], c().left[2]), std::tuple("-1.020", " 0", ""));
 }
 
 } // namespace

@@ -10,33 +10,29 @@ const auto lines = crlfLines;
 using SetupTest = PageTest;
 
 TEST_F(SetupTest, OffThenOpenRestoresEverything) {
-    c().freq[2] = "440";
-    c().attL[2] = "0.5";
-    c().attR[2] = "12.25";
-    c().length[2] = "250";
+    const Strings typed{"440", "0.5", "12.25", "250", "2.5"};
+    std::tie(c().freq[2], c().attL[2], c().attR[2], c().length[2], c().offset) =
+        std::tie(typed[0], typed[1], typed[2], typed[3], typed[4]);
     c().include[3] = false;
-    c().offset = "2.5";
     page->offsetDb();
     page->fullDuplex();
     page->useCal();
     page->loop();
-    c().left[1] = "-1.020";
-    c().right[1] = " 2.5";
+    std::tie(c().left[1], c().right[1]) = std::tuple("-1.020", " 2.5");
     page->setCal();
     const std::string pad = "first line\r\nhe said \"hi\"\r\n\"quoted\", and more\r\n";
     c().scratchpad = pad;
     ASSERT_TRUE(page->off());
     open();
-    EXPECT_EQ(Strings({c().freq[2], c().attL[2], c().attR[2], c().length[2], c().offset}),
-              Strings({"440", "0.5", "12.25", "250", "2.5"}));
+    EXPECT_EQ(Strings({c().freq[2], c().attL[2], c().attR[2], c().length[2], c().offset}), typed);
     EXPECT_TRUE(c().include[2] && !c().include[3]);
     EXPECT_EQ(c().scratchpad, pad);
-    for (Lamp l : {Lamp::Offset, Lamp::FullDuplex, Lamp::UseCal, Lamp::Loop})
-        EXPECT_EQ(c().lamp(l), kLampOn);
-    EXPECT_EQ(c().lamp(Lamp::Play), kLampOff);
+    EXPECT_EQ((std::vector{c().lamp(Lamp::Offset), c().lamp(Lamp::FullDuplex),
+                           c().lamp(Lamp::UseCal), c().lamp(Lamp::Loop), c().lamp(Lamp::Play)}),
+              (std::vector{kLampOn, kLampOn, kLampOn, kLampOn, kLampOff}));
     EXPECT_TRUE(page->fullDuplexOn() && page->useCalOn() && page->offsetOn() && page->loopOn());
-    EXPECT_DOUBLE_EQ(page->measurement().calL[1], 1.02);
-    EXPECT_DOUBLE_EQ(page->measurement().calR[1], -2.5);
+    EXPECT_EQ(std::tuple(page->measurement().calL[1], page->measurement().calR[1]),
+              std::tuple(1.02, -2.5));
     EXPECT_EQ(page->table().frequency[3], 440);
 }
 
@@ -96,16 +92,12 @@ TEST_F(SetupTest, WhatOffWritesOpensAgainAndBuildsByItsArithmetic) {
 }
 
 TEST_F(SetupTest, PasteToNotesAppendsTwentyOneLines) {
-    c().scratchpad = "notes";
-    c().left[1] = " 1.08";
-    c().right[1] = "-3.01";
+    std::tie(c().scratchpad, c().left[1], c().right[1]) = std::tuple("notes", " 1.08", "-3.01");
     page->pasteToNotes();
     auto l = lines(c().scratchpad);
     ASSERT_EQ(l.size(), 21u);
-    EXPECT_EQ(l[0], "notes");
-    EXPECT_EQ(l[1], "20   1.08  -3.01");
-    EXPECT_EQ(l[2], "30    ");
-    EXPECT_EQ(l[20], "20000    ");
+    EXPECT_EQ(Strings({l[0], l[1], l[2], l[20]}),
+              Strings({"notes", "20   1.08  -3.01", "30    ", "20000    "}));
 }
 
 TEST_F(SetupTest, LeftOffThenAutobuildPutsEveryLeftChannel99DbDown) {
@@ -126,8 +118,7 @@ TEST_F(SetupTest, ViewGraphWritesEightyLines) {
     page->update();
     ASSERT_TRUE(page->viewGraph());
     l = lines(readText(dir / "wavgraphdata"));
-    EXPECT_EQ(l[4], "-.5");
-    EXPECT_EQ(l[7], "0");
+    EXPECT_EQ(Strings({l[4], l[7]}), Strings({"-.5", "0"}));
 }
 
 } // namespace

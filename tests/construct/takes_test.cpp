@@ -13,11 +13,11 @@ using State = audio::TakeResult::State;
 const std::string kNothing = "nothing came back from the input; check the input device";
 const std::string kClipped = "the input reached full scale; turn the input level down";
 
-std::vector<int> rowsOneToTwenty() {
+const std::vector<int> kAllRows = [] {
     std::vector<int> rows(kRows);
     std::iota(rows.begin(), rows.end(), 1);
     return rows;
-}
+}();
 
 class TakesTest : public PageTest {
   protected:
@@ -29,16 +29,14 @@ class TakesTest : public PageTest {
     std::string capture(int r) { return path("wavrec" + std::to_string(r) + ".wav"); }
     void sweep() {
         page->play();
-        for (int i = 0; i < 100 && page->playing(); ++i)
-            page->tick();
+        runToEnd();
         ASSERT_FALSE(page->playing());
     }
+    // The rows that read nothing; every other row reads the half-scale capture.
     void expectRows(const std::set<int>& empty) {
-        for (int r = 1; r <= kRows; ++r) {
-            const bool e = empty.count(r) > 0;
-            EXPECT_EQ(c().left[r], e ? "" : "-1.020") << "row " << r;
-            EXPECT_EQ(c().right[r], e ? "" : " 0") << "row " << r;
-        }
+        for (int r = 1; r <= kRows; ++r)
+            EXPECT_EQ(c().left[r] + "|" + c().right[r], empty.count(r) ? "|" : "-1.020| 0")
+                << "row " << r;
     }
 };
 
@@ -52,21 +50,18 @@ TEST_F(TakesTest, FailedTakesLeaveTheirRowsEmptyAndNamed) {
     EXPECT_EQ(c().measureNotes, "Rows 1-4, 7: " + kNothing +
                                     ". Row 9: the recording was not saved. Row 12: " + kClipped +
                                     ".");
-    EXPECT_TRUE(page->rowFailed(9));
-    EXPECT_FALSE(page->rowFailed(12));
-    EXPECT_FALSE(page->takesPending());
+    EXPECT_EQ(std::tuple(page->rowFailed(9), page->rowFailed(12), page->takesPending()),
+              std::tuple(true, false, false));
     snd.results.clear(); // PLAY forgets the last run's troubles
     sweep();
     expectRows({});
-    EXPECT_EQ(c().measureNotes, "");
-    EXPECT_FALSE(page->rowFailed(9));
+    EXPECT_EQ(std::tuple(c().measureNotes, page->rowFailed(9)), std::tuple(std::string(), false));
 }
 
 TEST_F(TakesTest, ResultsThatComeAfterTheSweepFillTheirRows) {
     snd.result = {State::Pending, ""};
     sweep();
-    const std::vector<int> all = rowsOneToTwenty();
-    expectRows({all.begin(), all.end()});
+    expectRows({kAllRows.begin(), kAllRows.end()});
     EXPECT_TRUE(page->takesPending());
     page->pollTakes(); // still pending: nothing changes
     EXPECT_EQ(c().left[1], "");
@@ -74,24 +69,21 @@ TEST_F(TakesTest, ResultsThatComeAfterTheSweepFillTheirRows) {
     snd.results[capture(5)] = {State::Failed, kNothing};
     page->pollTakes();
     expectRows({5});
-    EXPECT_EQ(c().measureNotes, "Row 5: " + kNothing);
-    EXPECT_FALSE(page->takesPending());
+    EXPECT_EQ(std::tuple(c().measureNotes, page->takesPending()),
+              std::tuple("Row 5: " + kNothing, false));
 }
 
 TEST_F(TakesTest, AnEarlierRunsLateResultsAreIgnored) {
     snd.result = {State::Pending, ""};
     page->play();
-    for (int i = 0; i < 3; ++i) // rows 1 and 2 recorded
-        page->tick();
+    ticks(3); // rows 1 and 2 recorded
     ASSERT_TRUE(page->takesPending());
     page->play();
     snd.result = {State::Good, ""};
     snd.results[capture(1)] = {State::Failed, kNothing};
     page->pollTakes();
-    EXPECT_EQ(c().left[2], "");
-    EXPECT_EQ(c().measureNotes, "");
-    EXPECT_FALSE(page->rowFailed(1));
-    EXPECT_FALSE(page->takesPending());
+    EXPECT_EQ(std::tuple(c().left[2], c().measureNotes, page->rowFailed(1), page->takesPending()),
+              std::tuple("", "", false, false));
 }
 
 TEST_F(TakesTest, FailedRowsStayOutOfTheGraphAndTheCalibration) {
@@ -103,61 +95,48 @@ TEST_F(TakesTest, FailedRowsStayOutOfTheGraphAndTheCalibration) {
     snd.results[capture(5)] = {State::Unknown, ""};
     sweep();
     page->setCal();
-    EXPECT_EQ(m.calL[3], 1.5);
-    EXPECT_EQ(m.calR[3], -2);
-    EXPECT_EQ(m.calL[5], 0.25);
+    EXPECT_EQ(std::tuple(m.calL[3], m.calR[3], m.calL[5], m.calR[4]), std::tuple(1.5, -2, 0.25, 0));
     EXPECT_DOUBLE_EQ(m.calL[4], 1.02);
-    EXPECT_EQ(m.calR[4], 0);
     ASSERT_TRUE(page->viewGraph());
     const auto lines = crlfLines(readText(dir / "wavgraphdata"));
     ASSERT_EQ(lines.size(), 80u);
     for (int r = 1; r <= kRows; ++r) {
         const bool failed = r == 3 || r == 5;
-        EXPECT_EQ(lines[4 * r - 4], failed ? "0" : "-1.02") << "row " << r;
-        EXPECT_EQ(lines[4 * r - 1], failed ? "0" : "1") << "row " << r;
+        EXPECT_EQ(lines[4 * r - 4] + " " + lines[4 * r - 1], failed ? "0 0" : "-1.02 1") << r;
     }
 }
 
 // PLAY's first tick holds while the device opens, then every step plays.
 TEST_F(TakesTest, TheFirstTickWaitsForTheDeviceToOpen) {
-    const int never = -1;
-    const struct {
-        Readiness state;
-        int readyAfter; // waiting ticks until the device is ready
-        bool duplex;
-        int waits;
-    } cases[] = {{Readiness::Opening, 3, true, 3},
-                 {Readiness::Opening, never, true, PageModel::kOpeningWaitTicks}, // gives up
-                 {Readiness::Failed, never, true, 0},
-                 {Readiness::Opening, never, false, 0}}; // nothing recorded: no wait
-    for (const auto& t : cases) {
-        SCOPED_TRACE(t.waits);
+    const int never = -1, givesUp = PageModel::kOpeningWaitTicks;
+    // The device's state, the waiting ticks until it is ready, full duplex, the ticks waited
+    // (none when nothing is recorded).
+    const std::tuple<Readiness, int, bool, int> cases[] = {
+        {Readiness::Opening, 3, true, 3},
+        {Readiness::Opening, never, true, givesUp},
+        {Readiness::Failed, never, true, 0},
+        {Readiness::Opening, never, false, 0}};
+    for (auto [state, readyAfter, duplex, waited] : cases) {
+        SCOPED_TRACE(waited);
         open();
-        if (t.duplex)
+        if (duplex)
             page->fullDuplex();
-        snd.ready = t.state;
+        snd.ready = state;
         page->play();
         snd.calls.clear();
         int waits = 0;
         for (; waits < 100; ++waits) {
-            if (waits == t.readyAfter)
+            if (waits == readyAfter)
                 snd.ready = Readiness::Ready;
             page->tick();
             if (!snd.calls.empty())
                 break;
-            EXPECT_EQ(c().status, "    Opening the sound device...");
-            EXPECT_EQ(page->interval(), 100);
+            EXPECT_EQ(std::tuple(c().status, page->interval()),
+                      std::tuple("    Opening the sound device...", 100));
         }
-        EXPECT_EQ(waits, t.waits);
-        EXPECT_EQ(c().status, std::string(15, ' '));
-        for (int i = 0; i < 100 && page->playing(); ++i)
-            page->tick();
-        std::vector<int> looped;
-        for (auto& call : snd.calls)
-            for (int s = 1; s <= kRows; ++s)
-                if (call == loopOf(s))
-                    looped.push_back(s);
-        EXPECT_EQ(looped, rowsOneToTwenty());
+        EXPECT_EQ(std::tuple(waits, c().status), std::tuple(waited, std::string(15, ' ')));
+        runToEnd();
+        EXPECT_EQ(loopedSteps(), kAllRows);
     }
 }
 

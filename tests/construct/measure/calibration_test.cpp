@@ -12,57 +12,50 @@ using namespace qelvar::test;
 
 namespace {
 
-TEST(CalibrationFile, ReadsAHandWrittenFile) {
+class CalibrationFile : public ::testing::Test {
+  protected:
     TempDir dir;
-    std::string text = "1.5\r\n-.25\r\n0\r\n3.0000000000001\r\n";
-    for (int i = 3; i <= 24; ++i)
-        text += "0\r\n0\r\n";
-    writeText(dir.path / "wavcaldata", text + "-12.125\r\n7\r\n");
+    const std::string path = dir / "wavcaldata";
+    // Steps 3..24 at 0 between the first two steps' lines and the last's.
+    static std::string withZeros(const std::string& head, const std::string& tail) {
+        std::string text = head;
+        for (int i = 3; i <= 24; ++i)
+            text += "0\r\n0\r\n";
+        return text + tail;
+    }
     MeasureSettings s;
-    s.calL[0] = 9;
-    loadCalibration(dir / "wavcaldata", s);
-    EXPECT_EQ(s.calL[0], 9.0); // step 0 is not in the file
-    EXPECT_EQ(s.calL[1], 1.5);
-    EXPECT_EQ(s.calR[1], -0.25);
-    EXPECT_EQ(s.calR[2], 3.0000000000001);
-    EXPECT_EQ(s.calL[25], -12.125);
-    EXPECT_EQ(s.calR[25], 7.0);
+};
+
+// Fifteen digits without leading zeros in CR LF lines; read back as written,
+// step 0 (not in the file) untouched.
+TEST_F(CalibrationFile, WritesAndReadsBack) {
+    std::tie(s.calL[1], s.calR[1], s.calL[2], s.calR[2], s.calL[3], s.calR[25]) =
+        std::tuple(1.5, -0.25, 1.0 / 3, 3.0000000000001, NAN, -12.125);
+    ASSERT_TRUE(saveCalibration(path, s));
+    EXPECT_EQ(readText(path), withZeros("1.5\r\n-.25\r\n.333333333333333\r\n3.0000000000001\r\n",
+                                        "0\r\n-12.125\r\n"));
+    MeasureSettings back;
+    back.calL[0] = 9;
+    loadCalibration(path, back);
+    EXPECT_EQ(std::tuple(back.calL[0], back.calL[1], back.calR[1], back.calL[2], back.calR[2],
+                         back.calL[3], back.calR[25]),
+              std::tuple(9.0, 1.5, -0.25, 0.333333333333333, 3.0000000000001, 0.0, -12.125));
 }
 
-TEST(CalibrationFile, WritesFifteenDigitsWithoutLeadingZerosInCrLfLines) {
-    TempDir dir;
-    MeasureSettings s;
-    s.calL[1] = 1.5;
-    s.calR[1] = -0.25;
-    s.calL[2] = 1.0 / 3;
-    s.calL[3] = NAN;
-    s.calR[25] = -12.125;
-    ASSERT_TRUE(saveCalibration(dir / "wavcaldata", s));
-    std::string want = "1.5\r\n-.25\r\n.333333333333333\r\n0\r\n";
-    for (int i = 3; i <= 24; ++i)
-        want += "0\r\n0\r\n";
-    EXPECT_EQ(readText(dir.path / "wavcaldata"), want + "0\r\n-12.125\r\n");
-}
-
-TEST(CalibrationFile, DamagedFiles) {
-    TempDir dir;
-    MeasureSettings s;
+TEST_F(CalibrationFile, DamagedFiles) {
     s.calL.fill(5.0);
     s.calR.fill(5.0);
     // A short file: calL[1], calR[1], calL[2]; the rest keep their values.
     // A value that is no number, or out of range, is passed over.
-    writeText(dir.path / "wavcaldata", "0.5\r\nabc\n1e999\r\n7\r\n");
-    loadCalibration(dir / "wavcaldata", s);
-    EXPECT_EQ(s.calL[1], 0.5);
-    EXPECT_EQ(s.calR[1], 5.0);
-    EXPECT_EQ(s.calL[2], 5.0);
-    EXPECT_EQ(s.calR[2], 7.0);
-    EXPECT_EQ(s.calL[25], 5.0);
+    writeText(path, "0.5\r\nabc\n1e999\r\n7\r\n");
+    loadCalibration(path, s);
+    EXPECT_EQ(std::tuple(s.calL[1], s.calR[1], s.calL[2], s.calR[2], s.calL[25]),
+              std::tuple(0.5, 5.0, 5.0, 7.0, 5.0));
     std::string junk(100000, '\0');
     for (std::size_t i = 0; i < junk.size(); ++i)
         junk[i] = static_cast<char>((i * 7919u + 13u) % 256u);
-    writeText(dir.path / "wavcaldata", junk);
-    loadCalibration(dir / "wavcaldata", s);
+    writeText(path, junk);
+    loadCalibration(path, s);
     for (std::size_t i = 0; i < kCalEntries; ++i)
         ASSERT_TRUE(std::isfinite(s.calL[i]) && std::isfinite(s.calR[i])) << i;
 }

@@ -28,27 +28,6 @@ class PeakreadTest : public ::testing::Test {
     }
 };
 
-TEST_F(PeakreadTest, ConstantCaptures) {
-    struct Case {
-        std::vector<unsigned char> bytes;
-        double left, right;
-        const char* leftText;
-    };
-    const Case cases[] = {
-        {constantCapture(0, 0, 0), 0.0, 0.0, " 0"},    // header only
-        {constantCapture(0, 0, 4410), 0.0, 0.0, " 0"}, // silence
-        {constantCapture(16384, 0, 1000), kHalfScale, 0.0, "-1.020"},
-        // −1 is FF FF: 255 × 255 + 255 = 65280, folded to 0; −16384 to 16320
-        {constantCapture(-1, -16384, 1000), 0.0, kHalfScale, " 0"},
-    };
-    for (const Case& c : cases) {
-        Reading r = read(c.bytes);
-        EXPECT_NEAR(r.left, c.left, 1e-12) << c.bytes.size();
-        EXPECT_NEAR(r.right, c.right, 1e-12) << c.bytes.size();
-        EXPECT_EQ(readingText(r.left), c.leftText) << c.bytes.size();
-    }
-}
-
 TEST_F(PeakreadTest, OffsetAddsOnlyWhenOn) {
     MeasureSettings s;
     s.offsetDb = 2.5;
@@ -62,19 +41,17 @@ TEST_F(PeakreadTest, OffsetAddsOnlyWhenOn) {
 
 TEST_F(PeakreadTest, SetCalThenUseCalZeroesEveryRow) {
     MeasureSettings s;
-    std::vector<std::string> left(20), right(20);
-    for (int r = 1; r <= 20; ++r) {
-        // a different level in every row, silence in row 5
+    std::vector<std::string> left, right;
+    for (int r = 1; r <= 20; ++r) { // a different level in every row, silence in row 5
         Reading x = read(constantCapture(r == 5 ? 0 : 1500 * r, -700 * r - 13, 2000), r, s);
-        left[static_cast<std::size_t>(r - 1)] = readingText(x.left);
-        right[static_cast<std::size_t>(r - 1)] = readingText(x.right);
+        left.push_back(readingText(x.left));
+        right.push_back(readingText(x.right));
     }
     setCal(s, left, right);
     s.calOn = true;
     for (int r = 1; r <= 20; ++r) {
         Reading x = peakread((dir / "wavrec" + std::to_string(r) + ".wav"), r, s);
-        EXPECT_EQ(readingText(x.left), " 0") << "row " << r;
-        EXPECT_EQ(readingText(x.right), " 0") << "row " << r;
+        EXPECT_EQ(readingText(x.left) + readingText(x.right), " 0 0") << "row " << r;
     }
 }
 

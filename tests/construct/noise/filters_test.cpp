@@ -19,34 +19,31 @@ std::array<int, 4> frameBytes(const FileImage& im, std::size_t n) {
 }
 
 // Hands out a fixed list of values, then `rest`, except a 0 at draw `zeroAt`.
-class ListSource : public UniformSource {
-  public:
+struct ListSource : UniformSource {
     ListSource(std::vector<float> v, float rest, std::size_t zeroAt = SIZE_MAX)
-        : v_(std::move(v)), rest_(rest), zeroAt_(zeroAt) {}
+        : v(std::move(v)), rest(rest), zeroAt(zeroAt) {}
     float u() override {
-        std::size_t n = next_++;
-        return n == zeroAt_ ? 0.0f : n < v_.size() ? v_[n] : rest_;
+        const std::size_t n = next++;
+        return n == zeroAt ? 0.0f : n < v.size() ? v[n] : rest;
     }
     void reseedFromClock() override {}
-
-  private:
-    std::vector<float> v_;
-    float rest_;
-    std::size_t zeroAt_, next_ = 0;
+    std::vector<float> v;
+    float rest;
+    std::size_t zeroAt, next = 0;
 };
 
 } // namespace
 
 TEST(NoiseFrame, Codes) {
     FileImage im(200);
-    // −0.3 + 65535 = 65534.7 → 65535; 0 → 0; 16383.75 → 16384.
+    // −0.3 + 65535 = 65534.7 → 65535; 0 → 0; 16383.75 → 16384; in range 1..65534,
+    // 0 → 1 and −0.2 → 65534.8, limited to 65534.
     encodeNoiseFrame(im, 1, -0.3, 0.0, fullCodes);
-    EXPECT_EQ(frameBytes(im, 1), (std::array<int, 4>{0xFF, 0xFF, 0x00, 0x00}));
     encodeNoiseFrame(im, 2, 16383.75, 0.0, fullCodes);
-    EXPECT_EQ(frameBytes(im, 2), (std::array<int, 4>{0x00, 0x40, 0x00, 0x00}));
-    // Range 1..65534: 0 → 1; −0.2 → 65534.8, limited to 65534.
     encodeNoiseFrame(im, 3, 0.0, -0.2, ulCodes);
-    EXPECT_EQ(frameBytes(im, 3), (std::array<int, 4>{0x01, 0x00, 0xFE, 0xFF}));
+    EXPECT_EQ(std::vector({frameBytes(im, 1), frameBytes(im, 2), frameBytes(im, 3)}),
+              (std::vector<std::array<int, 4>>{
+                  {0xFF, 0xFF, 0x00, 0x00}, {0x00, 0x40, 0x00, 0x00}, {0x01, 0x00, 0xFE, 0xFF}}));
 }
 
 TEST(RandomTable, NewrandomNeverReturnsEntry101) {
@@ -68,8 +65,7 @@ TEST(RandomTable, DrawnIndexZeroGivesASilentSample) {
     noisedatacalc(st, src, im);
     // Every white value is 0.25 − 0.5; index 44100 gives −8191.875 → 57343.
     EXPECT_EQ(frameBytes(im, 1), (std::array<int, 4>{0x00, 0x00, 0xFF, 0xDF}));
-    EXPECT_EQ(st.noiseL[1], 0.0);
-    EXPECT_EQ(st.noiseL[2], -8191.875);
+    EXPECT_EQ(std::tuple(st.noiseL[1], st.noiseL[2]), std::tuple(0.0, -8191.875));
 }
 
 TEST(NoiseFilters, SilenceGivesZeroFramesAndTheWholeStretch) {
@@ -77,8 +73,7 @@ TEST(NoiseFilters, SilenceGivesZeroFramesAndTheWholeStretch) {
     for (auto [D, M] : {std::pair{1000, 1000}, std::pair{6000, 4000}}) {
         std::vector<double> w(44101, 0.0);
         Trim t = trimQuiet(w, D, M);
-        EXPECT_EQ(t.S, 1);
-        EXPECT_EQ(t.E, 44100 - D - M - 1);
+        EXPECT_EQ(std::tuple(t.S, t.E), std::tuple(1, 44100 - D - M - 1));
     }
     for (auto [filter, E] : {std::pair{&iecfilter, 42099}, std::pair{&subfilter, 34099}}) {
         NoiseState st;
@@ -86,8 +81,7 @@ TEST(NoiseFilters, SilenceGivesZeroFramesAndTheWholeStretch) {
         for (std::size_t k = 1; k <= 705644; ++k)
             im[k] = 0xAA;
         filter(st, im);
-        EXPECT_EQ(st.S, 1);
-        EXPECT_EQ(st.E, E);
+        EXPECT_EQ(std::tuple(st.S, st.E), std::tuple(1, E));
         for (std::size_t k = 45; k <= 44 + 4 * static_cast<std::size_t>(E - 1); ++k)
             ASSERT_EQ(im[k], 0) << k;
     }
@@ -119,10 +113,8 @@ TEST(NoiseFilters, PinkBankLeavesZerosAtBothEnds) {
         st.noiseR[i] = -7000.0 * std::cos(0.011 * static_cast<double>(i));
     }
     pinkfilter(st);
-    for (std::size_t i : {1, 2, 3, 4, 176331, 176350, 176400}) {
-        EXPECT_EQ(st.noiseL[i], 0.0) << i;
-        EXPECT_EQ(st.noiseR[i], 0.0) << i;
-    }
+    for (std::size_t i : {1, 2, 3, 4, 176331, 176350, 176400})
+        EXPECT_EQ(std::tuple(st.noiseL[i], st.noiseR[i]), std::tuple(0.0, 0.0)) << i;
     EXPECT_NE(st.noiseL[5], 0.0);
     EXPECT_NE(st.noiseR[176330], 0.0);
 }

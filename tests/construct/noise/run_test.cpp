@@ -37,11 +37,8 @@ TEST_F(NoiseRunFiles, WhiteFileSizeAndHeader) {
     EXPECT_TRUE(ok_);
     const auto& b = files_[0];
     ASSERT_EQ(b.size(), 705644u);
-    using V = std::vector<std::uint8_t>;
-    EXPECT_EQ(V(b.begin() + 4, b.begin() + 8), (V{0x64, 0xC4, 0x0A, 0x00}));
-    EXPECT_EQ(V(b.begin() + 28, b.begin() + 32), (V{0x10, 0xB1, 0x02, 0x00}));
-    EXPECT_EQ(V(b.begin() + 40, b.begin() + 44), (V{0x40, 0xC4, 0x0A, 0x00}));
-    EXPECT_EQ(b[32], 4);
+    EXPECT_EQ(std::tuple(u32(b, 4), u32(b, 28), b[32], u32(b, 40)),
+              std::tuple(705636u, 176400u, 4, 705600u));
 }
 
 TEST_F(NoiseRunFiles, BandNoiseHasEqualChannels) {
@@ -68,10 +65,8 @@ TEST_F(NoiseRunFiles, UlCodesAvoidTheExtremes) {
     std::size_t ones = 0;
     for (std::size_t n = 1; n <= 176400; ++n)
         for (int ch = 0; ch < 2; ++ch) {
-            unsigned c = code(b, n, ch);
-            ASSERT_GE(c, 1u);
-            ASSERT_LE(c, 65534u);
-            ones += c == 1;
+            ASSERT_TRUE(code(b, n, ch) >= 1 && code(b, n, ch) <= 65534) << n;
+            ones += code(b, n, ch) == 1;
         }
     EXPECT_GE(ones, 20u); // zero samples (the silent tail at least) are stored as 1
 }

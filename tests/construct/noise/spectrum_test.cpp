@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <complex>
+#include <fftw3.h>
 #include <numbers>
 
 using namespace qelvar::noise;
@@ -15,28 +16,18 @@ using cplx = std::complex<double>;
 
 namespace {
 
-// In-place radix-2 FFT; the size must be a power of two.
-void fft(std::vector<cplx>& a) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        cplx wl = std::polar(1.0, -2.0 * std::numbers::pi / static_cast<double>(len));
-        for (std::size_t i = 0; i < n; i += len) {
-            cplx w = 1.0;
-            for (std::size_t k = 0; k < len / 2; ++k, w *= wl) {
-                cplx u = a[i + k], v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-            }
-        }
-    }
+// One-sided spectrum of n samples from x under a Hann window.
+std::vector<cplx> spectrum(const double* x, std::size_t n) {
+    std::vector<double> in(n);
+    for (std::size_t i = 0; i < n; ++i)
+        in[i] = x[i] * (0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
+                                             static_cast<double>(n)));
+    std::vector<cplx> out(n / 2 + 1);
+    fftw_plan p = fftw_plan_dft_r2c_1d(static_cast<int>(n), in.data(),
+                                       reinterpret_cast<fftw_complex*>(out.data()), FFTW_ESTIMATE);
+    fftw_execute(p);
+    fftw_destroy_plan(p);
+    return out;
 }
 
 // Welch sums (Hann window, half overlap) of input power and conj(X)·Y.
@@ -46,16 +37,8 @@ struct Cross {
     std::vector<cplx> sxy;
     explicit Cross(std::size_t n) : nfft(n), sxx(n / 2 + 1), sxy(n / 2 + 1) {}
     void add(const std::vector<double>& x, const std::vector<double>& y) {
-        std::vector<cplx> X(nfft), Y(nfft);
         for (std::size_t start = 0; start + nfft <= x.size(); start += nfft / 2) {
-            for (std::size_t i = 0; i < nfft; ++i) {
-                double win = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
-                                                  static_cast<double>(nfft));
-                X[i] = x[start + i] * win;
-                Y[i] = y[start + i] * win;
-            }
-            fft(X);
-            fft(Y);
+            const auto X = spectrum(&x[start], nfft), Y = spectrum(&y[start], nfft);
             for (std::size_t k = 0; k <= nfft / 2; ++k) {
                 sxx[k] += std::norm(X[k]);
                 sxy[k] += std::conj(X[k]) * Y[k];
