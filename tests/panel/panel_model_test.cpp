@@ -59,26 +59,21 @@ void enter(void (PanelModel::*key)(), Entry& box, PanelModel& p, const std::stri
 
 TEST_F(PanelModelTest, CallSequencesOfPlayStopEntryAndOff) {
     auto p = start();
+    // What `act` asks of the sound device; the lamp is lit while the tone loops.
+    auto expect = [&](auto act, int stops, bool loop) {
+        snd.calls.clear();
+        act();
+        EXPECT_EQ(snd.calls, calls(stops, loop));
+        EXPECT_EQ(p->lampShown(), loop);
+    };
+    expect([&] { p->play(); }, 1, true);
+    expect([&] { p->stop(); }, 1, false);
     p->play();
-    EXPECT_EQ(snd.calls, calls(1, true));
-    EXPECT_TRUE(p->lampShown());
-    snd.calls.clear();
-    p->stop();
-    EXPECT_EQ(snd.calls, calls(1, false));
-    EXPECT_FALSE(p->lampShown());
-    p->play();
-    snd.calls.clear();
-    p->freqKey(); // opens the box: stop only, lamp off
-    EXPECT_EQ(snd.calls, calls(1, false));
-    EXPECT_FALSE(p->lampShown());
+    expect([&] { p->freqKey(); }, 1, false); // opens the box: stop only
     p->freqBox().text = "440";
-    p->freqKey(); // accepts: stop, rebuild, loop
-    EXPECT_EQ(snd.calls, calls(2, true));
-    EXPECT_TRUE(p->lampShown());
+    expect([&] { p->freqKey(); }, 1, true); // accepts: stop, rebuild, loop
     EXPECT_EQ(p->label(4), "440");
-    snd.calls.clear();
-    EXPECT_TRUE(p->off());
-    EXPECT_EQ(snd.calls, calls(1, false));
+    expect([&] { EXPECT_TRUE(p->off()); }, 1, false);
     EXPECT_EQ(readText(dir / "wavoscsetup").substr(0, 6), "440\r\n4");
 }
 
