@@ -81,15 +81,11 @@ TEST(GraphLevels, ReferenceAndRange) {
 }
 
 TEST(GraphFrequency, DecadePositions) {
-    for (auto [f, want] : {std::pair{100.f, 6001.f},
-                           {100.5f, 6012.f},
-                           {1000.f, 12000.f},
-                           {10000.f, 18000.f},
-                           {20000.f, 19806.f},
-                           {50.f, 4195.f},
-                           {10.f, -1.f},
-                           {0.f, -1.f},
-                           {20001.f, -1.f}}) {
+    // Hertz and x; -1 where a frequency is not on the axis.
+    const std::pair<float, float> positions[] = {{100, 6001},    {100.5f, 6012}, {1000, 12000},
+                                                 {10000, 18000}, {20000, 19806}, {50, 4195},
+                                                 {10, -1},       {0, -1},        {20001, -1}};
+    for (auto [f, want] : positions) {
         float x = -1;
         EXPECT_EQ(frequencyX(f, x), want >= 0) << f;
         EXPECT_EQ(x, want) << f;
@@ -163,7 +159,7 @@ TEST(GraphPrefs, FileValuesAndCheckMarks) {
     EXPECT_TRUE(checkedItems(p).empty());
 }
 
-TEST(SweepFile, RoundTripAndOverlay) {
+TEST(SweepFile, RoundTripOverlayAndDamagedFiles) {
     TempHome home;
     const char* rows = "-3.25 -.5 100 1  -3.3 -12.125 1000 1  -20 -19.75 10000 1";
     GraphModel a = loaded(rows);
@@ -187,10 +183,7 @@ TEST(SweepFile, RoundTripAndOverlay) {
     a.choose(*findOption("Wide"));
     ASSERT_EQ(a.surface.size(), kGridLines + 4);
     EXPECT_EQ(a.surface.back(), fresh);
-}
-
-TEST(SweepFile, ShortGarbageAndBinaryFiles) {
-    TempHome home;
+    // A short file, then garbage, then random bytes over the old levels.
     GraphModel m = loaded("-3.25 -.5 100 1  -3.3 -12 1000 1");
     writeText(dataPath("short"), "-7\r\n");
     m.LoadFile1(dataPath("short"));

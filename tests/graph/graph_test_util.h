@@ -32,14 +32,12 @@ inline std::string crlf(const std::string& text) {
 // between two grid lines.
 inline const char* kMeasured = "-10.5 -10.5 100 1  -10.5 -10.5 1000 1  -10.5 -20 10000 1";
 
-// A graph window shown on kMeasured (and preferences, if given).
+// A graph window shown on these steps.
 struct OpenGraph {
     TempHome home;
     QPointer<GraphWindow> w;
-    explicit OpenGraph(const char* prefs = nullptr) {
-        writeText(dataPath("wavgraphdata"), crlf(kMeasured));
-        if (prefs)
-            writeText(dataPath("wavgraphsetup"), crlf(prefs));
+    explicit OpenGraph(const char* steps = kMeasured) {
+        writeText(dataPath("wavgraphdata"), crlf(steps));
         w = new GraphWindow;
         w->show();
     }

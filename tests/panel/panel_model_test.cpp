@@ -15,15 +15,6 @@ using namespace qelvar::test;
 
 namespace {
 
-// A set-up file of 14 default memories with memory 1 at `freq1`.
-std::string setupFile(int freq1, int current) {
-    std::string s;
-    for (int m = 1; m <= 14; ++m)
-        s += std::to_string(m == 1 ? freq1 : 1000) +
-             "\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n";
-    return s + std::to_string(current) + "\r\n";
-}
-
 class PanelModelTest : public ::testing::Test {
   protected:
     TempDir tmp;
@@ -95,7 +86,11 @@ TEST_F(PanelModelTest, FrequencyEntries) {
 }
 
 TEST_F(PanelModelTest, KnobWrapsFrom14To1WithoutPlaying) {
-    auto p = start(setupFile(440, 14));
+    std::string setup; // memory 1 at 440 Hz, the rest at defaults; memory 14 current
+    for (int m = 1; m <= 14; ++m)
+        setup += (m == 1 ? "440" : "1000") +
+                 std::string("\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n");
+    auto p = start(setup + "14\r\n");
     EXPECT_EQ(p->label(3), "14");
     p->play();
     snd.calls.clear();

@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 using namespace qelvar::panel;
 using qelvar::audio::FakeSound;
 using qelvar::audio::Readiness;
+using namespace qelvar::test;
 
 namespace {
 
@@ -32,7 +33,7 @@ struct LosableSound : FakeSound {
 
 class PanelWindowTest : public ::testing::Test {
   protected:
-    qelvar::test::TempDir home{true};
+    TempDir home{true};
     fs::path dir = home.path / "Qelvarfiles";
     LosableSound snd;
     QPointer<PanelWindow> w;
@@ -70,11 +71,10 @@ TEST_F(PanelWindowTest, TheCloseBoxSavesWhatOffSavesAndStopsTheTone) {
     key("Label18")->click();
     settle();
     ASSERT_TRUE(w.isNull());
-    const auto byOff = qelvar::test::readBytes(dir / "wavoscsetup");
+    const auto byOff = readBytes(dir / "wavoscsetup");
     ASSERT_FALSE(byOff.empty());
     // The same session left by the close box (memory 2 saved as current).
-    qelvar::test::writeText(dir / "wavoscsetup",
-                            std::string(byOff.begin(), byOff.end() - 3) + "1\r\n");
+    writeText(dir / "wavoscsetup", std::string(byOff.begin(), byOff.end() - 3) + "1\r\n");
     open();
     key("Label34")->click();
     key("Label16")->click();
@@ -82,7 +82,7 @@ TEST_F(PanelWindowTest, TheCloseBoxSavesWhatOffSavesAndStopsTheTone) {
     EXPECT_TRUE(w->close());
     settle();
     EXPECT_TRUE(w.isNull());
-    EXPECT_EQ(qelvar::test::readBytes(dir / "wavoscsetup"), byOff);
+    EXPECT_EQ(readBytes(dir / "wavoscsetup"), byOff);
     EXPECT_EQ(snd.calls, (std::vector<FakeSound::Call>{
                              FakeSound::play((dir / "stopwav.wav").string(), 0x20001),
                              FakeSound::play("0", 0x42)}));

@@ -27,7 +27,7 @@ Bytes bytes(const Tone& t, std::size_t from, std::size_t to) {
 
 } // namespace
 
-TEST(Tone, Headers) {
+TEST(Tone, HeadersAndDataLengths) {
     Tone t;
     t.compute(mem(1000, 44100, "ST L+R", 16));
     const char head[] = "RIFF\xD4\0\0\0WAVEfmt \x10\0\0\0\1\0\2\0\x44\xAC\0\0\x10\xB1\x02\0\4\0"
@@ -37,9 +37,6 @@ TEST(Tone, Headers) {
     EXPECT_EQ(bytes(t, 22, 34), (Bytes{1, 0, 0x00, 0x77, 0x01, 0, 0x00, 0x65, 0x04, 0, 3, 0}));
     t.compute(mem(1000, 32000, "MONO", 8)); // byte rate 32000, 1 byte a frame
     EXPECT_EQ(bytes(t, 22, 34), (Bytes{1, 0, 0x00, 0x7D, 0, 0, 0x00, 0x7D, 0, 0, 1, 0}));
-}
-
-TEST(Tone, DataLengths) {
     using Case = std::tuple<int, int, const char*, int, std::int64_t>;
     for (auto [f, rate, mode, bits, L] :
          {Case{1000, 44100, "ST L+R", 16, 176},  // 176.4 → 176
@@ -47,7 +44,6 @@ TEST(Tone, DataLengths) {
           Case{1000, 44100, "MONO", 24, 132},    // 132.3 → 132
           Case{1000, 44100, "ST L+R", 24, 270},  // 264.6 → 265 → 270
           Case{10, 96000, "ST L-R", 24, 57600}}) {
-        Tone t;
         t.compute(mem(f, rate, mode, bits));
         EXPECT_EQ(t.L, L) << f << " " << mode;
     }
