@@ -9,24 +9,22 @@ export HOME="$home"
 unset DISPLAY WAYLAND_DISPLAY
 status=0
 fail() { echo "FAIL: $*"; status=1; }
+run() { # run STATUS WHAT COMMAND...: COMMAND ends with STATUS; its stderr is left in $err
+    want=$1 what=$2; shift 2; err=$("$@" 2>&1 >/dev/null); rc=$?
+    [ $rc -eq "$want" ] || fail "$what: status $rc"
+}
 out=$("$q" --version) || fail "--version status"
 [ "$out" = "qelvar 0.1.0" ] || fail "--version said '$out'"
 "$q" --help | grep -q -- "--output-device" || fail "--help lacks --output-device"
 "$q" --bogus >/dev/null 2>&1 && fail "an unknown option was accepted"
-err=$("$q" --output-device no-such-card 2>&1 >/dev/null)
-rc=$?
-[ $rc -eq 2 ] || fail "unknown output device: status $rc"
+run 2 "unknown output device" "$q" --output-device no-such-card
 echo "$err" | grep -q 'no output device matches "no-such-card"' || fail "message was '$err'"
 [ ! -e "$home/Qelvarfiles/wavdevices" ] || fail "a rejected choice was remembered"
 
-err=$(timeout 60 "$q" --list-devices 2>&1 >/dev/null)
-rc=$?
-[ $rc -eq 1 ] && echo "$err" | grep -q "no sound device found" ||
-    fail "--list-devices without a sound server: status $rc, said: $err"
+run 1 "--list-devices without a sound server" timeout 60 "$q" --list-devices
+echo "$err" | grep -q "no sound device found" || fail "--list-devices without a sound server said: $err"
 
-err=$(QT_QPA_PLATFORM=xcb timeout 30 "$q" 2>&1 >/dev/null)
-rc=$?
-[ $rc -eq 1 ] || fail "without a display: status $rc"
+run 1 "without a display" env QT_QPA_PLATFORM=xcb timeout 30 "$q"
 [ "$(echo "$err" | wc -l)" -eq 1 ] && echo "$err" | grep -q "no display" ||
     fail "without a display it said: $err"
 
@@ -41,9 +39,7 @@ n=0
 until grep -q '^panel.Label1=' "$home/first.out" 2>/dev/null; do
     n=$((n + 1)); [ $n -lt 300 ] || break; sleep 0.1
 done
-err=$(timeout 30 "$q" --script "$home/short" 2>&1 >/dev/null)
-rc=$?
-[ $rc -eq 1 ] || fail "a second copy on the same folder: status $rc"
+run 1 "a second copy on the same folder" timeout 30 "$q" --script "$home/short"
 echo "$err" | grep -q "is in use by another copy of qelvar (process $first)" ||
     fail "the second copy said: $err"
 kill -9 $first

@@ -9,8 +9,8 @@
 
 #include <future>
 
-namespace qelvar::app {
-namespace {
+using namespace qelvar;
+using app::DataFolderLock;
 
 TEST(DataFolderLock, ASecondCopyIsToldAndCanBringTheFirstForward) {
     test::TempDir folder, other;
@@ -30,6 +30,3 @@ TEST(DataFolderLock, ASecondCopyIsToldAndCanBringTheFirstForward) {
     DataFolderLock elsewhere(QString::fromStdString(other.path));
     EXPECT_TRUE(elsewhere.acquire());
 }
-
-} // namespace
-} // namespace qelvar::app

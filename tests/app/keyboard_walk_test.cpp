@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 
@@ -25,24 +24,17 @@ QWidget* window(const char* name) {
     return ui::Registry::instance().window(name);
 }
 
-QString focusName() {
-    QWidget* f = QApplication::focusWidget();
-    return f ? f->objectName() : QString();
-}
-
-void settle(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 void key(QWidget* w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     w->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(w));
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : w;
     QTest::keyClick(target, k, mods);
-    settle(150); // a key's shortcut clicks it 100 ms later
+    QTest::qWait(150); // a key's shortcut clicks it 100 ms later
+}
+
+QString focusName() {
+    QWidget* f = QApplication::focusWidget();
+    return f ? f->objectName() : QString();
 }
 
 // Tab until the named control has the focus, then press it with Space.
@@ -71,7 +63,7 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(page));
     for (const char* name : {"AutobuildAll", "FullDuplex", "Play"})
         ASSERT_TRUE(tabAndPress(page, name)) << name << " not reached by Tab";
-    settle(4800); // the 3.4-s sweep, its first tick and the last take's tail
+    QTest::qWait(4800); // the 3.4-s sweep, its first tick and the last take's tail
     // Any row read will do (a busy PipeWire graph may trouble a take; the
     // readings themselves are the measurement tests' business).
     QString reading;
@@ -86,13 +78,10 @@ TEST(KeyboardWalk, OneMeasurementWithoutTheMouse) {
     const QString saved = data + "bykeys";
     ui::queueDialogAnswer(saved);
     key(graph, Qt::Key_S, Qt::ControlModifier);
-    QFile file(saved + ".kzq");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "Ctrl+S saved no sweep";
     // Three values a row: left, right and the row's frequency.
-    const QList<QByteArray> values = file.readAll().split('\n');
-    ASSERT_GE(values.size(), 60);
-    EXPECT_EQ(values[2].trimmed(), "20");
-    EXPECT_EQ(values[59].trimmed(), "20000");
+    const auto values = test::crlfLines(test::readText(saved.toStdString() + ".kzq"));
+    ASSERT_GE(values.size(), 60u) << "Ctrl+S saved no sweep";
+    EXPECT_EQ(values[2] + " " + values[59], "20 20000");
     key(graph, Qt::Key_F1); // the graph's help is the page's
     ASSERT_TRUE(window("pagehelp") && window("pagehelp")->isVisible());
     window("pagehelp")->close();

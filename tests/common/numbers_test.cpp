@@ -13,11 +13,15 @@ template <class Form> void expectForms(Form form, Table rows) {
     for (auto [v, t] : rows)
         EXPECT_EQ(form(v), t) << v;
 }
-} // namespace
 
-TEST(NumberForms, OneTablePerForm) {
-    expectForms(strForm,
-                {{0, " 0"}, {12.5, " 12.5"}, {-.5, "-.5"}, {-1.02, "-1.02"}, {.25, " .25"}});
+// Every form, table by table; the same under any locale.
+void allForms() {
+    expectForms(strForm, {{0, " 0"},
+                          {12.5, " 12.5"},
+                          {-.5, "-.5"},
+                          {-1.02, "-1.02"},
+                          {.25, " .25"},
+                          {-1234.5, "-1234.5"}});
     expectForms(writeForm, {{.5, ".5"}, {-.25, "-.25"}, {600, "600"}, {0, "0"}, {0.1, ".1"}});
     expectForms(plainForm, {{600, "600"}, {0.5, "0.5"}, {-0.5, "-0.5"}, {0.7, "0.7"}});
     expectForms(readoutForm,
@@ -29,18 +33,12 @@ TEST(NumberForms, OneTablePerForm) {
     expectForms(
         [](double v) { return std::to_string(roundEven(v)); },
         {{0.5, "0"}, {1.5, "2"}, {2.5, "2"}, {1000.5, "1000"}, {1001.5, "1002"}, {-1.5, "-2"}});
-    for (auto [v, t] : Table{{-12.5, "  -12.5abc"},
-                             {3, "+3 dB"},
-                             {1000, "1e3"},
-                             {2, "2e"},
-                             {0, ""},
-                             {0, "abc"},
-                             {0, "-"},
-                             {0, "."}})
-        EXPECT_DOUBLE_EQ(leadingNumber(t), v) << t;
+    for (Table rows : {Table{{-12.5, "  -12.5abc"}, {3, "+3 dB"}, {1000, "1e3"}, {2, "2e"}},
+                       Table{{2, "2,5"}, {0, ""}, {0, "abc"}, {0, "-"}, {0, "."}}})
+        for (auto [v, t] : rows)
+            EXPECT_DOUBLE_EQ(leadingNumber(t), v) << t;
 }
 
-namespace {
 struct CommaDecimal : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
     char do_thousands_sep() const override { return '.'; }
@@ -48,18 +46,15 @@ struct CommaDecimal : std::numpunct<char> {
 };
 } // namespace
 
-TEST(NumberForms, IgnoreTheDesktopLocale) {
+TEST(NumberForms, OneTablePerFormUnderAnyLocale) {
+    allForms();
     // Comma decimals for C++ streams, and for the C functions where installed.
     const std::locale saved =
         std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
     const std::string savedC = std::setlocale(LC_ALL, nullptr);
     std::setlocale(LC_ALL, "de_DE.UTF-8");
-    EXPECT_EQ(writeForm(.5), ".5");
-    EXPECT_EQ(strForm(-1234.5), "-1234.5");
-    EXPECT_EQ(plainForm(12.25), "12.25");
-    EXPECT_EQ(labelForm(-2.5), "-2.5");
-    EXPECT_EQ(floatForm(-3.25f), "-3.25");
-    EXPECT_DOUBLE_EQ(leadingNumber("2,5"), 2.0);
+    SCOPED_TRACE("under a comma-decimal locale");
+    allForms();
     std::setlocale(LC_ALL, savedC.c_str());
     std::locale::global(saved);
 }

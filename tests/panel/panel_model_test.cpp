@@ -15,15 +15,6 @@ using namespace qelvar::test;
 
 namespace {
 
-// A set-up file of 14 default memories with memory 1 at `freq1`.
-std::string setupFile(int freq1, int current) {
-    std::string s;
-    for (int m = 1; m <= 14; ++m)
-        s += std::to_string(m == 1 ? freq1 : 1000) +
-             "\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n";
-    return s + std::to_string(current) + "\r\n";
-}
-
 class PanelModelTest : public ::testing::Test {
   protected:
     TempDir tmp;
@@ -59,26 +50,21 @@ void enter(void (PanelModel::*key)(), Entry& box, PanelModel& p, const std::stri
 
 TEST_F(PanelModelTest, CallSequencesOfPlayStopEntryAndOff) {
     auto p = start();
+    // What `act` asks of the sound device; the lamp is lit while the tone loops.
+    auto expect = [&](auto act, int stops, bool loop) {
+        snd.calls.clear();
+        act();
+        EXPECT_EQ(snd.calls, calls(stops, loop));
+        EXPECT_EQ(p->lampShown(), loop);
+    };
+    expect([&] { p->play(); }, 1, true);
+    expect([&] { p->stop(); }, 1, false);
     p->play();
-    EXPECT_EQ(snd.calls, calls(1, true));
-    EXPECT_TRUE(p->lampShown());
-    snd.calls.clear();
-    p->stop();
-    EXPECT_EQ(snd.calls, calls(1, false));
-    EXPECT_FALSE(p->lampShown());
-    p->play();
-    snd.calls.clear();
-    p->freqKey(); // opens the box: stop only, lamp off
-    EXPECT_EQ(snd.calls, calls(1, false));
-    EXPECT_FALSE(p->lampShown());
+    expect([&] { p->freqKey(); }, 1, false); // opens the box: stop only
     p->freqBox().text = "440";
-    p->freqKey(); // accepts: stop, rebuild, loop
-    EXPECT_EQ(snd.calls, calls(2, true));
-    EXPECT_TRUE(p->lampShown());
+    expect([&] { p->freqKey(); }, 1, true); // accepts: stop, rebuild, loop
     EXPECT_EQ(p->label(4), "440");
-    snd.calls.clear();
-    EXPECT_TRUE(p->off());
-    EXPECT_EQ(snd.calls, calls(1, false));
+    expect([&] { EXPECT_TRUE(p->off()); }, 1, false);
     EXPECT_EQ(readText(dir / "wavoscsetup").substr(0, 6), "440\r\n4");
 }
 
@@ -100,7 +86,11 @@ TEST_F(PanelModelTest, FrequencyEntries) {
 }
 
 TEST_F(PanelModelTest, KnobWrapsFrom14To1WithoutPlaying) {
-    auto p = start(setupFile(440, 14));
+    std::string setup; // memory 1 at 440 Hz, the rest at defaults; memory 14 current
+    for (int m = 1; m <= 14; ++m)
+        setup += (m == 1 ? "440" : "1000") +
+                 std::string("\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n");
+    auto p = start(setup + "14\r\n");
     EXPECT_EQ(p->label(3), "14");
     p->play();
     snd.calls.clear();

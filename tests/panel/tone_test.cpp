@@ -27,38 +27,25 @@ Bytes bytes(const Tone& t, std::size_t from, std::size_t to) {
 
 } // namespace
 
-TEST(Tone, Headers) {
+TEST(Tone, HeadersAndDataLengths) {
     Tone t;
     t.compute(mem(1000, 44100, "ST L+R", 16));
-    const Bytes expected = {'R', 'I', 'F',  'F',  0xD4, 0,   0,    0,    'W',  'A', 'V',
-                            'E', 'f', 'm',  't',  ' ',  16,  0,    0,    0,    1,   0,
-                            2,   0,   0x44, 0xAC, 0,    0,   0x10, 0xB1, 0x02, 0,   4,
-                            0,   16,  0,    'd',  'a',  't', 'a',  0xB0, 0,    0,   0};
-    EXPECT_EQ(bytes(t, 0, 44), expected);
+    const char head[] = "RIFF\xD4\0\0\0WAVEfmt \x10\0\0\0\1\0\2\0\x44\xAC\0\0\x10\xB1\x02\0\4\0"
+                        "\x10\0data\xB0\0\0"; // and the literal's NUL
+    EXPECT_EQ(bytes(t, 0, 44), Bytes(head, head + 44));
     t.compute(mem(1000, 96000, "MONO", 24)); // byte rate 288000, 3 bytes a frame
     EXPECT_EQ(bytes(t, 22, 34), (Bytes{1, 0, 0x00, 0x77, 0x01, 0, 0x00, 0x65, 0x04, 0, 3, 0}));
     t.compute(mem(1000, 32000, "MONO", 8)); // byte rate 32000, 1 byte a frame
     EXPECT_EQ(bytes(t, 22, 34), (Bytes{1, 0, 0x00, 0x7D, 0, 0, 0x00, 0x7D, 0, 0, 1, 0}));
-}
-
-TEST(Tone, DataLengths) {
-    struct Case {
-        int f, rate;
-        const char* mode;
-        int bits;
-        std::int64_t L;
-    };
-    const Case cases[] = {
-        {1000, 44100, "ST L+R", 16, 176},  // 176.4 → 176
-        {1001, 44100, "ST L+R", 16, 1760}, // 10 cycles: 1762.2 → 1762 → 1760
-        {1000, 44100, "MONO", 24, 132},    // 132.3 → 132
-        {1000, 44100, "ST L+R", 24, 270},  // 264.6 → 265 → 270
-        {10, 96000, "ST L-R", 24, 57600},
-    };
-    for (const Case& c : cases) {
-        Tone t;
-        t.compute(mem(c.f, c.rate, c.mode, c.bits));
-        EXPECT_EQ(t.L, c.L) << c.f << " " << c.mode;
+    using Case = std::tuple<int, int, const char*, int, std::int64_t>;
+    for (auto [f, rate, mode, bits, L] :
+         {Case{1000, 44100, "ST L+R", 16, 176},  // 176.4 → 176
+          Case{1001, 44100, "ST L+R", 16, 1760}, // 10 cycles: 1762.2 → 1762 → 1760
+          Case{1000, 44100, "MONO", 24, 132},    // 132.3 → 132
+          Case{1000, 44100, "ST L+R", 24, 270},  // 264.6 → 265 → 270
+          Case{10, 96000, "ST L-R", 24, 57600}}) {
+        t.compute(mem(f, rate, mode, bits));
+        EXPECT_EQ(t.L, L) << f << " " << mode;
     }
 }
 

@@ -1,6 +1,7 @@
 # Sourced by the desktop tests: an Xvfb screen of 1366 x 768 under openbox
 # in $work (set by the caller), both stopped when the shell exits; DISPLAY
-# is set and QT_QPA_PLATFORM unset.
+# is set and QT_QPA_PLATFORM unset. winid TITLE prints the id of the
+# top-level window with exactly that title, if there is one.
 Xvfb -displayfd 5 -screen 0 1366x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
 xvfb=$!
 openbox_pid=
@@ -17,3 +18,4 @@ until wmctrl -m >/dev/null 2>&1; do
     n=$((n + 1)); [ $n -lt 100 ] || { echo "openbox did not start"; exit 1; }; sleep 0.1
 done
 unset QT_QPA_PLATFORM
+winid() { wmctrl -l | awk -v t="$1" '{ w = $1; $1 = $2 = $3 = ""; sub(/^ +/, "") } $0 == t { print w }'; }
