@@ -11,13 +11,14 @@ constexpr std::size_t kBlock = 256;
 } // namespace
 
 ConvertedOutput::ConvertedOutput(Engine& engine, int deviceRate)
-    : engine_(engine), convert_(44100, deviceRate), block16_(kBlock * 2), block_(kBlock * 2) {}
+    : engine_(engine), convert_(44100, deviceRate), block32_(kBlock * 2), block_(kBlock * 2) {}
 
 void ConvertedOutput::fill(float* dst, std::size_t frames) {
     while (out_.size() / 2 - pos_ < frames) {
-        engine_.renderOutput(block16_.data(), 2, kBlock);
+        engine_.renderOutput(block32_.data(), 2, kBlock);
+        // Exact for 24-bit samples; floats hold no more.
         for (std::size_t i = 0; i < kBlock * 2; ++i)
-            block_[i] = static_cast<float>(block16_[i]) / 32768.0f;
+            block_[i] = static_cast<float>(static_cast<double>(block32_[i]) / 2147483648.0);
         convert_.process(block_.data(), kBlock, out_);
     }
     std::copy_n(out_.begin() + static_cast<std::ptrdiff_t>(pos_ * 2), frames * 2, dst);
@@ -43,11 +44,11 @@ void ConvertedInput::take(const float* src, std::size_t frames) {
     out_.clear();
     convert_.process(src, frames, out_);
     const std::size_t n = out_.size() / 2;
-    if (out16_.size() < n * 2)
-        out16_.resize(n * 2);
+    if (out32_.size() < n * 2)
+        out32_.resize(n * 2);
     for (std::size_t i = 0; i < n * 2; ++i)
-        out16_[i] = toInt16(out_[i]);
-    engine_.storeInput(out16_.data(), 2, n);
+        out32_[i] = toInt32(out_[i]);
+    engine_.storeInput(out32_.data(), 2, n);
 }
 
 void makeRoundTripWhole(Engine& engine, ConvertedInput& input) {

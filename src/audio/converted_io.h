@@ -23,7 +23,7 @@ class ConvertedOutput {
   private:
     Engine& engine_;
     RateConverter convert_;
-    std::vector<std::int16_t> block16_;
+    std::vector<std::int32_t> block32_;
     std::vector<float> block_, out_;
     std::size_t pos_ = 0; // first unread frame of out_
 };
@@ -44,7 +44,7 @@ class ConvertedInput {
     Engine& engine_;
     RateConverter convert_;
     std::vector<float> silence_, out_;
-    std::vector<std::int16_t> out16_;
+    std::vector<std::int32_t> out32_;
 };
 
 // Where rates are converted the round trip is rarely a whole number of

@@ -8,12 +8,14 @@
 namespace qelvar::audio {
 namespace {
 
-// The input as mono floats from frame `from` on, `count` frames.
+// The input as mono floats from frame `from` on, `count` frames, in
+// 16-bit steps like the probe.
 std::vector<float> monoInput(const FrameRing& ring, std::int64_t from, std::int64_t count) {
     std::vector<float> v(static_cast<std::size_t>(count));
     for (std::int64_t i = 0; i < count; ++i) {
-        const std::uint32_t f = ring.load(from + i);
-        v[static_cast<std::size_t>(i)] = 0.5f * (FrameRing::left(f) + FrameRing::right(f));
+        const std::uint64_t f = ring.load(from + i);
+        v[static_cast<std::size_t>(i)] = static_cast<float>(
+            (static_cast<double>(FrameRing::left(f)) + FrameRing::right(f)) * (0.5 / 65536));
     }
     return v;
 }
@@ -22,16 +24,16 @@ std::vector<float> monoInput(const FrameRing& ring, std::int64_t from, std::int6
 
 Engine::Engine() : probe_(probeBurst(kProbeFrames, kProbeLevel)) {}
 
-void Engine::renderOutput(std::int16_t* dst, int channels, std::size_t n) {
+void Engine::renderOutput(std::int32_t* dst, int channels, std::size_t n) {
     const std::int64_t frame = outFrame_.load(std::memory_order_relaxed);
     const auto ch = static_cast<std::size_t>(channels);
     if (probing_.load(std::memory_order_acquire)) {
         const std::int64_t start = probeStart_.load(std::memory_order_relaxed);
         for (std::size_t i = 0; i < n; ++i) {
             const std::int64_t k = frame + static_cast<std::int64_t>(i) - start;
-            const std::int16_t v = k >= 0 && k < static_cast<std::int64_t>(probe_.size())
-                                       ? probe_[static_cast<std::size_t>(k)]
-                                       : std::int16_t{0};
+            const std::int32_t v = k >= 0 && k < static_cast<std::int64_t>(probe_.size())
+                                       ? std::int32_t{probe_[static_cast<std::size_t>(k)]} * 65536
+                                       : 0;
             for (std::size_t c = 0; c < ch; ++c)
                 dst[i * ch + c] = v;
         }
@@ -40,19 +42,19 @@ void Engine::renderOutput(std::int16_t* dst, int channels, std::size_t n) {
     }
     // What was rendered, kept so every take can find its own round trip.
     for (std::size_t i = 0; i < n; ++i) {
-        const std::int16_t l = dst[i * ch];
-        const std::int16_t r = ch > 1 ? dst[i * ch + 1] : l;
+        const std::int32_t l = dst[i * ch];
+        const std::int32_t r = ch > 1 ? dst[i * ch + 1] : l;
         outRing.store(frame + static_cast<std::int64_t>(i), FrameRing::pack(l, r));
     }
     outFrame_.store(frame + static_cast<std::int64_t>(n), std::memory_order_relaxed);
     outRing.publish(frame + static_cast<std::int64_t>(n));
 }
 
-void Engine::storeInput(const std::int16_t* src, int channels, std::size_t n) {
+void Engine::storeInput(const std::int32_t* src, int channels, std::size_t n) {
     const std::int64_t frame = inFrame_.load(std::memory_order_relaxed);
     const auto ch = static_cast<std::size_t>(channels);
     for (std::size_t i = 0; i < n; ++i) {
-        std::int16_t l = 0, r = 0;
+        std::int32_t l = 0, r = 0;
         if (src) {
             l = src[i * ch];
             r = ch > 1 ? src[i * ch + 1] : l;

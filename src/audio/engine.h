@@ -73,9 +73,10 @@ class Engine {
 
     // --- Audio thread ----------------------------------------------------
     // The next `n` output frames, interleaved in `channels` (1 or 2).
-    void renderOutput(std::int16_t* dst, int channels, std::size_t n);
+    // Samples are 32-bit, full scale 2^31.
+    void renderOutput(std::int32_t* dst, int channels, std::size_t n);
     // `n` frames that came in, interleaved in `channels`; null: silence.
-    void storeInput(const std::int16_t* src, int channels, std::size_t n);
+    void storeInput(const std::int32_t* src, int channels, std::size_t n);
     // Frames the device lost or inserted at the current input position.
     void noteGlitch() { glitches.note(inFrame_.load(std::memory_order_relaxed)); }
     // Before any input: the input's first frame gets number `base`.

@@ -3,6 +3,10 @@
 // The writer never waits; a reader that falls a whole ring behind finds
 // out from the published count and treats those frames as lost. Frames
 // are atomics so a lapped read is merely stale, never a data race.
+//
+// A frame is two 32-bit samples (full scale 2^31, as the player renders
+// them) packed in one 64-bit atomic, which x86-64 and AArch64 store and
+// load without a lock.
 #pragma once
 
 #include <atomic>
@@ -20,16 +24,18 @@ class FrameRing {
     // covering a callback still writing ahead of it.
     static constexpr std::int64_t kGuard = 1 << 16;
 
-    FrameRing() : frames_(new std::atomic<std::uint32_t>[kSize]) {}
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 
-    static std::uint32_t pack(std::int16_t l, std::int16_t r) {
-        return static_cast<std::uint16_t>(l) | (std::uint32_t{static_cast<std::uint16_t>(r)} << 16);
+    FrameRing() : frames_(new std::atomic<std::uint64_t>[kSize]) {}
+
+    static std::uint64_t pack(std::int32_t l, std::int32_t r) {
+        return static_cast<std::uint32_t>(l) | (std::uint64_t{static_cast<std::uint32_t>(r)} << 32);
     }
-    static std::int16_t left(std::uint32_t f) { return static_cast<std::int16_t>(f & 0xFFFF); }
-    static std::int16_t right(std::uint32_t f) { return static_cast<std::int16_t>(f >> 16); }
+    static std::int32_t left(std::uint64_t f) { return static_cast<std::int32_t>(f & 0xFFFFFFFFu); }
+    static std::int32_t right(std::uint64_t f) { return static_cast<std::int32_t>(f >> 32); }
 
     // Writer side (audio callback): store, then publish the new count.
-    void store(std::int64_t frame, std::uint32_t v) {
+    void store(std::int64_t frame, std::uint64_t v) {
         frames_[frame & (kSize - 1)].store(v, std::memory_order_relaxed);
     }
     void publish(std::int64_t count) { written_.store(count, std::memory_order_release); }
@@ -41,12 +47,12 @@ class FrameRing {
         const std::int64_t w = written();
         return w > kSize - kGuard ? w - (kSize - kGuard) : 0;
     }
-    std::uint32_t load(std::int64_t frame) const {
+    std::uint64_t load(std::int64_t frame) const {
         return frames_[frame & (kSize - 1)].load(std::memory_order_relaxed);
     }
 
   private:
-    std::unique_ptr<std::atomic<std::uint32_t>[]> frames_;
+    std::unique_ptr<std::atomic<std::uint64_t>[]> frames_;
     std::atomic<std::int64_t> written_{0};
 };
 

@@ -38,12 +38,13 @@ void fft(std::vector<Cx>& a, bool inverse) {
 }
 
 // A stereo frame as one complex value: left real, right imaginary. The
-// real part of conj(ref) * input then sums both channels' products.
-Cx asComplex(std::uint32_t f) {
-    return {double(FrameRing::left(f)), double(FrameRing::right(f))};
+// real part of conj(ref) * input then sums both channels' products. In
+// 16-bit steps, whatever the depth carried.
+Cx asComplex(std::uint64_t f) {
+    return {double(FrameRing::left(f)) / 65536, double(FrameRing::right(f)) / 65536};
 }
 
-double energy(std::uint32_t f) {
+double energy(std::uint64_t f) {
     return std::norm(asComplex(f));
 }
 
@@ -52,7 +53,7 @@ constexpr double kTie = 1e-6;
 
 } // namespace
 
-double correlationAt(std::span<const std::uint32_t> ref, std::span<const std::uint32_t> input,
+double correlationAt(std::span<const std::uint64_t> ref, std::span<const std::uint64_t> input,
                      std::int64_t offset) {
     const auto n = static_cast<std::int64_t>(ref.size());
     if (offset < 0 || offset + n > static_cast<std::int64_t>(input.size()) || n == 0)
@@ -70,7 +71,7 @@ double correlationAt(std::span<const std::uint32_t> ref, std::span<const std::ui
     return re > 0 && ie > 0 ? dot / std::sqrt(re * ie) : 0.0;
 }
 
-LagMatch bestOffset(std::span<const std::uint32_t> ref, std::span<const std::uint32_t> input,
+LagMatch bestOffset(std::span<const std::uint64_t> ref, std::span<const std::uint64_t> input,
                     std::int64_t preferred) {
     LagMatch best;
     const std::size_t p = ref.size(), n = input.size();
@@ -115,9 +116,9 @@ LagMatch bestOffset(std::span<const std::uint32_t> ref, std::span<const std::uin
     return best;
 }
 
-std::vector<std::uint32_t> ringFrames(const FrameRing& ring, std::int64_t from,
+std::vector<std::uint64_t> ringFrames(const FrameRing& ring, std::int64_t from,
                                       std::int64_t count) {
-    std::vector<std::uint32_t> v;
+    std::vector<std::uint64_t> v;
     if (from < ring.oldest() || count <= 0)
         return v;
     const std::int64_t to = std::min(from + count, ring.written());

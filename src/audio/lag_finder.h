@@ -24,18 +24,18 @@ struct LagMatch {
 // (input[offset + k] lines up with ref[k]); both channels count. Offsets
 // whose correlation is within a hair of the best one are equally good (a
 // periodic sound): the one nearest `preferred` is taken.
-LagMatch bestOffset(std::span<const std::uint32_t> ref, std::span<const std::uint32_t> input,
+LagMatch bestOffset(std::span<const std::uint64_t> ref, std::span<const std::uint64_t> input,
                     std::int64_t preferred);
 
 // Normalised correlation of `ref` against input[offset, offset + ref.size());
 // 1 when both are silent, 0 when only one is.
-double correlationAt(std::span<const std::uint32_t> ref, std::span<const std::uint32_t> input,
+double correlationAt(std::span<const std::uint64_t> ref, std::span<const std::uint64_t> input,
                      std::int64_t offset);
 
 // Frames [from, from + count) of a ring, or of nothing where the ring no
 // longer (or not yet) holds them: the result is cut at the first frame
 // that can't be read.
-std::vector<std::uint32_t> ringFrames(const FrameRing& ring, std::int64_t from, std::int64_t count);
+std::vector<std::uint64_t> ringFrames(const FrameRing& ring, std::int64_t from, std::int64_t count);
 
 // Searches the output around output frame `at` in the input at lags
 // [expected - span, expected + span], as far as the input has arrived.

@@ -38,22 +38,23 @@ PlayState Player::state() const {
         const std::uint64_t s1 = seq_.load(std::memory_order_acquire);
         if (s1 & 1u)
             continue;
-        PlayState p{pubSerial_.load(std::memory_order_relaxed),
-                    pubStart_.load(std::memory_order_relaxed),
-                    pubLoop_.load(std::memory_order_relaxed)};
+        PlayState p{
+            pubSerial_.load(std::memory_order_relaxed), pubStart_.load(std::memory_order_relaxed),
+            pubLoop_.load(std::memory_order_relaxed), pubBits_.load(std::memory_order_relaxed)};
         std::atomic_thread_fence(std::memory_order_acquire);
         if (seq_.load(std::memory_order_relaxed) == s1)
             return p;
     }
 }
 
-void Player::publish(std::int64_t serial, std::int64_t start, std::int64_t loop) {
+void Player::publish(std::int64_t serial, std::int64_t start, std::int64_t loop, int bits) {
     const std::uint64_t s = seq_.load(std::memory_order_relaxed);
     seq_.store(s + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
     pubSerial_.store(serial, std::memory_order_relaxed);
     pubStart_.store(start, std::memory_order_relaxed);
     pubLoop_.store(loop, std::memory_order_relaxed);
+    pubBits_.store(bits, std::memory_order_relaxed);
     seq_.store(s + 2, std::memory_order_release);
 }
 
@@ -70,22 +71,23 @@ bool Player::take(std::int64_t frame) {
         pos_ = 0;
         finished_ = false;
         const bool loops = cur_ && cur_->loop;
-        publish(pendingSerial_, frame, loops ? static_cast<std::int64_t>(cur_->clip.frames()) : 0);
+        publish(pendingSerial_, frame, loops ? static_cast<std::int64_t>(cur_->clip.frames()) : 0,
+                cur_ ? cur_->clip.bits : 16);
     }
     m_.unlock();
     return true;
 }
 
-std::size_t Player::renderRun(std::int16_t* out, int channels, std::size_t n) {
+std::size_t Player::renderRun(std::int32_t* out, int channels, std::size_t n) {
     if (!cur_ || finished_) {
-        std::memset(out, 0, n * static_cast<std::size_t>(channels) * sizeof(std::int16_t));
+        std::memset(out, 0, n * static_cast<std::size_t>(channels) * sizeof(std::int32_t));
         return n;
     }
     const std::size_t total = cur_->clip.frames();
     const std::size_t k = std::min(n, total - pos_);
-    const std::int16_t* src = cur_->clip.samples.data() + pos_ * 2;
+    const std::int32_t* src = cur_->clip.samples.data() + pos_ * 2;
     if (channels == 2) {
-        std::memcpy(out, src, k * 2 * sizeof(std::int16_t));
+        std::memcpy(out, src, k * 2 * sizeof(std::int32_t));
     } else {
         for (std::size_t i = 0; i < k; ++i)
             out[i] = src[i * 2];
@@ -98,7 +100,7 @@ std::size_t Player::renderRun(std::int16_t* out, int channels, std::size_t n) {
     return k;
 }
 
-void Player::render(std::int16_t* out, int channels, std::size_t n, std::int64_t frame0) {
+void Player::render(std::int32_t* out, int channels, std::size_t n, std::int64_t frame0) {
     std::size_t i = 0;
     bool lockMissed = false;
     while (i < n) {

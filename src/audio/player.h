@@ -23,6 +23,7 @@ struct PlayState {
     std::int64_t serial = 0;     // 0: nothing was ever played
     std::int64_t start = 0;      // output frame of the sound's first frame
     std::int64_t loopFrames = 0; // loop length; 0 for silence or a one-shot
+    int bits = 16;               // the sound's depth (Clip::bits); 16 for silence
 };
 
 class Player {
@@ -41,14 +42,14 @@ class Player {
     std::int64_t lastPosted() const { return posted_.load(std::memory_order_acquire); }
     PlayState state() const;
 
-    // Callback side: writes `n` frames of `channels` (1 or 2) channels,
+    // Callback side: writes `n` 32-bit frames of `channels` (1 or 2) channels,
     // the first being output frame `frame0`.
-    void render(std::int16_t* out, int channels, std::size_t n, std::int64_t frame0);
+    void render(std::int32_t* out, int channels, std::size_t n, std::int64_t frame0);
 
   private:
     bool take(std::int64_t frame);
-    std::size_t renderRun(std::int16_t* out, int channels, std::size_t n);
-    void publish(std::int64_t serial, std::int64_t start, std::int64_t loop);
+    std::size_t renderRun(std::int32_t* out, int channels, std::size_t n);
+    void publish(std::int64_t serial, std::int64_t start, std::int64_t loop, int bits);
 
     std::mutex m_;
     Sound* pending_ = nullptr;
@@ -67,6 +68,7 @@ class Player {
     // PlayState under a sequence lock.
     std::atomic<std::uint64_t> seq_{0};
     std::atomic<std::int64_t> pubSerial_{0}, pubStart_{0}, pubLoop_{0};
+    std::atomic<int> pubBits_{16};
 };
 
 } // namespace qelvar::audio

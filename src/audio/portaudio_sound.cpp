@@ -63,8 +63,8 @@ int onAudio(const void* in, void* out, unsigned long n, const PaStreamCallbackTi
         takeInput(*d, static_cast<const float*>(in), n);
         fillOutput(*d, static_cast<float*>(out), n);
     } else {
-        e.storeInput(static_cast<const std::int16_t*>(in), d->inChannels, n);
-        e.renderOutput(static_cast<std::int16_t*>(out), d->outChannels, n);
+        e.storeInput(static_cast<const std::int32_t*>(in), d->inChannels, n);
+        e.renderOutput(static_cast<std::int32_t*>(out), d->outChannels, n);
     }
     return paContinue;
 }
@@ -93,7 +93,7 @@ bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream
     d.inChannels = inInfo->maxInputChannels >= 2 ? 2 : 1;
     d.outChannels = outInfo->maxOutputChannels >= 2 ? 2 : 1;
     d.rate = streamRate(inDev, outDev, d, outInfo);
-    const PaSampleFormat format = d.rate == 44100 ? paInt16 : paFloat32;
+    const PaSampleFormat format = d.rate == 44100 ? paInt32 : paFloat32;
     if (d.rate != 44100) {
         d.up = std::make_unique<ConvertedOutput>(e, d.rate);
         d.down = std::make_unique<ConvertedInput>(e, d.rate);

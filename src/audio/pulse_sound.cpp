@@ -26,12 +26,13 @@ std::uint32_t bytesFor(const pa_sample_spec& format, double seconds) {
 }
 
 // One direction of the path. At 44100 the stream carries the program's own
-// 16-bit frames; at any other rate floats, converted here.
+// 32-bit frames (a 16-bit sound shifted up, so a sink of any depth passes
+// it unchanged); at any other rate floats, converted here.
 struct Direction {
     pa_stream* stream = nullptr;
     int rate = kRate;
     bool converting() const { return rate != kRate; }
-    std::size_t frameBytes() const { return converting() ? 8 : 4; }
+    std::size_t frameBytes() const { return 8; }
 };
 
 struct Streams {
@@ -56,7 +57,7 @@ void Streams::write(pa_stream* st, std::size_t bytes) {
     if (up)
         up->fill(static_cast<float*>(buf), frames);
     else
-        engine->renderOutput(static_cast<std::int16_t*>(buf), 2, frames);
+        engine->renderOutput(static_cast<std::int32_t*>(buf), 2, frames);
     pa_stream_write(st, buf, frames * play.frameBytes(), nullptr, 0, PA_SEEK_RELATIVE);
 }
 
@@ -72,7 +73,7 @@ void Streams::read(pa_stream* st) {
         if (down)
             down->take(static_cast<const float*>(data), frames);
         else
-            engine->storeInput(static_cast<const std::int16_t*>(data), 2, frames);
+            engine->storeInput(static_cast<const std::int32_t*>(data), 2, frames);
         pa_stream_drop(st);
         heard.store(true, std::memory_order_release);
     }
@@ -106,7 +107,7 @@ void onState(pa_stream*, void* user) {
 }
 
 pa_stream* newStream(Streams& s, Direction& d, const char* name) {
-    const pa_sample_spec format{d.converting() ? PA_SAMPLE_FLOAT32NE : PA_SAMPLE_S16NE,
+    const pa_sample_spec format{d.converting() ? PA_SAMPLE_FLOAT32NE : PA_SAMPLE_S32NE,
                                 static_cast<std::uint32_t>(d.rate), 2};
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);

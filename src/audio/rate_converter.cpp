@@ -34,9 +34,11 @@ void RateConverter::process(const float* in, std::size_t frames, std::vector<flo
                scratch_.begin() + static_cast<std::ptrdiff_t>(done * 2));
 }
 
-std::int16_t toInt16(float v) {
-    const float s = std::nearbyint(v * 32768.0f);
-    return static_cast<std::int16_t>(s >= 32767.0f ? 32767.0f : s <= -32768.0f ? -32768.0f : s);
+std::int32_t toInt32(float v) {
+    const double s = std::nearbyint(static_cast<double>(v) * 2147483648.0);
+    return static_cast<std::int32_t>(s >= 2147483647.0    ? 2147483647.0
+                                     : s <= -2147483648.0 ? -2147483648.0
+                                                          : s);
 }
 
 } // namespace qelvar::audio

@@ -34,8 +34,8 @@ class RateConverter {
     std::vector<float> scratch_;
 };
 
-// Float samples in [-1, 1) to 16-bit ones, rounded to the nearest and held
-// at full scale.
-std::int16_t toInt16(float v);
+// Float samples in [-1, 1) to 32-bit ones (full scale 2^31), rounded to
+// the nearest and held at full scale.
+std::int32_t toInt32(float v);
 
 } // namespace qelvar::audio

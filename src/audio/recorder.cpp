@@ -26,9 +26,13 @@ struct Recorder::Take {
     std::int64_t start = -1;       // -1 until known
     std::int64_t startSerial = 0;
     std::int64_t loopFrames = 0; // loop of the sound the take starts on
-    bool aligned = false;        // start is a loop boundary of it
-    std::int64_t endIn = -1;     // input frame after the last one wanted; -1 while recording
-    std::int64_t stopAt = 0;     // output frame of "stop capture"
+    // The take is saved at the depth of the sound it starts on: a step
+    // file's take stays 16-bit, byte for byte, and a 24-bit sound keeps
+    // what 16 bits would lose.
+    int bits = 16;
+    bool aligned = false;    // start is a loop boundary of it
+    std::int64_t endIn = -1; // input frame after the last one wanted; -1 while recording
+    std::int64_t stopAt = 0; // output frame of "stop capture"
     Clock::time_point stopTime;
     PlayState stopPlay;        // what was playing then
     std::int64_t spoolIn = -1; // input frame of the spool's first frame
@@ -73,7 +77,9 @@ long Recorder::command(const std::string& cmd, std::int64_t latency) {
         (void)latency;
         return r;
     }
-    return kMciOk; // seek to start and the format: a new take always starts empty at 44100/16/2
+    // Seek to start and the format: a new take always starts empty at
+    // 44100/2, its depth that of the sound it records.
+    return kMciOk;
 }
 
 long Recorder::open() {
@@ -102,6 +108,7 @@ long Recorder::record() {
         t->start = alignedStart(now, s.start, s.loopFrames, kMaxBack);
         t->startSerial = s.serial;
         t->loopFrames = s.loopFrames;
+        t->bits = s.bits;
         t->aligned =
             s.loopFrames > 0 && t->start >= s.start && (t->start - s.start) % s.loopFrames == 0;
     }
@@ -118,6 +125,7 @@ void Recorder::resolveStart(Take& t) const {
     t.start = s.start;
     t.startSerial = s.serial;
     t.loopFrames = s.loopFrames;
+    t.bits = s.bits;
     t.aligned = s.loopFrames > 0;
     t.awaitSerial = -1;
 }
@@ -234,12 +242,13 @@ bool Recorder::findTakeLag(Take& t, std::int64_t expected, bool late) {
 namespace {
 
 // Four times the share of a stretch's power that rounding to 16 bits twice
-// (2 x 1/12 of a step squared a sample) can account for.
-double roundingShare(std::span<const std::uint32_t> frames) {
+// (2 x 1/12 of a step squared a sample) can account for; a deeper sound's
+// path rounds less, so this bound holds for it as well.
+double roundingShare(std::span<const std::uint64_t> frames) {
     double power = 0;
     for (const auto f : frames) {
-        const double l = static_cast<std::int16_t>(f & 0xFFFF);
-        const double r = static_cast<std::int16_t>(f >> 16);
+        const double l = FrameRing::left(f) / 65536.0;
+        const double r = FrameRing::right(f) / 65536.0;
         power += l * l + r * r;
     }
     const double perSample =
@@ -343,7 +352,7 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
         frames = trimToLoops(frames, t.loopFrames);
     t.kept = std::max<std::int64_t>(frames, 0);
     PeakStats in;
-    const bool saved = t.spool.save(path, std::max<std::int64_t>(skip, 0), t.kept, &in);
+    const bool saved = t.spool.save(path, std::max<std::int64_t>(skip, 0), t.kept, t.bits, &in);
     // What was played and what came back over the whole take, before any
     // cut: a dead input is named as such, whatever else went wrong.
     const std::int64_t span = std::min(std::max(t.full, t.kept), FrameRing::kSize / 2);

@@ -71,7 +71,7 @@ class Recorder {
     // Frames of a stretch checked for the same round trip at a take's end.
     static constexpr std::int64_t kCheck = 512;
     // Input peaks at or below this while the output played above
-    // kAudible: nothing came back.
+    // kAudible (16-bit steps, whatever the depth): nothing came back.
     static constexpr int kSilent = 16;
     static constexpr int kAudible = 256;
 

@@ -32,20 +32,35 @@ Clip readFrames(SNDFILE* f, const SF_INFO& info, std::int64_t limit) {
     const std::int64_t want = std::min<std::int64_t>(info.frames, limit);
     Clip clip;
     clip.samples.reserve(static_cast<std::size_t>(want) * 2);
-    std::vector<short> block(4096 * static_cast<std::size_t>(ch));
+    std::vector<int> block(4096 * static_cast<std::size_t>(ch));
     std::int64_t got = 0;
     while (got < want) {
         const sf_count_t ask = std::min<std::int64_t>(4096, want - got);
-        const sf_count_t n = sf_readf_short(f, block.data(), ask);
+        const sf_count_t n = sf_readf_int(f, block.data(), ask);
         if (n <= 0)
             break;
         for (sf_count_t i = 0; i < n; ++i) {
-            const short* fr = &block[static_cast<std::size_t>(i * ch)];
+            const int* fr = &block[static_cast<std::size_t>(i * ch)];
             clip.samples.push_back(fr[0]);
             clip.samples.push_back(ch > 1 ? fr[1] : fr[0]);
         }
         got += n;
     }
+    switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+        clip.bits = 24;
+        break;
+    default:
+        clip.bits = 16;
+    }
+    // Held to the sound's own steps, so that a take of it saved at that
+    // depth keeps every sample that came back unchanged.
+    if (clip.bits == 24)
+        for (auto& v : clip.samples)
+            v = static_cast<std::int32_t>(static_cast<std::uint32_t>(toBits(v, 24)) << 8);
     return clip;
 }
 
@@ -67,6 +82,7 @@ std::optional<Clip> readClip(const std::string& path, int rate) {
 Clip resampleLoop(const Clip& in, int from, int to) {
     const std::size_t n = in.frames();
     Clip out;
+    out.bits = in.bits;
     if (n == 0 || from <= 0 || to <= 0)
         return out;
     const double exact = static_cast<double>(n) * to / from;
@@ -74,6 +90,9 @@ Clip resampleLoop(const Clip& in, int from, int to) {
     // The step is fitted to the rounded length so that one output loop
     // spans exactly one input loop.
     const double step = static_cast<double>(n) / static_cast<double>(m);
+    // Interpolated to the sound's own depth.
+    const double unit = std::ldexp(1.0, 32 - in.bits);
+    const double top = std::ldexp(1.0, in.bits - 1) - 1;
     out.samples.resize(m * 2);
     for (std::size_t j = 0; j < m; ++j) {
         const double pos = static_cast<double>(j) * step;
@@ -81,8 +100,10 @@ Clip resampleLoop(const Clip& in, int from, int to) {
         const std::size_t i1 = (i0 + 1) % n;
         const double t = pos - static_cast<double>(i0);
         for (std::size_t c = 0; c < 2; ++c) {
-            const double v = in.samples[i0 * 2 + c] * (1.0 - t) + in.samples[i1 * 2 + c] * t;
-            out.samples[j * 2 + c] = static_cast<std::int16_t>(std::lround(v));
+            const double v =
+                (in.samples[i0 * 2 + c] * (1.0 - t) + in.samples[i1 * 2 + c] * t) / unit;
+            out.samples[j * 2 + c] = static_cast<std::int32_t>(
+                std::min(static_cast<double>(std::lround(v)), top) * unit);
         }
     }
     return out;

@@ -22,8 +22,8 @@ void GraphModel::readThdN() {
         l.reserve(take->frames());
         r.reserve(take->frames());
         for (std::size_t k = 0; k + 1 < take->samples.size(); k += 2) {
-            l.push_back(take->samples[k] / 32768.0);
-            r.push_back(take->samples[k + 1] / 32768.0);
+            l.push_back(take->samples[k] / 2147483648.0);
+            r.push_back(take->samples[k + 1] / 2147483648.0);
         }
         thdnL[i] = static_cast<float>(report::analyseTone(l, 44100, freq[i]).thdnDb);
         thdnR[i] = static_cast<float>(report::analyseTone(r, 44100, freq[i]).thdnDb);

@@ -8,13 +8,13 @@
 
 namespace qelvar::report {
 
-StereoTake splitFrames(std::span<const std::uint32_t> frames) {
+StereoTake splitFrames(std::span<const std::uint64_t> frames) {
     StereoTake t;
     t.left.reserve(frames.size());
     t.right.reserve(frames.size());
-    for (std::uint32_t f : frames) {
-        t.left.push_back(static_cast<std::int16_t>(f & 0xFFFFu) / 32768.0);
-        t.right.push_back(static_cast<std::int16_t>(f >> 16) / 32768.0);
+    for (std::uint64_t f : frames) {
+        t.left.push_back(static_cast<std::int32_t>(f & 0xFFFFFFFFu) / 2147483648.0);
+        t.right.push_back(static_cast<std::int32_t>(f >> 32) / 2147483648.0);
     }
     return t;
 }

@@ -14,9 +14,9 @@ struct StereoTake {
     std::vector<double> left, right; // full scale = 1.0
 };
 
-// Packed 16-bit stereo frames (left in the low 16 bits, as the recorder
-// keeps them) as two channels scaled by 1/32768.
-StereoTake splitFrames(std::span<const std::uint32_t> frames);
+// Packed 32-bit stereo frames (left in the low 32 bits, as the recorder
+// keeps them) as two channels scaled by 2^-31.
+StereoTake splitFrames(std::span<const std::uint64_t> frames);
 
 struct CrosstalkFigures {
     double crosstalkDb = 0; // undriven relative to driven, at the tone

@@ -11,20 +11,23 @@
 namespace qelvar::report {
 namespace {
 
-// Lower than any take of 16 bits can show: a figure below it says only
+// Lower than any take of 24 bits can show: a figure below it says only
 // that nothing was found.
 constexpr double kFloorDb = -150;
+// A take as readClip gives it: full scale 2^31 whatever its depth.
+constexpr double kTakeFullScale = 2147483648.0;
 
-// The analysed frames of segment `g` of interleaved stereo samples.
-StereoTake cut(const std::vector<std::int16_t>& stereo, const Segment& g) {
+// The analysed frames of segment `g` of interleaved stereo samples whose
+// full scale is `full`.
+StereoTake cut(const std::vector<std::int32_t>& stereo, const Segment& g, double full) {
     StereoTake t;
     const auto first = static_cast<std::size_t>(g.analyseFirst());
     const auto n = static_cast<std::size_t>(g.analyseFrames());
     t.left.reserve(n);
     t.right.reserve(n);
     for (std::size_t i = first; i < first + n && 2 * i + 1 < stereo.size(); ++i) {
-        t.left.push_back(stereo[2 * i] / 32768.0);
-        t.right.push_back(stereo[2 * i + 1] / 32768.0);
+        t.left.push_back(stereo[2 * i] / full);
+        t.right.push_back(stereo[2 * i + 1] / full);
     }
     return t;
 }
@@ -103,13 +106,14 @@ void others(const StereoTake& t, const Segment& g, Adder& add) {
 
 // Polarity from the reference tone (both channels carry it), swapped
 // channels from the one-sided tones.
-void checkWiring(const Signal& s, const std::vector<std::int16_t>& take, Report& r) {
+void checkWiring(const Signal& s, const std::vector<std::int32_t>& take, Report& r) {
     PlayedCheck both, oneSided;
     for (const auto& g : s.segments) {
         if (g.part == Part::Reference)
-            both = compareWithPlayed(cut(take, g), cut(s.samples, g));
+            both = compareWithPlayed(cut(take, g, kTakeFullScale), cut(s.samples, g, kFullScale));
         if (g.part == Part::LeftOnly)
-            oneSided = compareWithPlayed(cut(take, g), cut(s.samples, g));
+            oneSided =
+                compareWithPlayed(cut(take, g, kTakeFullScale), cut(s.samples, g, kFullScale));
     }
     const bool inverted = both.leftInverted || both.rightInverted;
     r.conditions.polarity = inverted ? "inverted" : "normal";
@@ -147,10 +151,10 @@ const std::vector<std::string>& figureKeys() {
     return keys;
 }
 
-void analyse(const Signal& signal, const std::vector<std::int16_t>& take, Report& report) {
+void analyse(const Signal& signal, const std::vector<std::int32_t>& take, Report& report) {
     Adder add{report};
     for (const auto& g : signal.segments) {
-        const StereoTake t = cut(take, g);
+        const StereoTake t = cut(take, g, kTakeFullScale);
         if (g.part == Part::Sweep)
             sweepRow(t, g, report);
         else if (g.part == Part::Reference)

@@ -10,9 +10,10 @@
 
 namespace qelvar::report {
 
-// `take`: the recording, interleaved stereo, lined up with the signal
-// (frame k of the take is frame k of the signal come back).
-void analyse(const Signal& signal, const std::vector<std::int16_t>& take, Report& report);
+// `take`: the recording, interleaved stereo as readClip gives it (full
+// scale 2^31), lined up with the signal (frame k of the take is frame k of
+// the signal come back).
+void analyse(const Signal& signal, const std::vector<std::int32_t>& take, Report& report);
 
 // The keys of every figure analyse() gives: a limits file is checked
 // against them before anything plays.

@@ -10,7 +10,7 @@
 namespace qelvar::report {
 
 // A sample this near full scale counts as clipped (16-bit full scale is
-// 32767/32768 = 0.99997; 0.999 is -0.009 dB).
+// 32767/32768 = 0.99997, 24-bit more; 0.999 is -0.009 dB).
 inline constexpr double kClipLevel = 0.999;
 
 // Below this a tone is too near a 16-bit card's noise to read its

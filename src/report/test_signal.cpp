@@ -60,8 +60,8 @@ void sample(const Segment& g, std::int64_t n, double& l, double& r) {
     r = g.part == Part::LeftOnly ? 0 : v;
 }
 
-std::int16_t toInt16(double v) {
-    return static_cast<std::int16_t>(std::clamp(std::lround(v * 32767.0), -32768L, 32767L));
+std::int32_t toInt24(double v) {
+    return static_cast<std::int32_t>(std::clamp(std::lround(v * kFullScale), -8388608L, 8388607L));
 }
 
 void render(Signal& s) {
@@ -77,8 +77,8 @@ void render(Signal& s) {
             l *= f;
             r *= f;
             const auto k = static_cast<std::size_t>(g.first + n) * 2;
-            s.samples[k] = toInt16(l);
-            s.samples[k + 1] = toInt16(r);
+            s.samples[k] = toInt24(l);
+            s.samples[k + 1] = toInt24(r);
         }
     }
 }
@@ -112,15 +112,15 @@ Signal makeSignal() {
     return b.s;
 }
 
-std::vector<std::uint8_t> wavFile(const std::vector<std::int16_t>& stereo) {
-    const auto data = static_cast<std::uint32_t>(stereo.size() * 2);
-    const auto header = audio::captureHeader(data);
+std::vector<std::uint8_t> wavFile(const std::vector<std::int32_t>& stereo) {
+    const auto data = static_cast<std::uint32_t>(stereo.size() * 3);
+    const auto header = audio::captureHeader(data, 24);
     std::vector<std::uint8_t> b(header.begin(), header.end());
     b.reserve(header.size() + data);
-    for (std::int16_t v : stereo) {
-        const auto u = static_cast<std::uint16_t>(v);
-        b.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        b.push_back(static_cast<std::uint8_t>(u >> 8));
+    for (std::int32_t v : stereo) {
+        const auto u = static_cast<std::uint32_t>(v);
+        for (int k = 0; k < 3; ++k)
+            b.push_back(static_cast<std::uint8_t>(u >> (8 * k)));
     }
     return b;
 }

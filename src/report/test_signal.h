@@ -1,6 +1,8 @@
 // The sound-card test run's signal: every test tone and pause of the run,
-// back to back in one 16-bit stereo 44100 Hz file, so that one take holds
-// them all and the run lasts hardly longer than its sounds.
+// back to back in one 24-bit stereo 44100 Hz file, so that one take holds
+// them all and the run lasts hardly longer than its sounds. 24 bits carry
+// a distortion product of -100 dB and less, which 16 bits would bury in
+// their own rounding.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,8 @@ namespace qelvar::report {
 inline constexpr int kRate = 44100;
 // Peak level of the test tones: -3 dBFS, the usual level for THD+N.
 inline constexpr double kTestLevelDb = -3.0;
+// Full scale of the signal's 24-bit samples.
+inline constexpr double kFullScale = 8388608.0;
 
 enum class Part {
     Sweep,     // a sine on both channels at one step's frequency
@@ -46,7 +50,7 @@ const std::vector<double>& sweepFrequencies();
 
 struct Signal {
     std::vector<Segment> segments;
-    std::vector<std::int16_t> samples; // interleaved stereo
+    std::vector<std::int32_t> samples; // interleaved stereo, 24-bit values
     std::int64_t frames() const { return static_cast<std::int64_t>(samples.size() / 2); }
     // The frames a take must hold for every segment to be read.
     std::int64_t framesRead() const {
@@ -57,7 +61,7 @@ struct Signal {
 
 Signal makeSignal();
 
-// The signal as a WAV file of the capture's layout (16-bit stereo, 44100).
-std::vector<std::uint8_t> wavFile(const std::vector<std::int16_t>& stereo);
+// 24-bit samples as a WAV file of the capture's layout (stereo, 44100).
+std::vector<std::uint8_t> wavFile(const std::vector<std::int32_t>& stereo);
 
 } // namespace qelvar::report

@@ -29,19 +29,24 @@ std::vector<std::int16_t> rampSamples(int frames, int base) {
         v.push_back(static_cast<std::int16_t>(base + k));
     return v;
 }
+// A loop of 16-bit samples, or of 24-bit ones (values of 24 bits).
 std::unique_ptr<Sound> loopOf(const std::vector<std::int16_t>& left) {
     auto s = std::make_unique<Sound>();
-    for (const std::int16_t v : left)
-        s->clip.samples.insert(s->clip.samples.end(), {v, static_cast<std::int16_t>(-v)});
+    for (const int v : left)
+        s->clip.samples.insert(s->clip.samples.end(), {v * 65536, -v * 65536});
+    s->loop = true;
+    return s;
+}
+std::unique_ptr<Sound> loopOf24(const std::vector<std::int32_t>& left) {
+    auto s = std::make_unique<Sound>();
+    for (const int v : left)
+        s->clip.samples.insert(s->clip.samples.end(), {v * 256, -v * 256});
+    s->clip.bits = 24;
     s->loop = true;
     return s;
 }
 std::unique_ptr<Sound> ramp(int frames, int base) {
     return loopOf(rampSamples(frames, base));
-}
-
-std::int16_t clip16(int v) {
-    return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
 }
 
 struct Device {
@@ -53,9 +58,13 @@ struct Device {
     std::int64_t changeAt = -1, changeTo = 0; // from input frame changeAt the trip is changeTo
     int gain = 1;                             // of the path back (0: nothing back); clips
     std::int64_t holeAt = -1, holeFrames = 0; // input frames that come back silent
-    std::vector<std::int16_t> history;
-    std::vector<std::int16_t> run(std::size_t n) {
-        std::vector<std::int16_t> buf(n * 2);
+    std::vector<std::int32_t> history;
+    std::int32_t back(std::size_t at) const {
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(std::int64_t{history[at]} * gain, INT32_MIN, INT32_MAX));
+    }
+    std::vector<std::int32_t> run(std::size_t n) {
+        std::vector<std::int32_t> buf(n * 2);
         player.render(buf.data(), 2, n, frame);
         history.insert(history.end(), buf.begin(), buf.end());
         for (std::size_t i = 0; i < n; ++i) {
@@ -63,14 +72,14 @@ struct Device {
             if (f == changeAt)
                 latency = changeTo;
             out.store(f, FrameRing::pack(buf[2 * i], buf[2 * i + 1]));
-            std::uint32_t back = 0;
+            std::uint64_t got = 0;
             if (f >= latency) {
                 const auto at = static_cast<std::size_t>(f - latency) * 2;
-                back = FrameRing::pack(clip16(history[at] * gain), clip16(history[at + 1] * gain));
+                got = FrameRing::pack(back(at), back(at + 1));
             }
             if (f >= holeAt && f < holeAt + holeFrames)
-                back = 0;
-            ring.store(f, back);
+                got = 0;
+            ring.store(f, got);
         }
         frame += static_cast<std::int64_t>(n);
         out.publish(frame);
@@ -83,10 +92,12 @@ struct Device {
 TEST(Player, LoopsGaplesslyAndEndsTheLoopBeforeSilence) {
     Device d;
     d.player.post(ramp(3, 10));
-    const std::vector<std::int16_t> want = {10, -10, 11, -11, 12, -12, 10, -10, 11, -11};
+    const int u = 65536; // a 16-bit step
+    const std::vector<std::int32_t> want = {10 * u,  -10 * u, 11 * u,  -11 * u, 12 * u,
+                                            -12 * u, 10 * u,  -10 * u, 11 * u,  -11 * u};
     EXPECT_EQ(d.run(5), want);
     d.player.post(nullptr); // one frame to the boundary: the loop ends first
-    EXPECT_EQ(d.run(2), (std::vector<std::int16_t>{12, -12, 0, 0}));
+    EXPECT_EQ(d.run(2), (std::vector<std::int32_t>{12 * u, -12 * u, 0, 0}));
 }
 
 TEST(Aligner, FindsAKnownDelayInNoise) {
@@ -169,11 +180,10 @@ TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
 
 TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
     auto tone = [](int frames, int period, int amp, int from = 0) {
-        std::vector<std::uint32_t> v;
+        std::vector<std::uint64_t> v;
         for (int k = from; k < from + frames; ++k) {
-            const double x = amp * std::sin(2 * M_PI * k / period);
-            v.push_back(
-                FrameRing::pack(static_cast<std::int16_t>(x), static_cast<std::int16_t>(-x)));
+            const auto x = static_cast<std::int32_t>(65536 * amp * std::sin(2 * M_PI * k / period));
+            v.push_back(FrameRing::pack(x, -x));
         }
         return v;
     };
@@ -181,7 +191,7 @@ TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
     auto ref = tone(300, 40, 9000);
     const auto next = tone(500, 25, 9000);
     ref.insert(ref.end(), next.begin(), next.end());
-    std::vector<std::uint32_t> input = tone(1234, 33, 5000);
+    std::vector<std::uint64_t> input = tone(1234, 33, 5000);
     input.insert(input.end(), ref.begin(), ref.end());
     const auto tail = tone(900, 25, 9000, 500);
     input.insert(input.end(), tail.begin(), tail.end());
@@ -237,32 +247,42 @@ struct RecorderBench {
             runFor(kLoop);
         return rec.result(path);
     }
-    // The capture's frames; its header's data size must count them.
-    std::vector<std::uint32_t> saved() const {
+    // The capture's samples, interleaved; its header must say `bits` and
+    // count them.
+    std::vector<std::int32_t> saved(int bits = 16) const {
         const auto b = readBytes(path);
-        std::vector<std::uint32_t> frames;
+        std::vector<std::int32_t> v;
         if (b.size() < 44) {
             ADD_FAILURE() << "no capture file";
-            return frames;
+            return v;
         }
+        const std::size_t bytes = static_cast<std::size_t>(bits) / 8, shift = 32 - 8 * bytes;
+        EXPECT_EQ(b[34], bits);
+        EXPECT_EQ(b[32], 2 * bytes);
+        EXPECT_EQ(u32(b, 28), 44100 * 2 * bytes);
         EXPECT_EQ(u32(b, 40), b.size() - 44);
-        for (std::size_t i = 44; i + 3 < b.size(); i += 4)
-            frames.push_back(u32(b, i));
-        return frames;
+        for (std::size_t i = 44; i + bytes <= b.size(); i += bytes) {
+            std::uint32_t u = 0;
+            for (std::size_t k = 0; k < bytes; ++k)
+                u |= std::uint32_t{b[i + k]} << (8 * k + shift);
+            v.push_back(static_cast<std::int32_t>(u) >> shift);
+        }
+        return v;
     }
 };
 
-// Whether `got` is `count` frames of the loop `left` from its first frame.
-::testing::AssertionResult loopFrames(const std::vector<std::uint32_t>& got,
-                                      const std::vector<std::int16_t>& left, std::int64_t count,
-                                      int gain = 1) {
-    if (std::ssize(got) != count)
-        return ::testing::AssertionFailure() << got.size() << " frames, not " << count;
+// Whether `got` is `count` frames of the loop `left` (samples of `bits`
+// bits) from its first frame.
+template <class Left>
+::testing::AssertionResult loopFrames(const std::vector<std::int32_t>& got, const Left& left,
+                                      std::int64_t count, int gain = 1, int bits = 16) {
+    if (std::ssize(got) != 2 * count)
+        return ::testing::AssertionFailure() << got.size() / 2 << " frames, not " << count;
+    const std::int64_t top = std::int64_t{1} << (bits - 1);
     for (std::size_t k = 0; k < got.size(); ++k) {
-        const int v = left[k % left.size()];
-        if (got[k] != FrameRing::pack(clip16(v * gain), clip16(-v * gain)))
-            return ::testing::AssertionFailure()
-                   << "frame " << k << ": " << FrameRing::left(got[k]);
+        const std::int64_t v = left[k / 2 % left.size()] * gain * (k % 2 ? -1 : 1);
+        if (got[k] != std::clamp(v, -top, top - 1))
+            return ::testing::AssertionFailure() << "sample " << k << ": " << got[k];
     }
     return ::testing::AssertionSuccess();
 }
@@ -270,19 +290,27 @@ struct RecorderBench {
 using State = TakeResult::State;
 } // namespace
 
+// The third step is a 24-bit sound: its take is saved at 24 bits, every
+// sample as played; the 16-bit steps around it stay 16-bit.
 TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     RecorderBench b;
     b.warmUp(8000); // over the first, 100 ms step; then 5000 dropped, 1234 in, 3000 out
     const int bases[] = {3000, 10000, 20000, 5000};
     const std::int64_t trips[] = {8000, 3000, 4234, 1234};
+    std::vector<std::int32_t> deep;
+    for (int k = 0; k < 441; ++k)
+        deep.push_back(20000 * 256 + 37 * k + 1);
     for (int step = 0; step < 4; ++step) {
         SCOPED_TRACE(step);
         b.d.latency = trips[step];
         const std::int64_t frames = step ? 13230 : 4410;
-        b.record(ramp(441, bases[step]), frames);
+        b.record(step == 2 ? loopOf24(deep) : ramp(441, bases[step]), frames);
         EXPECT_EQ(b.save().state, State::Good);
         EXPECT_EQ(b.rec.takeLag(), trips[step]);
-        EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, bases[step]), frames));
+        if (step == 2)
+            EXPECT_TRUE(loopFrames(b.saved(24), deep, frames, 1, 24));
+        else
+            EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, bases[step]), frames));
     }
 }
 

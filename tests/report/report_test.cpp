@@ -132,10 +132,10 @@ TEST(ChannelFigures, CrosstalkPolarityAndSwap) {
     EXPECT_FALSE(flipped.swapped || flipped.rightInverted);
     EXPECT_TRUE(compareWithPlayed({leak, inverted}, played).leftInverted);
 
-    const std::uint32_t frames[] = {0x7FFF8000u};
+    const std::uint64_t frames[] = {0x7FFFFF0080000000u};
     const auto split = splitFrames(frames);
     EXPECT_EQ(split.left[0], -1.0);
-    EXPECT_EQ(split.right[0], 32767 / 32768.0);
+    EXPECT_EQ(split.right[0], 8388607 / 8388608.0);
 }
 
 TEST(ImdFigures, SmpteSidebandsAndCcifProducts) {
