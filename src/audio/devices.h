@@ -14,6 +14,7 @@ struct DeviceInfo {
     int inputs = 0;          // channels each way
     int outputs = 0;
     int rate = 0; // its own sample rate where the system says, else 0
+    int bits = 0; // the bits its own sample format carries, else 0
 };
 
 enum class Use { Input, Output };

@@ -70,6 +70,9 @@ class Engine {
     std::atomic<std::int64_t> outputUnderflows{0};
     // What the device runs at, for the record (0 until known).
     std::atomic<int> deviceRate{0};
+    // The bits the devices' own formats carry, the fewer of the two (0
+    // until known, or where the system does not say).
+    std::atomic<int> deviceBits{0};
 
     // --- Audio thread ----------------------------------------------------
     // The next `n` output frames, interleaved in `channels` (1 or 2).
@@ -179,7 +182,8 @@ class EngineSound : public SoundServices {
     }
     bool soundPlaying() const override { return !engine_->silent(); }
     PathInfo pathInfo() const override {
-        return {description(), deviceRate(), latencyFrames(), latencyMeasured()};
+        return {description(), deviceRate(), engine_->deviceBits.load(), latencyFrames(),
+                latencyMeasured()};
     }
     TakeResult takeResult(const std::string& path) const override;
 

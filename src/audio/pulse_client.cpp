@@ -28,6 +28,32 @@ struct ListQuery {
     bool done = false;
 };
 
+// The bits a sample of the device's own format carries (a float's
+// mantissa: 24).
+int formatBits(pa_sample_format_t f) {
+    switch (f) {
+    case PA_SAMPLE_U8:
+    case PA_SAMPLE_ALAW:
+    case PA_SAMPLE_ULAW:
+        return 8;
+    case PA_SAMPLE_S16LE:
+    case PA_SAMPLE_S16BE:
+        return 16;
+    case PA_SAMPLE_S32LE:
+    case PA_SAMPLE_S32BE:
+        return 32;
+    case PA_SAMPLE_S24LE:
+    case PA_SAMPLE_S24BE:
+    case PA_SAMPLE_S24_32LE:
+    case PA_SAMPLE_S24_32BE:
+    case PA_SAMPLE_FLOAT32LE:
+    case PA_SAMPLE_FLOAT32BE:
+        return 24;
+    default:
+        return 0;
+    }
+}
+
 template <class Info> void collect(const Info* i, int eol, void* user) {
     auto* q = static_cast<ListQuery*>(user);
     if (eol || !i) {
@@ -35,8 +61,12 @@ template <class Info> void collect(const Info* i, int eol, void* user) {
         pa_threaded_mainloop_signal(q->loop, 0);
         return;
     }
-    DeviceInfo d{i->name ? i->name : "", i->description ? i->description : "", 0, 0,
-                 static_cast<int>(i->sample_spec.rate)};
+    DeviceInfo d{i->name ? i->name : "",
+                 i->description ? i->description : "",
+                 0,
+                 0,
+                 static_cast<int>(i->sample_spec.rate),
+                 formatBits(i->sample_spec.format)};
     (q->way == Use::Input ? d.inputs : d.outputs) = i->sample_spec.channels;
     q->devices.push_back(std::move(d));
 }

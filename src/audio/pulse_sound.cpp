@@ -219,6 +219,7 @@ bool chooseDevices(Engine& e, Streams& s, const SoundOptions& o, std::string& si
     if (s.play.rate <= 0 || s.rec.rate <= 0)
         s.play.rate = s.rec.rate = kRate;
     e.deviceRate.store(s.play.rate);
+    e.deviceBits.store(out->bits && in->bits ? std::min(out->bits, in->bits) : 0);
     std::lock_guard lock(e.m);
     e.description =
         "output " + sink + " at " + std::to_string(s.play.rate) + " Hz, input " + source + " at " +

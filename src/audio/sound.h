@@ -58,6 +58,7 @@ enum class Readiness {
 struct PathInfo {
     std::string description;        // devices and how they are driven
     int deviceRate = 0;             // the rate the device runs at
+    int deviceBits = 0;             // its own sample format's bits (0: not known)
     std::int64_t latencyFrames = 0; // round trip, 44100 Hz frames
     bool latencyMeasured = false;   // found in the signal, not the host's guess
 };

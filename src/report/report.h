@@ -41,7 +41,8 @@ struct Conditions {
     bool latencyMeasured = false;
     std::string polarity; // "normal" or "inverted"
     bool channelsSwapped = false;
-    int bits = 16;
+    int bits = 16;            // of the take
+    int deviceBits = 0;       // of the devices' own formats; 0: not known
     double signalSeconds = 0; // the test signal's length
     double runSeconds = 0;    // from its first frame sent to the figures
     int takes = 0;            // takes it needed (a spoilt one is played again)

@@ -32,6 +32,7 @@ QJsonObject conditions(const Conditions& c) {
             {"signal_rate_hz", c.signalRate},
             {"device_rate_hz", c.deviceRate},
             {"bits", c.bits},
+            {"device_bits", c.deviceBits ? QJsonValue(c.deviceBits) : QJsonValue()},
             {"latency_frames", static_cast<double>(c.latencyFrames)},
             {"latency_ms", tidy(1000.0 * static_cast<double>(c.latencyFrames) / c.signalRate)},
             {"latency_measured", c.latencyMeasured},

@@ -212,13 +212,15 @@ bool writePdf(const Report& r, const std::string& path) {
                QStringLiteral("Sound-card report"));
     p.setFont(QFont("DejaVu Sans", 7));
     const auto& c = r.conditions;
-    QString cond = QString::fromStdString(c.date + "   " + c.program + "\n" + c.device) +
-                   QStringLiteral("\nSignal %1 Hz, %2-bit; device %3 Hz; round trip %4 ms%5")
-                       .arg(c.signalRate)
-                       .arg(c.bits)
-                       .arg(c.deviceRate)
-                       .arg(1000.0 * static_cast<double>(c.latencyFrames) / c.signalRate, 0, 'f', 1)
-                       .arg(c.latencyMeasured ? "" : " (estimated)");
+    QString cond =
+        QString::fromStdString(c.date + "   " + c.program + "\n" + c.device) +
+        QStringLiteral("\nSignal %1 Hz, %2-bit; device %3 Hz%6; round trip %4 ms%5")
+            .arg(c.signalRate)
+            .arg(c.bits)
+            .arg(c.deviceRate)
+            .arg(1000.0 * static_cast<double>(c.latencyFrames) / c.signalRate, 0, 'f', 1)
+            .arg(c.latencyMeasured ? "" : " (estimated)")
+            .arg(c.deviceBits ? QStringLiteral(", %1-bit").arg(c.deviceBits) : QString());
     p.drawText(QRectF(page.left(), page.top() + 45, page.width(), 80), Qt::AlignLeft, cond);
     if (r.limitsApplied) {
         p.setFont(QFont("DejaVu Sans", 9, QFont::Bold));

@@ -110,6 +110,7 @@ void ReportRun::step() {
         }
         emit progress(QStringLiteral("Analysing..."));
         analyse(signal_, take->samples, report_);
+        report_.conditions.bits = take->bits;
         report_.conditions.takes = attempt_ + 1;
         report_.conditions.signalSeconds = static_cast<double>(signal_.frames()) / kRate;
         report_.conditions.runSeconds =
@@ -140,6 +141,7 @@ void ReportRun::beginTake() {
     const auto info = snd_.pathInfo();
     report_.conditions.device = info.description;
     report_.conditions.deviceRate = info.deviceRate;
+    report_.conditions.deviceBits = info.deviceBits;
     report_.conditions.latencyFrames = info.latencyFrames;
     report_.conditions.latencyMeasured = info.latencyMeasured;
     snd_.playSound(folder_ + "/" + kSignalFile, audio::kPlayOnce);

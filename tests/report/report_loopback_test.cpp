@@ -172,6 +172,9 @@ TEST_F(ReportLoopback, KnownFlawsComeBackAsMadeAndCleanPartsAsSixteenBitsAllow) 
     EXPECT_THAT(keys, ::testing::UnorderedElementsAreArray(figureKeys()));
     EXPECT_EQ(r.conditions.polarity, "normal");
     EXPECT_FALSE(r.conditions.channelsSwapped);
+    // The take kept 24 bits, over devices whose formats carry them.
+    EXPECT_EQ(r.conditions.bits, 24);
+    EXPECT_GE(r.conditions.deviceBits, 24);
 }
 
 } // namespace
