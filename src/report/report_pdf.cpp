@@ -114,9 +114,12 @@ void plot(QPainter& p, const QRectF& box, const QString& title, const QString& u
 }
 
 QString valueText(const Figure& f) {
-    const int decimals = f.unit == "%" ? 4 : 1;
-    const double shown = std::abs(f.value) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : f.value;
-    QString v = QString::number(shown, 'f', decimals) + ' ' + QString::fromStdString(f.unit);
+    // A percentage keeps two significant digits however small (a 24-bit
+    // take's THD+N is a few millionths of one); decibels one decimal.
+    const QString number = f.unit == "%"
+                               ? QString::number(f.value, 'g', 2)
+                               : QString::number(std::abs(f.value) < 0.05 ? 0.0 : f.value, 'f', 1);
+    QString v = number + ' ' + QString::fromStdString(f.unit);
     return f.failed ? v + QStringLiteral("  FAIL") : v;
 }
 
