@@ -182,7 +182,7 @@ class EngineSound : public SoundServices {
     }
     bool soundPlaying() const override { return !engine_->silent(); }
     PathInfo pathInfo() const override {
-        return {description(), deviceRate(), engine_->deviceBits.load(), latencyFrames(),
+        return {description(), deviceRate(), engine_->deviceBits.load(), roundTripFrames(),
                 latencyMeasured()};
     }
     TakeResult takeResult(const std::string& path) const override;
@@ -197,6 +197,12 @@ class EngineSound : public SoundServices {
     // in the signal (false: the host's own estimate).
     std::int64_t latencyFrames() const { return engine_->latency.load(); }
     bool latencyMeasured() const { return engine_->measured.load(); }
+    // The round trip in time, as frames: how far the output rendered so far
+    // is ahead of what comes back now (within a block). latencyFrames() is
+    // that plus the offset between the two streams' counts.
+    std::int64_t roundTripFrames() const {
+        return engine_->outFrames() - (engine_->inFrames() - latencyFrames());
+    }
     int deviceRate() const { return engine_->deviceRate.load(); }
     // "output SINK, input SOURCE, 48000 Hz (converted)" once open.
     std::string description() const;

@@ -175,6 +175,9 @@ TEST_F(ReportLoopback, KnownFlawsComeBackAsMadeAndCleanPartsAsSixteenBitsAllow) 
     // The take kept 24 bits, over devices whose formats carry them.
     EXPECT_EQ(r.conditions.bits, 24);
     EXPECT_GE(r.conditions.deviceBits, 24);
+    // The round trip in time, not the streams' counting offset (2 s).
+    EXPECT_GT(r.conditions.latencyFrames, 0);
+    EXPECT_LT(r.conditions.latencyFrames, kRate / 2);
 }
 
 } // namespace
