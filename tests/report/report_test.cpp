@@ -24,7 +24,7 @@ struct Tone {
 };
 
 // Sum of sines, optionally quantised to `bits` (rounded, ties to even).
-std::vector<double> take(std::size_t n, std::initializer_list<Tone> tones, int bits = 0) {
+std::vector<double> take(std::size_t n, const std::vector<Tone>& tones, int bits = 0) {
     std::vector<double> x(n);
     for (std::size_t i = 0; i < n; ++i) {
         for (auto t : tones)
@@ -86,11 +86,9 @@ TEST(ToneFigures, ThirdHarmonicAndQuantisationFloor) {
 TEST(NoiseFigures, WhiteNoiseAWeightingAndDynamicRange) {
     // IEC 61672-1's table of the A-weighting (rounded to 0.1 dB) at the
     // exact frequencies of its nominal 31.5 Hz and 16 kHz.
-    for (auto [hz, db] : {std::pair{31.623, -39.4},
-                          {100.0, -19.1},
-                          {1000.0, 0.0},
-                          {10000.0, -2.5},
-                          {15849.0, -6.6}})
+    const std::pair<double, double> iec[] = {
+        {31.623, -39.4}, {100.0, -19.1}, {1000.0, 0.0}, {10000.0, -2.5}, {15849.0, -6.6}};
+    for (auto [hz, db] : iec)
         EXPECT_NEAR(aWeightingDb(hz), db, 0.06) << hz;
     // Gaussian noise s = 1e-3: 10·log10(2s²·19980/22050) = -57.418 dBFS;
     // A-weighted (numpy integral of the curve) -59.466 dBFS.
@@ -141,25 +139,16 @@ TEST(ChannelFigures, CrosstalkPolarityAndSwap) {
 TEST(ImdFigures, SmpteSidebandsAndCcifProducts) {
     // 60 Hz + 6600 Hz at 4:1, sidebands 6600 ± 60n of 1e-3 each (n = 1..3):
     // sqrt(6)·1e-3 / 0.1 = 2.449 % = -32.22 dB.
-    const auto s = analyseSmpte(take(44100, {{60, 0.4},
-                                             {6600, 0.1},
-                                             {6540, 1e-3},
-                                             {6660, 1e-3},
-                                             {6480, 1e-3},
-                                             {6720, 1e-3},
-                                             {6420, 1e-3},
-                                             {6780, 1e-3}}),
-                                kRate);
+    const std::vector<Tone> smpte = {{60, 0.4},    {6600, 0.1},  {6540, 1e-3}, {6660, 1e-3},
+                                     {6480, 1e-3}, {6720, 1e-3}, {6420, 1e-3}, {6780, 1e-3}};
+    const auto s = analyseSmpte(take(44100, smpte), kRate);
     EXPECT_NEAR(s.imdDb, 20 * std::log10(std::sqrt(6) * 1e-2), kTol);
     EXPECT_NEAR(s.imdPercent, 2.449, 0.15);
     // 13 + 14 kHz at 0.25 each; 1 kHz at 0.5·10^-3.5 is d2 = -70 dB; 12 and
     // 15 kHz at 2.5e-4 each are d3 = 5e-4 / 0.5 = -60 dB.
-    const auto c = analyseCcif(take(40000, {{13000, 0.25},
-                                            {14000, 0.25},
-                                            {1000, 0.5 * 3.1623e-4},
-                                            {12000, 2.5e-4},
-                                            {15000, 2.5e-4}}),
-                               kRate);
+    const std::vector<Tone> ccif = {
+        {13000, 0.25}, {14000, 0.25}, {1000, 0.5 * 3.1623e-4}, {12000, 2.5e-4}, {15000, 2.5e-4}};
+    const auto c = analyseCcif(take(40000, ccif), kRate);
     EXPECT_NEAR(c.d2Db, -70, kTol);
     EXPECT_NEAR(c.d3Db, -60, kTol);
     EXPECT_NEAR(c.d3Percent, 0.1, 0.006);
