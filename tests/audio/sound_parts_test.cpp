@@ -2,7 +2,6 @@
 // comes back as input a set number of frames later, as through a loopback.
 #include "audio/aligner.h"
 #include "audio/glitch_log.h"
-#include "audio/lag_finder.h"
 #include "audio/player.h"
 #include "audio/portaudio_sound.h"
 #include "audio/recorder.h"
@@ -170,28 +169,6 @@ TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
     }
     for (const double f : {-0.4, 0.1, 0.45})
         EXPECT_EQ(wholeFramePad(f, 44100), 0) << f; // nothing to convert: no pad
-}
-
-TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
-    auto tone = [](int frames, int period, int amp, int from = 0) {
-        std::vector<std::uint64_t> v;
-        for (int k = from; k < from + frames; ++k) {
-            const auto x = static_cast<std::int32_t>(65536 * amp * std::sin(2 * M_PI * k / period));
-            v.push_back(FrameRing::pack(x, -x));
-        }
-        return v;
-    };
-    // Two tones, held by the input from 1234 on; antiphase: a mono sum is 0.
-    auto ref = tone(300, 40, 9000);
-    const auto next = tone(500, 25, 9000);
-    ref.insert(ref.end(), next.begin(), next.end());
-    std::vector<std::uint64_t> input = tone(1234, 33, 5000);
-    input.insert(input.end(), ref.begin(), ref.end());
-    const auto tail = tone(900, 25, 9000, 500);
-    input.insert(input.end(), tail.begin(), tail.end());
-    const LagMatch m = bestOffset(ref, input, 1234 + 25); // preferred one cycle off
-    EXPECT_EQ(m.lag, 1234);
-    EXPECT_NEAR(m.corr, 1.0, 1e-9);
 }
 
 namespace {
