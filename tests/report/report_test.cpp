@@ -6,6 +6,7 @@
 #include "report/tone_figures.h"
 #include "report/weighting.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <random>
 
 using namespace qelvar::report;
+using ::testing::Contains, ::testing::HasSubstr, ::testing::Not;
 
 namespace {
 
@@ -40,13 +42,6 @@ void addNoise(std::vector<double>& x, double sigma, unsigned seed) {
     std::normal_distribution<double> g(0, sigma);
     for (double& v : x)
         v += g(rng);
-}
-
-bool mentions(const std::vector<std::string>& warnings, const std::string& word) {
-    for (const auto& w : warnings)
-        if (w.find(word) != std::string::npos)
-            return true;
-    return false;
 }
 
 } // namespace
@@ -161,9 +156,9 @@ TEST(TakeChecks, ClippedAndQuietTakesWarn) {
     for (double& v : loud)
         v = std::clamp(v, -32767 / 32768.0, 32767 / 32768.0);
     const auto t = analyseTone(loud, kRate, 1000);
-    EXPECT_TRUE(mentions(t.warnings, "clipped"));
-    EXPECT_FALSE(mentions(t.warnings, "quiet"));
+    EXPECT_THAT(t.warnings, Contains(HasSubstr("clipped")));
+    EXPECT_THAT(t.warnings, Not(Contains(HasSubstr("quiet"))));
     const auto quiet = analyseTone(take(44100, {{1000, 3e-5}}, 24), kRate, 1000);
-    EXPECT_TRUE(mentions(quiet.warnings, "too quiet to trust: tone at -90.5 dBFS"));
-    EXPECT_FALSE(mentions(quiet.warnings, "clipped"));
+    EXPECT_THAT(quiet.warnings, Contains(HasSubstr("too quiet to trust: tone at -90.5 dBFS")));
+    EXPECT_THAT(quiet.warnings, Not(Contains(HasSubstr("clipped"))));
 }
