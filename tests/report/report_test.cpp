@@ -74,6 +74,10 @@ TEST(ToneFigures, ThirdHarmonicAndQuantisationFloor) {
     // here, so 0.1 dB: the 0.43 dB of the band above 20 kHz must show.
     const auto q = take(44100, {{1000, std::pow(10, -3.0 / 20)}}, 16);
     EXPECT_NEAR(analyseTone(q, kRate, 1000).thdnDb, -95.155, 0.1);
+    // A tone 10 Hz off lies just outside the fundamental's lobe (7 bins of
+    // 1 Hz): THD+N counts it whole, and a notch a bin wider leaves 0.3 dB out.
+    const auto near = take(44100, {{1000, 0.5}, {1010, 0.5e-3}}, 24);
+    EXPECT_NEAR(analyseTone(near, kRate, 1000).thdnDb, -60, 0.1);
     // Harmonics above 20 kHz are left out: 7 kHz keeps only the 2nd.
     EXPECT_EQ(analyseTone(take(44100, {{7000, 0.5}}), kRate, 7000).harmonics, 1);
 }
