@@ -2,11 +2,11 @@
 // comes back as input a set number of frames later, as through a loopback.
 #include "audio/aligner.h"
 #include "audio/glitch_log.h"
-#include "audio/lag_finder.h"
 #include "audio/player.h"
 #include "audio/portaudio_sound.h"
 #include "audio/recorder.h"
 #include "audio/sound.h"
+#include "audio/wav_reader.h"
 #include "support/files.h"
 
 #include <gtest/gtest.h>
@@ -29,24 +29,23 @@ std::vector<std::int16_t> rampSamples(int frames, int base) {
         v.push_back(static_cast<std::int16_t>(base + k));
     return v;
 }
-// A loop of 16-bit samples, or of 24-bit ones (values of 24 bits).
-std::unique_ptr<Sound> loopOf(const std::vector<std::int16_t>& left) {
+// A loop of `bits`-bit samples.
+template <class T> std::unique_ptr<Sound> loopOf(const std::vector<T>& left, int bits = 16) {
     auto s = std::make_unique<Sound>();
+    const int step = 1 << (32 - bits);
     for (const int v : left)
-        s->clip.samples.insert(s->clip.samples.end(), {v * 65536, -v * 65536});
-    s->loop = true;
-    return s;
-}
-std::unique_ptr<Sound> loopOf24(const std::vector<std::int32_t>& left) {
-    auto s = std::make_unique<Sound>();
-    for (const int v : left)
-        s->clip.samples.insert(s->clip.samples.end(), {v * 256, -v * 256});
-    s->clip.bits = 24;
+        s->clip.samples.insert(s->clip.samples.end(), {v * step, -v * step});
+    s->clip.bits = bits;
     s->loop = true;
     return s;
 }
 std::unique_ptr<Sound> ramp(int frames, int base) {
     return loopOf(rampSamples(frames, base));
+}
+
+std::vector<float> probe() {
+    const auto burst = probeBurst(256, 2000);
+    return {burst.begin(), burst.end()};
 }
 
 struct Device {
@@ -101,8 +100,7 @@ TEST(Player, LoopsGaplesslyAndEndsTheLoopBeforeSilence) {
 }
 
 TEST(Aligner, FindsAKnownDelayInNoise) {
-    const auto burst = probeBurst(256, 2000);
-    const std::vector<float> probe(burst.begin(), burst.end());
+    const auto probe = ::probe();
     std::mt19937 rng(7);
     std::normal_distribution<float> noise(0, 200);
     std::vector<float> input(20000);
@@ -142,8 +140,7 @@ std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::
 } // namespace
 
 TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
-    const auto burst = probeBurst(256, 2000);
-    const std::vector<float> probe(burst.begin(), burst.end());
+    const auto probe = ::probe();
     std::mt19937 rng(11);
     std::normal_distribution<float> noise(0, 5); // 46 dB under the burst as it comes back
     for (const double fraction : {-0.4, -0.1, 0.0, 0.25, 0.45}) {
@@ -158,14 +155,10 @@ TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
 // trip by 0.91875 of a frame; some pad of 0..159 lands within 1/320 of a whole
 // frame (0.0032 + 37 pads = 33.99695 is nearer 34 than 0.0032 is to 0).
 TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
-    for (auto [fraction, pad] : {std::pair{0.0, 0},
-                                 {0.08125, 1},
-                                 {0.25, 40},
-                                 {-0.4, 32},
-                                 {0.45, 104},
-                                 {0.0031, 0},
-                                 {0.0032, 37},
-                                 {-0.08125, 159}})
+    const std::pair<double, int> cases[] = {{0.0, 0},     {0.08125, 1},   {0.25, 40},
+                                            {-0.4, 32},   {0.45, 104},    {0.0031, 0},
+                                            {0.0032, 37}, {-0.08125, 159}};
+    for (auto [fraction, pad] : cases)
         EXPECT_EQ(wholeFramePad(fraction, 48000), pad) << fraction;
     for (double f = -0.5; f <= 0.5; f += 0.0371) {
         const int pad = wholeFramePad(f, 48000);
@@ -176,28 +169,6 @@ TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
     }
     for (const double f : {-0.4, 0.1, 0.45})
         EXPECT_EQ(wholeFramePad(f, 44100), 0) << f; // nothing to convert: no pad
-}
-
-TEST(LagFinder, FindsTheChangeOfSoundNotAShiftedCycle) {
-    auto tone = [](int frames, int period, int amp, int from = 0) {
-        std::vector<std::uint64_t> v;
-        for (int k = from; k < from + frames; ++k) {
-            const auto x = static_cast<std::int32_t>(65536 * amp * std::sin(2 * M_PI * k / period));
-            v.push_back(FrameRing::pack(x, -x));
-        }
-        return v;
-    };
-    // Two tones, held by the input from 1234 on; antiphase: a mono sum is 0.
-    auto ref = tone(300, 40, 9000);
-    const auto next = tone(500, 25, 9000);
-    ref.insert(ref.end(), next.begin(), next.end());
-    std::vector<std::uint64_t> input = tone(1234, 33, 5000);
-    input.insert(input.end(), ref.begin(), ref.end());
-    const auto tail = tone(900, 25, 9000, 500);
-    input.insert(input.end(), tail.begin(), tail.end());
-    const LagMatch m = bestOffset(ref, input, 1234 + 25); // preferred one cycle off
-    EXPECT_EQ(m.lag, 1234);
-    EXPECT_NEAR(m.corr, 1.0, 1e-9);
 }
 
 namespace {
@@ -251,23 +222,17 @@ struct RecorderBench {
     // count them.
     std::vector<std::int32_t> saved(int bits = 16) const {
         const auto b = readBytes(path);
-        std::vector<std::int32_t> v;
-        if (b.size() < 44) {
+        auto clip = readClip(path);
+        if (b.size() < 44 || !clip) {
             ADD_FAILURE() << "no capture file";
-            return v;
+            return {};
         }
-        const std::size_t bytes = static_cast<std::size_t>(bits) / 8, shift = 32 - 8 * bytes;
-        EXPECT_EQ(b[34], bits);
-        EXPECT_EQ(b[32], 2 * bytes);
-        EXPECT_EQ(u32(b, 28), 44100 * 2 * bytes);
-        EXPECT_EQ(u32(b, 40), b.size() - 44);
-        for (std::size_t i = 44; i + bytes <= b.size(); i += bytes) {
-            std::uint32_t u = 0;
-            for (std::size_t k = 0; k < bytes; ++k)
-                u |= std::uint32_t{b[i + k]} << (8 * k + shift);
-            v.push_back(static_cast<std::int32_t>(u) >> shift);
-        }
-        return v;
+        const std::size_t bytes = static_cast<std::size_t>(bits) / 8;
+        EXPECT_EQ(std::tuple(b[34], b[32], u32(b, 28), u32(b, 40)),
+                  std::tuple(bits, 2 * bytes, 44100 * 2 * bytes, b.size() - 44));
+        for (auto& v : clip->samples)
+            v >>= 32 - bits;
+        return clip->samples;
     }
 };
 
@@ -291,7 +256,8 @@ using State = TakeResult::State;
 } // namespace
 
 // The third step is a 24-bit sound: its take is saved at 24 bits, every
-// sample as played; the 16-bit steps around it stay 16-bit.
+// sample as played; the 16-bit steps around it stay 16-bit. A dead input
+// after good takes fails the next one.
 TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     RecorderBench b;
     b.warmUp(8000); // over the first, 100 ms step; then 5000 dropped, 1234 in, 3000 out
@@ -304,7 +270,7 @@ TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
         SCOPED_TRACE(step);
         b.d.latency = trips[step];
         const std::int64_t frames = step ? 13230 : 4410;
-        b.record(step == 2 ? loopOf24(deep) : ramp(441, bases[step]), frames);
+        b.record(step == 2 ? loopOf(deep, 24) : ramp(441, bases[step]), frames);
         EXPECT_EQ(b.save().state, State::Good);
         EXPECT_EQ(b.rec.takeLag(), trips[step]);
         if (step == 2)
@@ -312,6 +278,10 @@ TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
         else
             EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, bases[step]), frames));
     }
+    b.d.gain = 0; // then the input goes dead
+    b.record(ramp(441, 2000), 10 * 441);
+    EXPECT_EQ(b.save().why, kWhyNothingBack);
+    EXPECT_FALSE(std::filesystem::exists(b.path));
 }
 
 // Each on a fresh bench, round trip 3000: frames dropped, inserted or left
@@ -345,15 +315,11 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         {"dropped at a loop's end", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 440, -1000},
         {"3 dropped from a low tone", lowTone, 20 * L, 12 * L, State::Good, "", 12 * L + 200, -3},
         {"dropped early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, -1000},
-        {"inserted early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, 700},
         {"a silent gap late", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 200, 0, 35},
-        {"a silent gap early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, 0, 35},
         {"stopped on a loop", rampLoop, 7 * L, 7 * L, State::Good, ""},
-        {"stopped 1 in", rampLoop, 7 * L + 1, 7 * L, State::Good, ""},
         {"stopped 1 short", rampLoop, 8 * L - 1, 7 * L, State::Good, ""},
         {"less than a loop", rampLoop, 300, 300, State::Good, ""},
         {"nothing back", rampLoop, 10 * L, 0, State::Failed, kWhyNothingBack, none, 0, 0, none, 0},
-        {"reported inside", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0, 2000},
         {"reported at its end", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0,
          10 * L - 1},
         {"reported before", rampLoop, 10 * L, 10 * L, State::Good, "", none, 0, 0, -1},
@@ -388,17 +354,6 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
     }
 }
 
-TEST(RecorderSim, NothingBackAfterAGoodTakeFailsToo) {
-    RecorderBench b;
-    b.warmUp(3000);
-    b.record(ramp(441, 1000), 10 * 441);
-    ASSERT_EQ(b.save().state, State::Good);
-    b.d.gain = 0; // the input goes dead
-    b.record(ramp(441, 2000), 10 * 441);
-    EXPECT_EQ(b.save().why, kWhyNothingBack);
-    EXPECT_FALSE(std::filesystem::exists(b.path));
-}
-
 // No sound server: every call fails at once; an earlier capture is removed.
 TEST(NoSoundServer, CallsFailAtOnceAndRemoveAnEarlierCapture) {
     const char* server = std::getenv("PULSE_SERVER");
@@ -411,10 +366,9 @@ TEST(NoSoundServer, CallsFailAtOnceAndRemoveAnEarlierCapture) {
         writeText(cap, "an earlier capture\r\n");
         const auto t0 = std::chrono::steady_clock::now();
         s.playSound((d.path / "none.wav").string(), kLoopFile);
-        for (std::string c :
-             {std::string(kCloseAll), std::string(kOpenCapture), std::string(kSeekCapture),
-              std::string(kSetCapture), std::string(kRecordCapture), std::string(kStopCapture),
-              kSaveCapturePrefix + cap})
+        for (const std::string& c :
+             std::vector<std::string>{kCloseAll, kOpenCapture, kSeekCapture, kSetCapture,
+                                      kRecordCapture, kStopCapture, kSaveCapturePrefix + cap})
             EXPECT_NE(s.mciSendString(c), 0) << c;
         const long purged = s.playSound("0", kPurgeAll);
         EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));

@@ -4,29 +4,65 @@
 #include "audio/fake_sound.h"
 #include "common/files.h"
 #include "construct/page_model.h"
-#include "fault_helpers.h"
 #include "graph/graph_model.h"
 #include "panel/panel_model.h"
+#include "support/files.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace qelvar;
-using namespace qelvar::faults;
+using namespace qelvar::test;
 using qelvar::audio::FakeSound;
 using Names = std::vector<std::string>;
 
 namespace {
 
+// The names in `dir`: what a save left behind.
+Names names(const fs::path& dir) {
+    Names out;
+    for (auto& e : fs::directory_iterator(dir))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Runs `body` in a child whose files cannot grow past `limit` bytes: a
+// write beyond it fails with EFBIG, as on a full disk (SIGXFSZ ignored).
+// The child's exit code, or 128 + signal.
+int onFullDisk(rlim_t limit, const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit r{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &r);
+        ::_exit(body());
+    }
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+}
+
 // Exit codes of the saving child.
 constexpr int kReported = 0, kSucceeded = 1, kUnreported = 2;
+int reported(bool said) {
+    return said ? kReported : kUnreported;
+}
 constexpr rlim_t kFull = 8; // room for a few bytes: every set-up file is longer
 
 } // namespace
 
 TEST(FullDisk, AFailedReplaceLeavesTheOldFileWhole) {
-    TempDir d;
+    TempDir d(true);
     const std::string old = "old settings\r\n440\r\n\"ST L\"\r\n";
     writeText(d.path / "setup", old);
     const std::string big(64 * 1024, 'n');
@@ -39,7 +75,7 @@ TEST(FullDisk, AFailedReplaceLeavesTheOldFileWhole) {
 }
 
 TEST(FullDisk, PanelOffAndPageOffKeepTheOldFilesAndSaySo) {
-    TempDir d;
+    TempDir d(true);
     const std::string panelOld = "440\r\n48000\r\n\"ST L\"\r\n8\r\n.5\r\n.25\r\n";
     const std::string pageOld = "1000\r\n20\r\n30\r\n", calOld = "1.5\r\n-2.25\r\n";
     writeText(d.path / "wavoscsetup", panelOld);
@@ -52,10 +88,9 @@ TEST(FullDisk, PanelOffAndPageOffKeepTheOldFilesAndSaySo) {
                              panel.memories().cur().frequency = 5000;
                              if (panel.off())
                                  return kSucceeded;
-                             return panel.status() == "Cannot write " + d / "wavoscsetup" +
-                                                          ": Off again closes without saving"
-                                        ? kReported
-                                        : kUnreported;
+                             return reported(panel.status() ==
+                                             "Cannot write " + d / "wavoscsetup" +
+                                                 ": Off again closes without saving");
                          }),
               kReported);
     EXPECT_EQ(onFullDisk(kFull,
@@ -66,9 +101,8 @@ TEST(FullDisk, PanelOffAndPageOffKeepTheOldFilesAndSaySo) {
                              page.controls().freq[0] = "2000";
                              if (page.off())
                                  return kSucceeded;
-                             return page.controls().status == "    Settings could not be saved."
-                                        ? kReported
-                                        : kUnreported;
+                             return reported(page.controls().status ==
+                                             "    Settings could not be saved.");
                          }),
               kReported);
     EXPECT_EQ(readText(d.path / "wavoscsetup"), panelOld);
@@ -79,7 +113,7 @@ TEST(FullDisk, PanelOffAndPageOffKeepTheOldFilesAndSaySo) {
 }
 
 TEST(FullDisk, GraphExitKeepsTheOldPreferences) {
-    TempDir home;
+    TempDir home(true);
     fs::create_directory(home.path / "Qelvarfiles");
     const fs::path file = home.path / "Qelvarfiles" / "wavgraphsetup";
     const std::string old = "2\r\n1\r\n80\r\n-20\r\n1\r\n0\r\n";
@@ -98,7 +132,7 @@ TEST(FullDisk, GraphExitKeepsTheOldPreferences) {
 }
 
 TEST(KilledSave, TheFileIsAlwaysTheOldOrTheNewNeverATornOne) {
-    TempDir d;
+    TempDir d(true);
     const std::string path = d / "tessalysetup";
     // Two large files that differ in every byte and in length.
     const std::string a(1024 * 1024 + 7, 'a'), b(700 * 1024 + 3, 'b');

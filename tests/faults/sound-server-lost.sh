@@ -85,10 +85,8 @@ sweep() {
     words='stopped'
     [ "$mode" = hang ] && words='(stopped|not answering)'
     grep -Eq "^panel.Status=Sound device $words\$" "$work/stdout" || fail "$mode: no status"
-    if [ -n "$frozen" ]; then
-        kill -CONT $frozen
-        frozen=
-    fi
+    [ -n "$frozen" ] && kill -CONT $frozen
+    frozen=
     "$serverctl" stop "$runtime" > /dev/null 2>&1
     echo "sound-server-lost ($server, $mode): passed"
 }

@@ -1,6 +1,7 @@
 #include "support/contrast.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QHash>
 #include <QImage>
@@ -47,11 +48,9 @@ double contrastRatio(const QColor& a, const QColor& b) {
 }
 
 double drawnContrast(QWidget* widget) {
-    QWidget* surface = widget;
-    if (auto* p = qobject_cast<QPlainTextEdit*>(widget))
-        surface = p->viewport();
-    else if (auto* t = qobject_cast<QTextEdit*>(widget))
-        surface = t->viewport();
+    QWidget* surface = widget; // a text box draws on its viewport
+    if (auto* a = qobject_cast<QAbstractScrollArea*>(widget))
+        surface = a->viewport();
     const QImage image = surface->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRect area = QRect(QPoint(0, 0), image.size()).adjusted(2, 2, -2, -2);
     if (area.isEmpty())
@@ -85,19 +84,17 @@ std::vector<TextContrast> textContrasts(QWidget* root) {
 void useDarkPalette() {
     QPalette p;
     using P = QPalette;
-    for (auto [role, rgb] : {std::pair{P::Window, 0x2b2b2b},
-                             {P::AlternateBase, 0x2b2b2b},
-                             {P::WindowText, 0xeaeaea},
-                             {P::Text, 0xeaeaea},
-                             {P::ButtonText, 0xeaeaea},
-                             {P::ToolTipText, 0xeaeaea},
-                             {P::Base, 0x1e1e1e},
-                             {P::ToolTipBase, 0x1e1e1e},
-                             {P::Button, 0x3a3a3a},
-                             {P::PlaceholderText, 0x9a9a9a},
-                             {P::Highlight, 0x3d6eb4},
-                             {P::HighlightedText, 0xffffff}})
-        p.setColor(role, QColor::fromRgb(static_cast<QRgb>(rgb)));
+    const std::pair<QRgb, std::vector<P::ColorRole>> colours[] = {
+        {0x2b2b2b, {P::Window, P::AlternateBase}},
+        {0xeaeaea, {P::WindowText, P::Text, P::ButtonText, P::ToolTipText}},
+        {0x1e1e1e, {P::Base, P::ToolTipBase}},
+        {0x3a3a3a, {P::Button}},
+        {0x9a9a9a, {P::PlaceholderText}},
+        {0x3d6eb4, {P::Highlight}},
+        {0xffffff, {P::HighlightedText}}};
+    for (const auto& [rgb, roles] : colours)
+        for (auto role : roles)
+            p.setColor(role, QColor::fromRgb(rgb));
     for (auto role : {P::Text, P::WindowText, P::ButtonText})
         p.setColor(P::Disabled, role, QColor(0x80, 0x80, 0x80));
     QApplication::setPalette(p);
