@@ -13,23 +13,25 @@
 
 namespace {
 
-std::vector<std::uint64_t> oneSecondTake() {
-    std::vector<std::uint64_t> frames(44100);
-    for (std::size_t i = 0; i < frames.size(); ++i) {
+// Interleaved, as readClip gives a take: the right channel inverted.
+std::vector<std::int32_t> oneSecondTake() {
+    std::vector<std::int32_t> samples(2 * 44100);
+    for (std::size_t i = 0; i < 44100; ++i) {
         const double t = 2 * std::numbers::pi * 1000 * double(i) / 44100;
         const double v = 0.7 * std::sin(t) + 1e-4 * std::sin(3 * t);
         const auto s = static_cast<std::int32_t>(std::lround(v * 8388607)) * 256;
-        frames[i] = std::uint32_t(s) | std::uint64_t(std::uint32_t(-s)) << 32;
+        samples[2 * i] = s;
+        samples[2 * i + 1] = -s;
     }
-    return frames;
+    return samples;
 }
 
 void BM_ToneTake(benchmark::State& state) {
     const auto frames = oneSecondTake();
     benchmark::DoNotOptimize(
-        qelvar::report::analyseTone(qelvar::report::splitFrames(frames).left, 44100, 1000));
+        qelvar::report::analyseTone(qelvar::report::splitStereo(frames).left, 44100, 1000));
     for (auto _ : state) {
-        const auto take = qelvar::report::splitFrames(frames);
+        const auto take = qelvar::report::splitStereo(frames);
         auto left = qelvar::report::analyseTone(take.left, 44100, 1000);
         auto right = qelvar::report::analyseTone(take.right, 44100, 1000);
         benchmark::DoNotOptimize(left);

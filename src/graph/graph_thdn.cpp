@@ -2,6 +2,7 @@
 #include "graph/graph_model.h"
 
 #include "audio/wav_reader.h"
+#include "report/channels.h"
 #include "report/tone_figures.h"
 
 #include <string>
@@ -18,15 +19,9 @@ void GraphModel::readThdN() {
         const auto take = audio::readClip(folder + "/wavrec" + std::to_string(i) + ".wav");
         if (!take || take->frames() < 1024)
             continue;
-        std::vector<double> l, r;
-        l.reserve(take->frames());
-        r.reserve(take->frames());
-        for (std::size_t k = 0; k + 1 < take->samples.size(); k += 2) {
-            l.push_back(take->samples[k] / 2147483648.0);
-            r.push_back(take->samples[k + 1] / 2147483648.0);
-        }
-        thdnL[i] = static_cast<float>(report::analyseTone(l, 44100, freq[i]).thdnDb);
-        thdnR[i] = static_cast<float>(report::analyseTone(r, 44100, freq[i]).thdnDb);
+        const auto t = report::splitStereo(take->samples);
+        thdnL[i] = static_cast<float>(report::analyseTone(t.left, 44100, freq[i]).thdnDb);
+        thdnR[i] = static_cast<float>(report::analyseTone(t.right, 44100, freq[i]).thdnDb);
         thdnRead[i] = true;
     }
 }

@@ -8,13 +8,13 @@
 
 namespace qelvar::report {
 
-StereoTake splitFrames(std::span<const std::uint64_t> frames) {
+StereoTake splitStereo(std::span<const std::int32_t> interleaved, double fullScale) {
     StereoTake t;
-    t.left.reserve(frames.size());
-    t.right.reserve(frames.size());
-    for (std::uint64_t f : frames) {
-        t.left.push_back(static_cast<std::int32_t>(f & 0xFFFFFFFFu) / 2147483648.0);
-        t.right.push_back(static_cast<std::int32_t>(f >> 32) / 2147483648.0);
+    t.left.reserve(interleaved.size() / 2);
+    t.right.reserve(interleaved.size() / 2);
+    for (std::size_t k = 0; k + 1 < interleaved.size(); k += 2) {
+        t.left.push_back(interleaved[k] / fullScale);
+        t.right.push_back(interleaved[k + 1] / fullScale);
     }
     return t;
 }

@@ -14,9 +14,9 @@ struct StereoTake {
     std::vector<double> left, right; // full scale = 1.0
 };
 
-// Packed 32-bit stereo frames (left in the low 32 bits, as the recorder
-// keeps them) as two channels scaled by 2^-31.
-StereoTake splitFrames(std::span<const std::uint64_t> frames);
+// Interleaved stereo samples as two channels, divided by `fullScale` (a
+// take as readClip gives it: 2^31 whatever its depth).
+StereoTake splitStereo(std::span<const std::int32_t> interleaved, double fullScale = 2147483648.0);
 
 struct CrosstalkFigures {
     double crosstalkDb = 0; // undriven relative to driven, at the tone

@@ -20,16 +20,9 @@ constexpr double kTakeFullScale = 2147483648.0;
 // The analysed frames of segment `g` of interleaved stereo samples whose
 // full scale is `full`.
 StereoTake cut(const std::vector<std::int32_t>& stereo, const Segment& g, double full) {
-    StereoTake t;
-    const auto first = static_cast<std::size_t>(g.analyseFirst());
-    const auto n = static_cast<std::size_t>(g.analyseFrames());
-    t.left.reserve(n);
-    t.right.reserve(n);
-    for (std::size_t i = first; i < first + n && 2 * i + 1 < stereo.size(); ++i) {
-        t.left.push_back(stereo[2 * i] / full);
-        t.right.push_back(stereo[2 * i + 1] / full);
-    }
-    return t;
+    const auto first = std::min(stereo.size(), 2 * static_cast<std::size_t>(g.analyseFirst()));
+    const auto n = std::min(stereo.size() - first, 2 * static_cast<std::size_t>(g.analyseFrames()));
+    return splitStereo(std::span(stereo).subspan(first, n), full);
 }
 
 struct Adder {

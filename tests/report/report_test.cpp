@@ -129,10 +129,10 @@ TEST(ChannelFigures, CrosstalkPolarityAndSwap) {
     EXPECT_FALSE(flipped.swapped || flipped.rightInverted);
     EXPECT_TRUE(compareWithPlayed({leak, inverted}, played).leftInverted);
 
-    const std::uint64_t frames[] = {0x7FFFFF0080000000u};
-    const auto split = splitFrames(frames);
-    EXPECT_EQ(split.left[0], -1.0);
-    EXPECT_EQ(split.right[0], 8388607 / 8388608.0);
+    const std::int32_t frames[] = {INT32_MIN, 0x7FFFFF00, 5};
+    const auto split = splitStereo(frames);
+    EXPECT_EQ(split.left, std::vector<double>{-1.0});
+    EXPECT_EQ(split.right, std::vector<double>{8388607 / 8388608.0});
 }
 
 TEST(ImdFigures, SmpteSidebandsAndCcifProducts) {
