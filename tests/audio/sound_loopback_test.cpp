@@ -55,12 +55,13 @@ class Loopback : public ::testing::Test {
         qelvar::panel::Tone tone;
         tone.compute(m);
         EXPECT_TRUE(tone.writetofile(tmp.path.string()));
-        const std::string file = (tmp.path / "pemtest.wav").string();
-        EXPECT_EQ(sound->playSound(file, kLoopFile), 1);
-        return readFrames(file);
+        play((tmp.path / "pemtest.wav").string());
+        return readFrames(playing);
     }
     // A take of what plays now, `length` long; one the server troubled (as
-    // a reconfigured PipeWire graph does) says so and is taken again.
+    // a reconfigured PipeWire graph does) says so. The path lines itself up
+    // again after a second of silence; then the sound plays again and is
+    // taken again.
     Frames take(const std::string& name, std::chrono::milliseconds length) {
         const std::string path = (tmp.path / name).string();
         TakeResult r;
@@ -75,12 +76,22 @@ class Loopback : public ::testing::Test {
             r = sound->waitTake(path, 5s);
             if (r.why != kWhyShifted && r.why != kWhyLost)
                 break;
+            const std::string again = playing;
+            stop();
             std::this_thread::sleep_for(1500ms);
+            sound->waitReady(10s);
+            if (!again.empty())
+                play(again);
         }
         EXPECT_EQ(r.state, TakeResult::State::Good) << r.why;
         return readFrames(path);
     }
+    void play(const std::string& file) {
+        playing = file;
+        EXPECT_EQ(sound->playSound(file, kLoopFile), 1);
+    }
     void stop() {
+        playing.clear();
         sound->playSound((tmp.path / "stopwav.wav").string(), kPlayOnce);
         sound->playSound("0", kPurgeAll);
     }
@@ -88,6 +99,7 @@ class Loopback : public ::testing::Test {
     static SystemSound* sound;
     static bool ready;
     TempDir tmp;
+    std::string playing;
 };
 
 SystemSound* Loopback::sound = nullptr;
