@@ -162,15 +162,13 @@ TEST_F(PageWindowTest, KeyboardReachesEveryGroup) {
 }
 
 TEST_F(PageWindowTest, ReadableOnADarkDesktop) {
-    const QPalette before = QApplication::palette();
-    test::useDarkPalette();
+    test::DarkDesktop dark;
     window = std::make_unique<PageWindow>(snd);
     window->show();
     window->model().controls().measureNotes = "Rows 1-20: nothing came back from the input";
     ctl<QPushButton>("PasteToNotes")->click(); // refreshes the page
     for (const auto& t : test::textContrasts(window.get()))
         EXPECT_GE(t.ratio, 3.0) << t.widget.toStdString() << " \"" << t.text.toStdString() << '"';
-    QApplication::setPalette(before);
 }
 
 } // namespace

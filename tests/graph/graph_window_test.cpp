@@ -12,7 +12,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
-#include <QScreen>
 #include <QStatusBar>
 #include <QWindow>
 
@@ -170,25 +169,6 @@ TEST(GraphWindow, ShrinksToAboutSixHundredByFourHundred) {
     EXPECT_EQ(g.w->image(), atFull);
 }
 
-TEST(GraphWindow, OpensNoLargerThanASmallScreen) {
-    QScreen* small = nullptr;
-    for (QScreen* s : QGuiApplication::screens())
-        if (s->availableGeometry().height() < 600)
-            small = s;
-    ASSERT_NE(small, nullptr);
-    TempHome home;
-    QPointer<GraphWindow> w = new GraphWindow;
-    w->setScreen(small);
-    w->move(small->availableGeometry().topLeft());
-    w->show();
-    QApplication::processEvents();
-    ASSERT_EQ(w->screen(), small);
-    EXPECT_TRUE(small->availableGeometry().contains(w->frameGeometry()))
-        << w->frameGeometry().width() << "x" << w->frameGeometry().height();
-    EXPECT_TRUE(w->statusBar()->isVisible());
-    w->close();
-}
-
 TEST(GraphWindow, KeysAndNames) {
     OpenGraph g;
     for (auto [name, key] : {std::pair{"mnuSave", "Ctrl+S"},
@@ -208,8 +188,7 @@ TEST(GraphWindow, KeysAndNames) {
 }
 
 TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
-    const QPalette old = QApplication::palette();
-    qelvar::test::useDarkPalette();
+    qelvar::test::DarkDesktop dark;
     OpenGraph g;
     g.w->action("Clear")->trigger();
     ui::queueDialogAnswer("");
@@ -223,8 +202,6 @@ TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
     const QImage shot = control("Text1")->grab().toImage();
     EXPECT_EQ(shot.pixel(3, 3), qRgb(255, 255, 255));
     EXPECT_EQ(shot.pixel(shot.width() - 3, shot.height() - 3), qRgb(255, 255, 255));
-    g.close();
-    QApplication::setPalette(old);
 }
 
 TEST(GraphDialog, ExportCsvWritesTheDrawnStepsOfTheShownChannels) {

@@ -25,8 +25,7 @@ TEST(HelpText, NamesThisPlatformNotAnother) {
 }
 
 TEST(HelpWindow, ReadableUnderADarkDesktopF1DoesNoHarmEscapeCloses) {
-    const QPalette desktop = QApplication::palette();
-    qelvar::test::useDarkPalette();
+    qelvar::test::DarkDesktop dark;
     for (auto* make : {&createMainHelp, &createPageHelp}) {
         QPointer<HelpWindow> w = make(nullptr);
         SCOPED_TRACE(w->objectName().toStdString());
@@ -49,7 +48,6 @@ TEST(HelpWindow, ReadableUnderADarkDesktopF1DoesNoHarmEscapeCloses) {
         EXPECT_TRUE(w.isNull());
     }
     EXPECT_EQ(createMainHelp()->textBox()->palette().color(QPalette::Text), QColor(0, 0, 64));
-    QApplication::setPalette(desktop);
 }
 
 TEST(HelpWindow, OpensAsBeforeButNeverLargerThanItsScreen) {

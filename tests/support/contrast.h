@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 #include <QString>
 
 #include <vector>
@@ -14,22 +15,21 @@ namespace qelvar::test {
 // WCAG contrast ratio of two colours: 1 (same) to 21 (black on white).
 double contrastRatio(const QColor& a, const QColor& b);
 
-// Draws `widget` and returns the contrast between its most common colour
-// (the background) and the colour that stands out most from it (the text),
-// over the widget's contents less a 2-pixel margin.
-double drawnContrast(QWidget* widget);
-
 struct TextContrast {
     QString widget; // object name, or class name without one
     QString text;
-    double ratio;
+    double ratio; // between the most common drawn colour and the one most unlike it
 };
 
-// drawnContrast() of every visible label, button, line edit and text box
-// with text inside `root` (root included).
+// The drawn contrast of every visible widget with text inside `root`.
 std::vector<TextContrast> textContrasts(QWidget* root);
 
-// A palette as dark desktop themes give: light text on near-black.
-void useDarkPalette();
+// The application's palette as a dark desktop theme gives it (light text on
+// near-black) while it lives; the one before afterwards.
+struct DarkDesktop {
+    DarkDesktop();
+    ~DarkDesktop();
+    const QPalette before;
+};
 
 } // namespace qelvar::test

@@ -1,7 +1,6 @@
 // The one main of the widget tests: one application for the whole run,
-// offscreen unless told otherwise, on two screens: a big one where windows
-// open at their default size and a small one (1366 x 768 at 150 %, less a
-// panel) to the right of it.
+// offscreen unless told otherwise, on a screen big enough for every window
+// to open at its default size.
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,8 +15,6 @@ int main(int argc, char** argv) {
         config.open(QIODevice::WriteOnly);
         config.write(R"({"screens": [
             {"name": "big", "x": 0, "y": 0, "width": 1920, "height": 1080,
-             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
-            {"name": "small", "x": 1920, "y": 0, "width": 910, "height": 480,
              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
         config.close();
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
