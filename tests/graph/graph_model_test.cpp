@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <set>
 #include <vector>
 
@@ -183,7 +182,7 @@ TEST(SweepFile, RoundTripOverlayAndDamagedFiles) {
     a.choose(*findOption("Wide"));
     ASSERT_EQ(a.surface.size(), kGridLines + 4);
     EXPECT_EQ(a.surface.back(), fresh);
-    // A short file, then garbage, then random bytes over the old levels.
+    // A short file, then garbage, over the old levels (fuzz/ feeds it the rest).
     GraphModel m = loaded("-3.25 -.5 100 1  -3.3 -12 1000 1");
     writeText(dataPath("short"), "-7\r\n");
     m.LoadFile1(dataPath("short"));
@@ -194,12 +193,7 @@ TEST(SweepFile, RoundTripOverlayAndDamagedFiles) {
     EXPECT_EQ(m.levelL[1], -7);
     EXPECT_EQ(m.levelL[2], -3.3f);
     EXPECT_EQ(m.levelR[2], -1e30f);
-    std::string bin(5000, '\0');
-    for (std::mt19937 rng(7); char& c : bin)
-        c = static_cast<char>(rng());
-    writeText(dataPath("binary"), bin);
-    m.LoadFile1(dataPath("binary"));
-    for (const GraphLine& l : m.surface)
+    for (const GraphLine& l : m.surface) // on the plot, however far off the level
         EXPECT_TRUE(l.y1 >= 0 && l.y1 <= 400 && l.y2 >= 0 && l.y2 <= 400 && l.x1 >= 0);
 }
 
