@@ -47,13 +47,6 @@ TEST_F(CalibrationFile, DamagedFiles) {
     loadCalibration(path, s);
     EXPECT_EQ(std::tuple(s.calL[1], s.calR[1], s.calL[2], s.calR[2], s.calL[25]),
               std::tuple(0.5, 5.0, 5.0, 7.0, 5.0));
-    std::string junk(100000, '\0');
-    for (std::size_t i = 0; i < junk.size(); ++i)
-        junk[i] = static_cast<char>((i * 7919u + 13u) % 256u);
-    writeText(path, junk);
-    loadCalibration(path, s);
-    for (std::size_t i = 0; i < kCalEntries; ++i)
-        ASSERT_TRUE(std::isfinite(s.calL[i]) && std::isfinite(s.calR[i])) << i;
 }
 
 } // namespace
