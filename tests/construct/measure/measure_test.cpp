@@ -21,7 +21,7 @@ class PeakreadTest : public ::testing::Test {
     Reading read(const std::vector<unsigned char>& bytes, int step = 1,
                  const MeasureSettings& s = {}) {
         std::string path = (dir / "wavrec" + std::to_string(step) + ".wav");
-        captest::writeBytes(path, bytes);
+        qelvar::test::writeText(path, std::string(bytes.begin(), bytes.end()));
         return peakread(path, step, s);
     }
 };
