@@ -17,8 +17,9 @@ using namespace qelvar::test;
 using Calls = std::vector<audio::FakeSound::Call>;
 using audio::FakeSound;
 
-inline Bytes slice(const Bytes& b, std::size_t from, std::size_t to) {
-    return Bytes(b.begin() + from, b.begin() + to);
+// Bytes from..to of b cut at its end; by default the samples after the header.
+inline Bytes slice(const Bytes& b, std::size_t from = 44, std::size_t to = SIZE_MAX) {
+    return Bytes(b.begin() + std::min(from, b.size()), b.begin() + std::min(to, b.size()));
 }
 
 // 16-bit code of s at gain g: a = (65535 × s) ÷ (2 ÷ g), + 65535 below 0,
@@ -58,19 +59,20 @@ class PageTest : public ::testing::Test {
         page->open();
     }
     PageControls& c() { return page->controls(); }
-    Bytes file(const std::string& name) { return readBytes(dir / name); }
-    Bytes stepFile(int r) { return file("tessalyf" + std::to_string(r) + ".wav"); }
+    Bytes stepFile(int r) { return readBytes(dir / ("tessalyf" + std::to_string(r) + ".wav")); }
     std::string path(const std::string& name) { return (dir / name).string(); }
     FakeSound::Call loopOf(int step) {
         return FakeSound::play(path("tessalyf" + std::to_string(step) + ".wav"), audio::kLoopFile);
     }
-    // The calls of one stop, `times` over.
-    Calls stopCalls(int times = 1) {
+    // The calls of one stop, `times` over, then step `loop` set looping if given.
+    Calls stopCalls(int times = 1, int loop = -1) {
         Calls out;
         for (int i = 0; i < times; ++i)
             out.insert(out.end(),
                        {FakeSound::play(path("stopwav.wav"), audio::kPlayOnce),
                         FakeSound::play("0", audio::kPurgeAll), FakeSound::mci("close all")});
+        if (loop >= 0)
+            out.push_back(loopOf(loop));
         return out;
     }
     // Every take saved reads -1.020 on the left (half scale, 00 40) and 0 on the right.
@@ -81,11 +83,6 @@ class PageTest : public ::testing::Test {
                 data += std::string("\x00\x40\x00\x00", 4);
             writeText(p, data);
         };
-    }
-    Calls stopThenLoop(int step) {
-        Calls out = stopCalls();
-        out.push_back(loopOf(step));
-        return out;
     }
     // The sound calls f makes.
     template <class F> Calls callsOf(F f) {

@@ -39,18 +39,14 @@ TEST_F(PulseTest, BurstFilesBlockByBlock) {
         EXPECT_EQ(snd.calls.back(), loopOf(21));
         EXPECT_EQ(c().lamp(Lamp::Pulse), kLampOn);
     }
-}
-
-TEST_F(PulseTest, AnAttOffOutOfRangeKeepsThePreviousGain) {
-    buildPulse("1000", "20", "480", "26");
-    Bytes b = buildPulse("1000", "20", "480", "100");
+    Bytes b = buildPulse("1000", "20", "480", "100"); // Att off out of range: the last gain
     EXPECT_NEAR(page->builder().carry().gainL[22], gainDb(26), 1e-12);
     EXPECT_EQ(slice(b, 44 + 10 * 352, 44 + 11 * 352), sineData(352, 2, gainDb(26), gainDb(26)));
 }
 
 TEST_F(PulseTest, PulseStartsAndStopsTheBurstAndEndsASequence) {
     auto pulse = [&] { page->pulse(); };
-    EXPECT_EQ(callsOf(pulse), stopThenLoop(21));
+    EXPECT_EQ(callsOf(pulse), stopCalls(1, 21));
     EXPECT_TRUE(page->pulsePlaying());
     EXPECT_EQ(callsOf(pulse), stopCalls(2));
     EXPECT_FALSE(page->pulsePlaying());

@@ -1,7 +1,6 @@
 // Full-duplex takes: late results, failed rows, the notes line, a device still opening.
 #include "page_fixture.h"
 
-#include <numeric>
 #include <set>
 
 namespace qelvar::construct::testing {
@@ -13,11 +12,8 @@ using State = audio::TakeResult::State;
 const std::string kNothing = "nothing came back from the input; check the input device";
 const std::string kClipped = "the input reached full scale; turn the input level down";
 
-const std::vector<int> kAllRows = [] {
-    std::vector<int> rows(kRows);
-    std::iota(rows.begin(), rows.end(), 1);
-    return rows;
-}();
+const std::vector<int> kAllRows{1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 
 class TakesTest : public PageTest {
   protected:
@@ -26,7 +22,6 @@ class TakesTest : public PageTest {
         page->fullDuplex();
         halfScaleCaptures(); // no failed row may show its reading
     }
-    std::string capture(int r) { return path("wavrec" + std::to_string(r) + ".wav"); }
     void sweep() {
         page->play();
         runToEnd();
@@ -42,9 +37,9 @@ class TakesTest : public PageTest {
 
 TEST_F(TakesTest, FailedTakesLeaveTheirRowsEmptyAndNamed) {
     for (int r : {1, 2, 3, 4, 7})
-        snd.results[capture(r)] = {State::Failed, kNothing};
-    snd.results[capture(9)] = {State::Unknown, ""};
-    snd.results[capture(12)] = {State::Suspect, kClipped};
+        snd.results[page->captureFile(r)] = {State::Failed, kNothing};
+    snd.results[page->captureFile(9)] = {State::Unknown, ""};
+    snd.results[page->captureFile(12)] = {State::Suspect, kClipped};
     sweep();
     expectRows({1, 2, 3, 4, 7, 9}); // the suspect row keeps its reading
     EXPECT_EQ(c().measureNotes, "Rows 1-4, 7: " + kNothing +
@@ -66,7 +61,7 @@ TEST_F(TakesTest, ResultsThatComeAfterTheSweepFillTheirRows) {
     page->pollTakes(); // still pending: nothing changes
     EXPECT_EQ(c().left[1], "");
     snd.result = {State::Good, ""};
-    snd.results[capture(5)] = {State::Failed, kNothing};
+    snd.results[page->captureFile(5)] = {State::Failed, kNothing};
     page->pollTakes();
     expectRows({5});
     EXPECT_EQ(std::tuple(c().measureNotes, page->takesPending()),
@@ -80,7 +75,7 @@ TEST_F(TakesTest, AnEarlierRunsLateResultsAreIgnored) {
     ASSERT_TRUE(page->takesPending());
     page->play();
     snd.result = {State::Good, ""};
-    snd.results[capture(1)] = {State::Failed, kNothing};
+    snd.results[page->captureFile(1)] = {State::Failed, kNothing};
     page->pollTakes();
     EXPECT_EQ(std::tuple(c().left[2], c().measureNotes, page->rowFailed(1), page->takesPending()),
               std::tuple("", "", false, false));
@@ -88,11 +83,9 @@ TEST_F(TakesTest, AnEarlierRunsLateResultsAreIgnored) {
 
 TEST_F(TakesTest, FailedRowsStayOutOfTheGraphAndTheCalibration) {
     MeasureSettings& m = page->measurement();
-    m.calL[3] = 1.5;
-    m.calR[3] = -2;
-    m.calL[5] = 0.25;
-    snd.results[capture(3)] = {State::Failed, kNothing};
-    snd.results[capture(5)] = {State::Unknown, ""};
+    std::tie(m.calL[3], m.calR[3], m.calL[5]) = std::tuple(1.5, -2.0, 0.25);
+    snd.results[page->captureFile(3)] = {State::Failed, kNothing};
+    snd.results[page->captureFile(5)] = {State::Unknown, ""};
     sweep();
     page->setCal();
     EXPECT_EQ(std::tuple(m.calL[3], m.calR[3], m.calL[5], m.calR[4]), std::tuple(1.5, -2, 0.25, 0));

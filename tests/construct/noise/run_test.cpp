@@ -10,10 +10,6 @@ using qelvar::wav::FileImage;
 
 namespace {
 
-std::uint64_t frozen() {
-    return 99;
-}
-
 class NoiseRunFiles : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -21,7 +17,7 @@ class NoiseRunFiles : public ::testing::Test {
         // An older, longer file must be replaced by one of the new size.
         writeText(dir.path / "whnoise.wav", std::string(1000000, 'x'));
         FileImage image(3000000);
-        ClockedUniformSource rng(20240601, &frozen);
+        ClockedUniformSource rng(20240601, [] { return std::uint64_t{99}; });
         NoiseRun run;
         ok_ = run.run(image, dir.path.string(), rng).ok;
         for (std::size_t f = 0; f < 6; ++f)
@@ -51,12 +47,6 @@ TEST_F(NoiseRunFiles, BandNoiseHasEqualChannels) {
             ASSERT_EQ(code(b, n, 0), code(b, n, 1)) << noiseFileNames[f] << " frame " << n;
         EXPECT_NE(code(b, 300, 0), 0u);
     }
-}
-
-TEST_F(NoiseRunFiles, PinkAndCsaAreTheSameFile) {
-    ASSERT_EQ(files_[3].size(), 705644u);
-    EXPECT_EQ(files_[3], files_[5]);
-    EXPECT_NE(files_[3], files_[4]);
 }
 
 TEST_F(NoiseRunFiles, UlCodesAvoidTheExtremes) {
