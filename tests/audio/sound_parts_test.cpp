@@ -115,8 +115,7 @@ TEST(Aligner, FindsAKnownDelayInNoise) {
 }
 
 namespace {
-// `probe` from the fractional frame `at` on, scaled by `gain`, band-limited
-// (a sinc cut at 0.45 of the rate under a 64-frame Blackman window).
+// `probe` from the fractional frame `at` on, scaled, band-limited (windowed sinc).
 std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::size_t frames,
                                double gain) {
     const double pi = std::acos(-1.0), cut = 0.45, half = 64;
@@ -151,9 +150,7 @@ TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
     }
 }
 
-// At 48000 Hz a frame padded before the conversion to 44100 moves the round
-// trip by 0.91875 of a frame; some pad of 0..159 lands within 1/320 of a whole
-// frame (0.0032 + 37 pads = 33.99695 is nearer 34 than 0.0032 is to 0).
+// At 48000 Hz each padded frame moves the round trip by 0.91875 of a frame.
 TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
     const std::pair<double, int> cases[] = {{0.0, 0},     {0.08125, 1},   {0.25, 40},
                                             {-0.4, 32},   {0.45, 104},    {0.0031, 0},
@@ -208,7 +205,7 @@ struct RecorderBench {
         EXPECT_EQ(d.player.state().start, start);
         return start;
     }
-    // Stop and save: the take is pending until its tail is back (at most 3 s on).
+    // Stop and save: pending until the take's tail is back (at most 3 s on).
     TakeResult save() {
         EXPECT_EQ(mci(kStopCapture), 0);
         EXPECT_EQ(mci(kSaveCapturePrefix + path), 0);
@@ -218,8 +215,7 @@ struct RecorderBench {
             runFor(kLoop);
         return rec.result(path);
     }
-    // The capture's samples, interleaved; its header must say `bits` and
-    // count them.
+    // The capture's samples, interleaved; its header must say `bits` and count them.
     std::vector<std::int32_t> saved(int bits = 16) const {
         const auto b = readBytes(path);
         auto clip = readClip(path);
@@ -236,8 +232,7 @@ struct RecorderBench {
     }
 };
 
-// Whether `got` is `count` frames of the loop `left` (samples of `bits`
-// bits) from its first frame.
+// Whether `got` is `count` frames of the loop `left` from its first frame.
 template <class Left>
 ::testing::AssertionResult loopFrames(const std::vector<std::int32_t>& got, const Left& left,
                                       std::int64_t count, int gain = 1, int bits = 16) {
@@ -255,9 +250,7 @@ template <class Left>
 using State = TakeResult::State;
 } // namespace
 
-// The third step is a 24-bit sound: its take is saved at 24 bits, every
-// sample as played; the 16-bit steps around it stay 16-bit. A dead input
-// after good takes fails the next one.
+// The third step is 24-bit and saved so; a dead input then fails the next take.
 TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     RecorderBench b;
     b.warmUp(8000); // over the first, 100 ms step; then 5000 dropped, 1234 in, 3000 out
@@ -284,10 +277,8 @@ TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     EXPECT_FALSE(std::filesystem::exists(b.path));
 }
 
-// Each on a fresh bench, round trip 3000: frames dropped, inserted or left
-// silent keep the whole loops before them (failing under half the take); a
-// stop keeps whole loops; nothing back or a reported loss fails; full scale
-// is suspect only when the sound played never reached it.
+// Each on a fresh bench, round trip 3000: a loss keeps the whole loops before
+// it (failing under half the take); clipping is suspect only if not played so.
 TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
     const auto rampLoop = rampSamples(441, 1000);
     std::vector<std::int16_t> lowTone, quiet = rampLoop, loud = rampLoop;

@@ -25,28 +25,17 @@ export XDG_RUNTIME_DIR="$runtime" PULSE_SERVER="unix:$runtime/pulse/native" HOME
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset PULSE_COOKIE
 
-# The server is lost when "page.Status=" appears, 1.5 s into the sweep.
+# The server is lost when "page.Status=" appears, 1.5 s into the sweep (the
+# first wait lets the sound layer find the loopback's round trip).
 {
-    echo "click panel.Label21"
-    echo "wait 2500" # the sound layer finds the loopback's round trip first
-    echo "click page.AutobuildAll"
-    echo "click page.FullDuplex"
-    echo "click page.Play"
-    echo "wait 1500"
-    echo "print page.Status"
-    for i in 1 2 3 4 5 6; do echo "wait 500"; echo "print page.Freq($i)"; done
+    printf '%s\n' "click panel.Label21" "wait 2500" "click page.AutobuildAll" \
+        "click page.FullDuplex" "click page.Play" "wait 1500" "print page.Status"
+    for i in 1 2 3 4 5 6; do printf 'wait 500\nprint page.Freq(%s)\n' $i; done
     echo "wait 5000"
-    for r in $(seq 1 20); do echo "print page.Left($r)"; echo "print page.Right($r)"; done
-    echo "colour page.PlayLamp"
-    echo "print panel.Status"
-    echo "click page.Stop"
-    echo "click page.Play"
-    echo "wait 500"
-    echo "click page.Stop"
-    echo "click panel.Label16"
-    echo "click panel.Label17"
-    echo "print page.Freq(0)"
-    echo "quit"
+    for r in $(seq 1 20); do printf 'print page.Left(%s)\nprint page.Right(%s)\n' $r $r; done
+    printf '%s\n' "colour page.PlayLamp" "print panel.Status" "click page.Stop" "click page.Play" \
+        "wait 500" "click page.Stop" "click panel.Label16" "click panel.Label17" \
+        "print page.Freq(0)" quit
 } > "$work/script"
 
 # MODE "exit" stops the server, "hang" freezes every process of it

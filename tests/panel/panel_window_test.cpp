@@ -134,14 +134,14 @@ TEST_F(PanelWindowTest, AScreenReaderReadsKeysReadoutsAndLamps) {
     EXPECT_EQ(names.join(','), "Play,Stop,L Vol,R Vol,Mode,S Rate,Memory,Off,Min,Freq,Help,"
                                "Bits,User");
     key("Label34")->click();
-    EXPECT_EQ(accessible(control("Label3"), QAccessible::Name), "Memory");
-    EXPECT_EQ(accessible(control("Label3"), QAccessible::Description), "2");
-    EXPECT_EQ(accessible(control("Label4"), QAccessible::Name), "Frequency, Hz");
-    EXPECT_EQ(accessible(control("Label4"), QAccessible::Description), "1000");
-    EXPECT_EQ(accessible(control("Label38"), QAccessible::Description), "off");
+    auto read = [&](const char* c) {
+        return accessible(control(c), QAccessible::Name) + ": " +
+               accessible(control(c), QAccessible::Description);
+    };
+    EXPECT_EQ(read("Label3") + "; " + read("Label4") + "; " + read("Label38"),
+              "Memory: 2; Frequency, Hz: 1000; Playing lamp: off");
     key("Label16")->click();
-    EXPECT_EQ(accessible(control("Label38"), QAccessible::Name), "Playing lamp");
-    EXPECT_EQ(accessible(control("Label40"), QAccessible::Description), "on");
+    EXPECT_EQ(read("Label38") + "; " + read("Label40"), "Playing lamp: on; Playing lamp: on");
 }
 
 TEST_F(PanelWindowTest, TheLampGoesOutWhenTheSoundDeviceGoesAway) {
