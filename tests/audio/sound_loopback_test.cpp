@@ -11,6 +11,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <numeric>
 #include <thread>
 
 using namespace qelvar::audio;
@@ -32,9 +33,7 @@ Frames readFrames(const std::string& path) {
 }
 
 double rms(const std::vector<int>& v) {
-    double s = 0;
-    for (int x : v)
-        s += double(x) * x;
+    const double s = std::inner_product(v.begin(), v.end(), v.begin(), 0.0);
     return v.empty() ? 0 : std::sqrt(s / static_cast<double>(v.size()));
 }
 

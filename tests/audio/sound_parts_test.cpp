@@ -1,5 +1,4 @@
-// The sound backend's parts driven by a simulated device: what is rendered
-// comes back as input a set number of frames later, as through a loopback.
+// The sound backend's parts on a simulated device that loops its output back.
 #include "audio/aligner.h"
 #include "audio/glitch_log.h"
 #include "audio/player.h"
@@ -164,8 +163,6 @@ TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
         const double t = f + pad * 0.91875;
         EXPECT_LE(std::fabs(t - std::round(t)), 1.0 / 320 + 1e-9) << f << " pad " << pad;
     }
-    for (const double f : {-0.4, 0.1, 0.45})
-        EXPECT_EQ(wholeFramePad(f, 44100), 0) << f; // nothing to convert: no pad
 }
 
 namespace {

@@ -1,6 +1,5 @@
-// Saves that meet a full disk or a kill: the old file stays byte for
-// byte (or becomes the new one whole), no temporary is left, and the
-// failure is reported.
+// Saves that meet a full disk or a kill: the old file stays whole (or becomes
+// the new one whole), no temporary is left, and a failure is reported.
 #include "audio/fake_sound.h"
 #include "common/files.h"
 #include "construct/page_model.h"
@@ -35,9 +34,8 @@ Names names(const fs::path& dir) {
     return out;
 }
 
-// Runs `body` in a child whose files cannot grow past `limit` bytes: a
-// write beyond it fails with EFBIG, as on a full disk (SIGXFSZ ignored).
-// The child's exit code, or 128 + signal.
+// Runs `body` in a child whose files cannot grow past `limit` bytes (EFBIG, as
+// on a full disk): the child's exit code, or 128 + signal.
 int onFullDisk(rlim_t limit, const std::function<int()>& body) {
     std::fflush(nullptr);
     const pid_t pid = ::fork();

@@ -82,11 +82,10 @@ TEST_F(PanelModelTest, FrequencyEntries) {
 }
 
 TEST_F(PanelModelTest, KnobWrapsFrom14To1WithoutPlaying) {
-    std::string setup; // memory 1 at 440 Hz, the rest at defaults; memory 14 current
-    for (int m = 1; m <= 14; ++m)
-        setup += (m == 1 ? "440" : "1000") +
-                 std::string("\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n");
-    auto p = start(setup + "14\r\n");
+    Memories setup; // memory 1 at 440 Hz, memory 14 current
+    setup.slot[1].frequency = 440;
+    setup.current = 14;
+    auto p = start(setup.serialise());
     EXPECT_EQ(p->label(3), "14");
     p->play();
     snd.calls.clear();

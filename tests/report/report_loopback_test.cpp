@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -21,16 +22,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const Segment& segment(const Signal& s, Part p) {
-    for (const auto& g : s.segments)
-        if (g.part == p)
-            return g;
-    throw std::logic_error("no such segment");
-}
-
 // Adds f(n) (full scale 1.0) to channel `ch` of a segment, under its fades.
 template <class F> void add(Signal& s, Part p, int ch, F f) {
-    const Segment& g = segment(s, p);
+    const Segment& g = *std::ranges::find(s.segments, p, &Segment::part);
     for (std::int64_t n = 0; n < g.frames; ++n) {
         auto& v = s.samples[static_cast<std::size_t>(2 * (g.first + n) + ch)];
         v = static_cast<std::int32_t>(std::lround(v + kFullScale * envelope(g, n) * f(n)));
