@@ -85,35 +85,7 @@ struct Device {
         return buf;
     }
 };
-} // namespace
 
-TEST(Player, LoopsGaplesslyAndEndsTheLoopBeforeSilence) {
-    Device d;
-    d.player.post(ramp(3, 10));
-    const int u = 65536; // a 16-bit step
-    const std::vector<std::int32_t> want = {10 * u,  -10 * u, 11 * u,  -11 * u, 12 * u,
-                                            -12 * u, 10 * u,  -10 * u, 11 * u,  -11 * u};
-    EXPECT_EQ(d.run(5), want);
-    d.player.post(nullptr); // one frame to the boundary: the loop ends first
-    EXPECT_EQ(d.run(2), (std::vector<std::int32_t>{12 * u, -12 * u, 0, 0}));
-}
-
-TEST(Aligner, FindsAKnownDelayInNoise) {
-    const auto probe = ::probe();
-    std::mt19937 rng(7);
-    std::normal_distribution<float> noise(0, 200);
-    std::vector<float> input(20000);
-    for (auto& v : input)
-        v = noise(rng);
-    for (std::size_t k = 0; k < probe.size(); ++k)
-        input[4099 + k] += 0.5f * probe[k]; // quieter on the way back
-    const Match m = bestMatch(probe, input, 0, 20000);
-    EXPECT_EQ(m.lag, 4099);
-    EXPECT_GT(m.corr, 0.9);
-    EXPECT_LT(bestMatch(probe, input, 0, 4000).corr, 0.5); // stops short of it
-}
-
-namespace {
 // `probe` from the fractional frame `at` on, scaled, band-limited (windowed sinc).
 std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::size_t frames,
                                double gain) {
@@ -135,37 +107,7 @@ std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::
     }
     return out;
 }
-} // namespace
 
-TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
-    const auto probe = ::probe();
-    std::mt19937 rng(11);
-    std::normal_distribution<float> noise(0, 5); // 46 dB under the burst as it comes back
-    for (const double fraction : {-0.4, -0.1, 0.0, 0.25, 0.45}) {
-        auto input = delayedCopy(probe, 1500 + fraction, 3000, 0.5);
-        for (auto& v : input)
-            v += noise(rng);
-        EXPECT_NEAR(fractionalLag(probe, input, 1500), fraction, 0.01) << fraction;
-    }
-}
-
-// At 48000 Hz each padded frame moves the round trip by 0.91875 of a frame.
-TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
-    const std::pair<double, int> cases[] = {{0.0, 0},     {0.08125, 1},   {0.25, 40},
-                                            {-0.4, 32},   {0.45, 104},    {0.0031, 0},
-                                            {0.0032, 37}, {-0.08125, 159}};
-    for (auto [fraction, pad] : cases)
-        EXPECT_EQ(wholeFramePad(fraction, 48000), pad) << fraction;
-    for (double f = -0.5; f <= 0.5; f += 0.0371) {
-        const int pad = wholeFramePad(f, 48000);
-        ASSERT_GE(pad, 0);
-        ASSERT_LT(pad, 160);
-        const double t = f + pad * 0.91875;
-        EXPECT_LE(std::fabs(t - std::round(t)), 1.0 / 320 + 1e-9) << f << " pad " << pad;
-    }
-}
-
-namespace {
 // The recorder on the simulated device, pumped after every command and 441 frames.
 struct RecorderBench {
     static constexpr int kLoop = 441;
@@ -246,6 +188,59 @@ template <class Left>
 
 using State = TakeResult::State;
 } // namespace
+
+TEST(Player, LoopsGaplesslyAndEndsTheLoopBeforeSilence) {
+    Device d;
+    d.player.post(ramp(3, 10));
+    const int u = 65536; // a 16-bit step
+    const std::vector<std::int32_t> want = {10 * u,  -10 * u, 11 * u,  -11 * u, 12 * u,
+                                            -12 * u, 10 * u,  -10 * u, 11 * u,  -11 * u};
+    EXPECT_EQ(d.run(5), want);
+    d.player.post(nullptr); // one frame to the boundary: the loop ends first
+    EXPECT_EQ(d.run(2), (std::vector<std::int32_t>{12 * u, -12 * u, 0, 0}));
+}
+
+TEST(Aligner, FindsAKnownDelayInNoise) {
+    const auto probe = ::probe();
+    std::mt19937 rng(7);
+    std::normal_distribution<float> noise(0, 200);
+    std::vector<float> input(20000);
+    for (auto& v : input)
+        v = noise(rng);
+    for (std::size_t k = 0; k < probe.size(); ++k)
+        input[4099 + k] += 0.5f * probe[k]; // quieter on the way back
+    const Match m = bestMatch(probe, input, 0, 20000);
+    EXPECT_EQ(m.lag, 4099);
+    EXPECT_GT(m.corr, 0.9);
+    EXPECT_LT(bestMatch(probe, input, 0, 4000).corr, 0.5); // stops short of it
+}
+
+TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
+    const auto probe = ::probe();
+    std::mt19937 rng(11);
+    std::normal_distribution<float> noise(0, 5); // 46 dB under the burst as it comes back
+    for (const double fraction : {-0.4, -0.1, 0.0, 0.25, 0.45}) {
+        auto input = delayedCopy(probe, 1500 + fraction, 3000, 0.5);
+        for (auto& v : input)
+            v += noise(rng);
+        EXPECT_NEAR(fractionalLag(probe, input, 1500), fraction, 0.01) << fraction;
+    }
+}
+
+// At 48000 Hz each padded frame moves the round trip by 0.91875 of a frame.
+TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
+    const std::pair<double, int> cases[] = {{0.0, 0},     {0.08125, 1},   {0.25, 40},
+                                            {-0.4, 32},   {0.45, 104},    {0.0031, 0},
+                                            {0.0032, 37}, {-0.08125, 159}};
+    for (auto [fraction, pad] : cases)
+        EXPECT_EQ(wholeFramePad(fraction, 48000), pad) << fraction;
+    for (double f = -0.5; f <= 0.5; f += 0.0371) {
+        const int pad = wholeFramePad(f, 48000);
+        ASSERT_TRUE(pad >= 0 && pad < 160) << pad;
+        const double t = f + pad * 0.91875;
+        EXPECT_LE(std::fabs(t - std::round(t)), 1.0 / 320 + 1e-9) << f << " pad " << pad;
+    }
+}
 
 // The third step is 24-bit and saved so; a dead input then fails the next take.
 TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {

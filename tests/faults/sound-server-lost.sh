@@ -1,17 +1,13 @@
 #!/bin/sh
-# The sound server quits or hangs in the middle of a measured sweep (on a
-# private server of its own): the program keeps answering its script and
-# ends the sweep without a crash.
-#   sound-server-lost.sh SERVER_SCRIPT QELVAR
-# SERVER_SCRIPT is scripts/pulse-private or scripts/pipewire-private.
+# The sound server (a private one of its own) quits or hangs mid-sweep: the
+# program keeps answering its script and ends the sweep without a crash.
+#   sound-server-lost.sh scripts/{pulse,pipewire}-private QELVAR
 set -u
 serverctl=$1
 qelvar=$2
 server=$(basename "$serverctl" -private)
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-soundlost.XXXXXX")
-runtime="$work/runtime"
-home="$work/home"
-mkdir -p "$home"
+runtime="$work/runtime" home="$work/home"
 fail() {
     [ -n "${frozen:-}" ] && kill -CONT $frozen
     "$serverctl" stop "$runtime" >/dev/null 2>&1
@@ -69,13 +65,10 @@ sweep() {
     grep -q '^page.Freq(0)=20$' "$work/stdout" || fail "$mode: last box"
     # The sweep came to its end and the panel says what became of the sound.
     grep -q '^page.PlayLamp=0x808000$' "$work/stdout" || fail "$mode: the sweep did not end"
-    # A server frozen while the device was still opening (a slow start)
-    # never answered at all, and the panel says just that.
-    words='stopped'
-    [ "$mode" = hang ] && words='(stopped|not answering)'
+    # A server frozen while the device was still opening never answered at all.
+    words='stopped'; [ "$mode" = hang ] && words='(stopped|not answering)'
     grep -Eq "^panel.Status=Sound device $words\$" "$work/stdout" || fail "$mode: no status"
-    [ -n "$frozen" ] && kill -CONT $frozen
-    frozen=
+    [ -n "$frozen" ] && kill -CONT $frozen; frozen=
     "$serverctl" stop "$runtime" > /dev/null 2>&1
     echo "sound-server-lost ($server, $mode): passed"
 }
