@@ -16,7 +16,6 @@
 
 using namespace qelvar::audio;
 using namespace qelvar::test;
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {

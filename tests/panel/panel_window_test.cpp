@@ -24,10 +24,6 @@ namespace {
 struct LosableSound : FakeSound {
     std::string status;
     std::string statusText() const override { return status; }
-    void lose() {
-        status = "Sound device stopped";
-        ready = Readiness::Failed;
-    }
 };
 
 class PanelWindowTest : public ::testing::Test {
@@ -145,7 +141,8 @@ TEST_F(PanelWindowTest, TheLampGoesOutWhenTheSoundDeviceGoesAway) {
     ASSERT_TRUE(lamp());
     const auto tone = fs::last_write_time(dir / "pemtest.wav");
     snd.calls.clear();
-    snd.lose();
+    snd.status = "Sound device stopped";
+    snd.ready = Readiness::Failed;
     EXPECT_TRUE(QTest::qWaitFor([&] { return !lamp(); }, 2000));
     EXPECT_EQ(w->statusLine(), "Sound device stopped");
     EXPECT_TRUE(snd.calls.empty());
