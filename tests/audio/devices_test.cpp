@@ -1,5 +1,4 @@
-// Choosing a device by part of its name, as --output-device, --input-device
-// and both sound backends do.
+// Choosing a device by part of its name, as the options and both backends do.
 #include "audio/devices.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The sound path through the private server's loopback: at 44100 Hz a take
-// holds exactly the looped file's frames; at another rate the same tone and
-// level.
+// Through the private loopback: at 44100 Hz a take holds exactly the looped
+// file's frames; at another rate the same tone and level.
 #include "audio/pulse_sound.h"
 #include "audio/recorder.h"
 #include "panel/tone.h"
@@ -12,11 +11,11 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <numeric>
 #include <thread>
 
 using namespace qelvar::audio;
 using namespace qelvar::test;
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
@@ -33,9 +32,7 @@ Frames readFrames(const std::string& path) {
 }
 
 double rms(const std::vector<int>& v) {
-    double s = 0;
-    for (int x : v)
-        s += double(x) * x;
+    const double s = std::inner_product(v.begin(), v.end(), v.begin(), 0.0);
     return v.empty() ? 0 : std::sqrt(s / static_cast<double>(v.size()));
 }
 
@@ -58,10 +55,8 @@ class Loopback : public ::testing::Test {
         play((tmp.path / "pemtest.wav").string());
         return readFrames(playing);
     }
-    // A take of what plays now, `length` long; one the server troubled (as
-    // a reconfigured PipeWire graph does) says so. The path lines itself up
-    // again after a second of silence; then the sound plays again and is
-    // taken again.
+    // A take of what plays now, `length` long; one the server troubled is taken
+    // again once the path has lined itself up in a second of silence.
     Frames take(const std::string& name, std::chrono::milliseconds length) {
         const std::string path = (tmp.path / name).string();
         TakeResult r;
@@ -107,9 +102,8 @@ bool Loopback::ready = false;
 
 } // namespace
 
-// Loops of one cycle (1000 Hz: 44 frames, 1002.27 Hz) and of ten cycles of
-// tones that don't divide the rate (a take shifted by whole cycles cannot
-// match); after a stop, silence.
+// Loops of one cycle (1000 Hz: 44 frames) and of ten cycles of tones that
+// don't divide the rate (a shift by whole cycles cannot match); then silence.
 TEST_F(Loopback, TakesHoldWholeLoopsFromTheStepsFirstFrameAndSilenceAfterStop) {
     for (const int f : {1000, 1001, 1499}) {
         SCOPED_TRACE(f);

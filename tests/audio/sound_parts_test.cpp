@@ -1,5 +1,4 @@
-// The sound backend's parts driven by a simulated device: what is rendered
-// comes back as input a set number of frames later, as through a loopback.
+// The sound backend's parts on a simulated device that loops its output back.
 #include "audio/aligner.h"
 #include "audio/glitch_log.h"
 #include "audio/player.h"
@@ -86,37 +85,8 @@ struct Device {
         return buf;
     }
 };
-} // namespace
 
-TEST(Player, LoopsGaplesslyAndEndsTheLoopBeforeSilence) {
-    Device d;
-    d.player.post(ramp(3, 10));
-    const int u = 65536; // a 16-bit step
-    const std::vector<std::int32_t> want = {10 * u,  -10 * u, 11 * u,  -11 * u, 12 * u,
-                                            -12 * u, 10 * u,  -10 * u, 11 * u,  -11 * u};
-    EXPECT_EQ(d.run(5), want);
-    d.player.post(nullptr); // one frame to the boundary: the loop ends first
-    EXPECT_EQ(d.run(2), (std::vector<std::int32_t>{12 * u, -12 * u, 0, 0}));
-}
-
-TEST(Aligner, FindsAKnownDelayInNoise) {
-    const auto probe = ::probe();
-    std::mt19937 rng(7);
-    std::normal_distribution<float> noise(0, 200);
-    std::vector<float> input(20000);
-    for (auto& v : input)
-        v = noise(rng);
-    for (std::size_t k = 0; k < probe.size(); ++k)
-        input[4099 + k] += 0.5f * probe[k]; // quieter on the way back
-    const Match m = bestMatch(probe, input, 0, 20000);
-    EXPECT_EQ(m.lag, 4099);
-    EXPECT_GT(m.corr, 0.9);
-    EXPECT_LT(bestMatch(probe, input, 0, 4000).corr, 0.5); // stops short of it
-}
-
-namespace {
-// `probe` from the fractional frame `at` on, scaled by `gain`, band-limited
-// (a sinc cut at 0.45 of the rate under a 64-frame Blackman window).
+// `probe` from the fractional frame `at` on, scaled, band-limited (windowed sinc).
 std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::size_t frames,
                                double gain) {
     const double pi = std::acos(-1.0), cut = 0.45, half = 64;
@@ -137,41 +107,7 @@ std::vector<float> delayedCopy(const std::vector<float>& probe, double at, std::
     }
     return out;
 }
-} // namespace
 
-TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
-    const auto probe = ::probe();
-    std::mt19937 rng(11);
-    std::normal_distribution<float> noise(0, 5); // 46 dB under the burst as it comes back
-    for (const double fraction : {-0.4, -0.1, 0.0, 0.25, 0.45}) {
-        auto input = delayedCopy(probe, 1500 + fraction, 3000, 0.5);
-        for (auto& v : input)
-            v += noise(rng);
-        EXPECT_NEAR(fractionalLag(probe, input, 1500), fraction, 0.01) << fraction;
-    }
-}
-
-// At 48000 Hz a frame padded before the conversion to 44100 moves the round
-// trip by 0.91875 of a frame; some pad of 0..159 lands within 1/320 of a whole
-// frame (0.0032 + 37 pads = 33.99695 is nearer 34 than 0.0032 is to 0).
-TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
-    const std::pair<double, int> cases[] = {{0.0, 0},     {0.08125, 1},   {0.25, 40},
-                                            {-0.4, 32},   {0.45, 104},    {0.0031, 0},
-                                            {0.0032, 37}, {-0.08125, 159}};
-    for (auto [fraction, pad] : cases)
-        EXPECT_EQ(wholeFramePad(fraction, 48000), pad) << fraction;
-    for (double f = -0.5; f <= 0.5; f += 0.0371) {
-        const int pad = wholeFramePad(f, 48000);
-        ASSERT_GE(pad, 0);
-        ASSERT_LT(pad, 160);
-        const double t = f + pad * 0.91875;
-        EXPECT_LE(std::fabs(t - std::round(t)), 1.0 / 320 + 1e-9) << f << " pad " << pad;
-    }
-    for (const double f : {-0.4, 0.1, 0.45})
-        EXPECT_EQ(wholeFramePad(f, 44100), 0) << f; // nothing to convert: no pad
-}
-
-namespace {
 // The recorder on the simulated device, pumped after every command and 441 frames.
 struct RecorderBench {
     static constexpr int kLoop = 441;
@@ -208,7 +144,7 @@ struct RecorderBench {
         EXPECT_EQ(d.player.state().start, start);
         return start;
     }
-    // Stop and save: the take is pending until its tail is back (at most 3 s on).
+    // Stop and save: pending until the take's tail is back (at most 3 s on).
     TakeResult save() {
         EXPECT_EQ(mci(kStopCapture), 0);
         EXPECT_EQ(mci(kSaveCapturePrefix + path), 0);
@@ -218,8 +154,7 @@ struct RecorderBench {
             runFor(kLoop);
         return rec.result(path);
     }
-    // The capture's samples, interleaved; its header must say `bits` and
-    // count them.
+    // The capture's samples, interleaved; its header must say `bits` and count them.
     std::vector<std::int32_t> saved(int bits = 16) const {
         const auto b = readBytes(path);
         auto clip = readClip(path);
@@ -236,8 +171,7 @@ struct RecorderBench {
     }
 };
 
-// Whether `got` is `count` frames of the loop `left` (samples of `bits`
-// bits) from its first frame.
+// Whether `got` is `count` frames of the loop `left` from its first frame.
 template <class Left>
 ::testing::AssertionResult loopFrames(const std::vector<std::int32_t>& got, const Left& left,
                                       std::int64_t count, int gain = 1, int bits = 16) {
@@ -255,9 +189,60 @@ template <class Left>
 using State = TakeResult::State;
 } // namespace
 
-// The third step is a 24-bit sound: its take is saved at 24 bits, every
-// sample as played; the 16-bit steps around it stay 16-bit. A dead input
-// after good takes fails the next one.
+TEST(Player, LoopsGaplesslyAndEndsTheLoopBeforeSilence) {
+    Device d;
+    d.player.post(ramp(3, 10));
+    const int u = 65536; // a 16-bit step
+    const std::vector<std::int32_t> want = {10 * u,  -10 * u, 11 * u,  -11 * u, 12 * u,
+                                            -12 * u, 10 * u,  -10 * u, 11 * u,  -11 * u};
+    EXPECT_EQ(d.run(5), want);
+    d.player.post(nullptr); // one frame to the boundary: the loop ends first
+    EXPECT_EQ(d.run(2), (std::vector<std::int32_t>{12 * u, -12 * u, 0, 0}));
+}
+
+TEST(Aligner, FindsAKnownDelayInNoise) {
+    const auto probe = ::probe();
+    std::mt19937 rng(7);
+    std::normal_distribution<float> noise(0, 200);
+    std::vector<float> input(20000);
+    for (auto& v : input)
+        v = noise(rng);
+    for (std::size_t k = 0; k < probe.size(); ++k)
+        input[4099 + k] += 0.5f * probe[k]; // quieter on the way back
+    const Match m = bestMatch(probe, input, 0, 20000);
+    EXPECT_EQ(m.lag, 4099);
+    EXPECT_GT(m.corr, 0.9);
+    EXPECT_LT(bestMatch(probe, input, 0, 4000).corr, 0.5); // stops short of it
+}
+
+TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
+    const auto probe = ::probe();
+    std::mt19937 rng(11);
+    std::normal_distribution<float> noise(0, 5); // 46 dB under the burst as it comes back
+    for (const double fraction : {-0.4, -0.1, 0.0, 0.25, 0.45}) {
+        auto input = delayedCopy(probe, 1500 + fraction, 3000, 0.5);
+        for (auto& v : input)
+            v += noise(rng);
+        EXPECT_NEAR(fractionalLag(probe, input, 1500), fraction, 0.01) << fraction;
+    }
+}
+
+// At 48000 Hz each padded frame moves the round trip by 0.91875 of a frame.
+TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
+    const std::pair<double, int> cases[] = {{0.0, 0},     {0.08125, 1},   {0.25, 40},
+                                            {-0.4, 32},   {0.45, 104},    {0.0031, 0},
+                                            {0.0032, 37}, {-0.08125, 159}};
+    for (auto [fraction, pad] : cases)
+        EXPECT_EQ(wholeFramePad(fraction, 48000), pad) << fraction;
+    for (double f = -0.5; f <= 0.5; f += 0.0371) {
+        const int pad = wholeFramePad(f, 48000);
+        ASSERT_TRUE(pad >= 0 && pad < 160) << pad;
+        const double t = f + pad * 0.91875;
+        EXPECT_LE(std::fabs(t - std::round(t)), 1.0 / 320 + 1e-9) << f << " pad " << pad;
+    }
+}
+
+// The third step is 24-bit and saved so; a dead input then fails the next take.
 TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     RecorderBench b;
     b.warmUp(8000); // over the first, 100 ms step; then 5000 dropped, 1234 in, 3000 out
@@ -284,10 +269,8 @@ TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     EXPECT_FALSE(std::filesystem::exists(b.path));
 }
 
-// Each on a fresh bench, round trip 3000: frames dropped, inserted or left
-// silent keep the whole loops before them (failing under half the take); a
-// stop keeps whole loops; nothing back or a reported loss fails; full scale
-// is suspect only when the sound played never reached it.
+// Each on a fresh bench, round trip 3000: a loss keeps the whole loops before
+// it (failing under half the take); clipping is suspect only if not played so.
 TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
     const auto rampLoop = rampSamples(441, 1000);
     std::vector<std::int16_t> lowTone, quiet = rampLoop, loud = rampLoop;

@@ -1,17 +1,13 @@
 #!/bin/sh
-# The sound server quits or hangs in the middle of a measured sweep (on a
-# private server of its own): the program keeps answering its script and
-# ends the sweep without a crash.
-#   sound-server-lost.sh SERVER_SCRIPT QELVAR
-# SERVER_SCRIPT is scripts/pulse-private or scripts/pipewire-private.
+# The sound server (a private one of its own) quits or hangs mid-sweep: the
+# program keeps answering its script and ends the sweep without a crash.
+#   sound-server-lost.sh scripts/{pulse,pipewire}-private QELVAR
 set -u
 serverctl=$1
 qelvar=$2
 server=$(basename "$serverctl" -private)
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-soundlost.XXXXXX")
-runtime="$work/runtime"
-home="$work/home"
-mkdir -p "$home"
+runtime="$work/runtime" home="$work/home"
 fail() {
     [ -n "${frozen:-}" ] && kill -CONT $frozen
     "$serverctl" stop "$runtime" >/dev/null 2>&1
@@ -25,28 +21,17 @@ export XDG_RUNTIME_DIR="$runtime" PULSE_SERVER="unix:$runtime/pulse/native" HOME
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset PULSE_COOKIE
 
-# The server is lost when "page.Status=" appears, 1.5 s into the sweep.
+# The server is lost when "page.Status=" appears, 1.5 s into the sweep (the
+# first wait lets the sound layer find the loopback's round trip).
 {
-    echo "click panel.Label21"
-    echo "wait 2500" # the sound layer finds the loopback's round trip first
-    echo "click page.AutobuildAll"
-    echo "click page.FullDuplex"
-    echo "click page.Play"
-    echo "wait 1500"
-    echo "print page.Status"
-    for i in 1 2 3 4 5 6; do echo "wait 500"; echo "print page.Freq($i)"; done
+    printf '%s\n' "click panel.Label21" "wait 2500" "click page.AutobuildAll" \
+        "click page.FullDuplex" "click page.Play" "wait 1500" "print page.Status"
+    for i in 1 2 3 4 5 6; do printf 'wait 500\nprint page.Freq(%s)\n' $i; done
     echo "wait 5000"
-    for r in $(seq 1 20); do echo "print page.Left($r)"; echo "print page.Right($r)"; done
-    echo "colour page.PlayLamp"
-    echo "print panel.Status"
-    echo "click page.Stop"
-    echo "click page.Play"
-    echo "wait 500"
-    echo "click page.Stop"
-    echo "click panel.Label16"
-    echo "click panel.Label17"
-    echo "print page.Freq(0)"
-    echo "quit"
+    for r in $(seq 1 20); do printf 'print page.Left(%s)\nprint page.Right(%s)\n' $r $r; done
+    printf '%s\n' "colour page.PlayLamp" "print panel.Status" "click page.Stop" "click page.Play" \
+        "wait 500" "click page.Stop" "click panel.Label16" "click panel.Label17" \
+        "print page.Freq(0)" quit
 } > "$work/script"
 
 # MODE "exit" stops the server, "hang" freezes every process of it
@@ -80,13 +65,10 @@ sweep() {
     grep -q '^page.Freq(0)=20$' "$work/stdout" || fail "$mode: last box"
     # The sweep came to its end and the panel says what became of the sound.
     grep -q '^page.PlayLamp=0x808000$' "$work/stdout" || fail "$mode: the sweep did not end"
-    # A server frozen while the device was still opening (a slow start)
-    # never answered at all, and the panel says just that.
-    words='stopped'
-    [ "$mode" = hang ] && words='(stopped|not answering)'
+    # A server frozen while the device was still opening never answered at all.
+    words='stopped'; [ "$mode" = hang ] && words='(stopped|not answering)'
     grep -Eq "^panel.Status=Sound device $words\$" "$work/stdout" || fail "$mode: no status"
-    [ -n "$frozen" ] && kill -CONT $frozen
-    frozen=
+    [ -n "$frozen" ] && kill -CONT $frozen; frozen=
     "$serverctl" stop "$runtime" > /dev/null 2>&1
     echo "sound-server-lost ($server, $mode): passed"
 }

@@ -1,10 +1,6 @@
 #include "panel/memories.h"
 
-#include "support/files.h"
-
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 using namespace qelvar::panel;
 
@@ -16,11 +12,10 @@ TEST(Memories, NoFileSixLineFileLastLineNineAndDamagedFiles) {
     for (int i = 1; i <= 14; ++i)
         all += "1000\r\n44100\r\n\"ST L+R\"\r\n16\r\n0.7\r\n0.7\r\n";
     EXPECT_EQ(s, all + "1\r\n");
+    const std::string first = "440\r\n48000\r\n\"MONO\"\r\n24\r\n0.5\r\n0.25\r\n";
     Memories six;
-    six.parse("440\r\n48000\r\n\"MONO\"\r\n24\r\n0.5\r\n0.25\r\n");
-    const std::string rest = s.substr(37), six2 = six.serialise(); // memories 2 to 14
-    EXPECT_EQ(six2.substr(0, 35), "440\r\n48000\r\n\"MONO\"\r\n24\r\n0.5\r\n0.25\r\n");
-    EXPECT_EQ(six2.substr(six2.size() - rest.size()), rest);
+    six.parse(first); // memories 2 to 14 keep their defaults
+    EXPECT_EQ(six.serialise(), first + s.substr(37));
     Memories nine;
     nine.parse(s.substr(0, s.size() - 3) + "9\r\n");
     EXPECT_EQ(nine.current, 9);
@@ -37,19 +32,4 @@ TEST(Memories, NoFileSixLineFileLastLineNineAndDamagedFiles) {
     EXPECT_EQ(damaged.slot[1].bits, 16); // binary bytes
     EXPECT_EQ(damaged.slot[2].frequency, 7);
     EXPECT_EQ(damaged.current, 7); // extra lines are ignored
-}
-
-// Gains go out with 15 significant digits: what is read back is within 1e-14.
-TEST(Memories, GainsSurviveASaveTo15Digits) {
-    qelvar::test::TempDir d;
-    Memories a;
-    for (std::size_t i = 1; i <= 14; ++i)
-        a.slot[i].gainL = std::pow(10.0, -3.1 / 20 * static_cast<double>(i));
-    a.current = 12;
-    ASSERT_TRUE(a.save(d / "wavoscsetup"));
-    Memories b;
-    ASSERT_TRUE(b.load(d / "wavoscsetup"));
-    EXPECT_EQ(b.current, 12);
-    for (std::size_t i = 1; i <= 14; ++i)
-        EXPECT_NEAR(a.slot[i].gainL, b.slot[i].gainL, 1e-14 * a.slot[i].gainL);
 }

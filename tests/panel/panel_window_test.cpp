@@ -1,5 +1,4 @@
-// The panel window: closing saves as Off does, the keyboard, a screen
-// reader, and the lamp when the sound device goes away.
+// The panel window: closing, the keyboard, a screen reader, a lost sound device.
 #include "panel/panel_controls.h"
 #include "panel/panel_face.h"
 #include "panel/panel_window.h"
@@ -25,10 +24,6 @@ namespace {
 struct LosableSound : FakeSound {
     std::string status;
     std::string statusText() const override { return status; }
-    void lose() {
-        status = "Sound device stopped";
-        ready = Readiness::Failed;
-    }
 };
 
 class PanelWindowTest : public ::testing::Test {
@@ -64,8 +59,7 @@ QString accessible(QWidget* wd, QAccessible::Text t) {
 
 } // namespace
 
-// Off is the close: what it saves and a failed save that keeps the panel
-// open once are tests/e2e's (panel_off, unwritable_data_folder).
+// Off is the close: its saves are tests/e2e's (panel_off, unwritable_data_folder).
 TEST_F(PanelWindowTest, AFailedSaveDoesNotKeepThePanelOpenAtTheSessionsEnd) {
     fs::create_directories(dir / "wavoscsetup"); // a folder in its place: no save can work
     w->setClosingForQuit(true);                  // the close goes on, saying why on stderr
@@ -96,8 +90,6 @@ TEST_F(PanelWindowTest, TabWalksTheFaceAndTheKeyboardPressesKeys) {
     EXPECT_FALSE(lamp());
     QTest::keyClick(w, Qt::Key_M, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return text("Label2") == "ST L-R"; }, 1000));
-    EXPECT_TRUE(key("Label12")->toolTip().endsWith("(Alt+M)"))
-        << key("Label12")->toolTip().toStdString();
     QTest::keyClick(w, Qt::Key_F1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->helpWindow()->isVisible(); }, 1000));
     w->helpWindow()->close();
@@ -134,14 +126,14 @@ TEST_F(PanelWindowTest, AScreenReaderReadsKeysReadoutsAndLamps) {
     EXPECT_EQ(names.join(','), "Play,Stop,L Vol,R Vol,Mode,S Rate,Memory,Off,Min,Freq,Help,"
                                "Bits,User");
     key("Label34")->click();
-    EXPECT_EQ(accessible(control("Label3"), QAccessible::Name), "Memory");
-    EXPECT_EQ(accessible(control("Label3"), QAccessible::Description), "2");
-    EXPECT_EQ(accessible(control("Label4"), QAccessible::Name), "Frequency, Hz");
-    EXPECT_EQ(accessible(control("Label4"), QAccessible::Description), "1000");
-    EXPECT_EQ(accessible(control("Label38"), QAccessible::Description), "off");
+    auto read = [&](const char* c) {
+        return accessible(control(c), QAccessible::Name) + ": " +
+               accessible(control(c), QAccessible::Description);
+    };
+    EXPECT_EQ(read("Label3") + "; " + read("Label4") + "; " + read("Label38"),
+              "Memory: 2; Frequency, Hz: 1000; Playing lamp: off");
     key("Label16")->click();
-    EXPECT_EQ(accessible(control("Label38"), QAccessible::Name), "Playing lamp");
-    EXPECT_EQ(accessible(control("Label40"), QAccessible::Description), "on");
+    EXPECT_EQ(read("Label38") + "; " + read("Label40"), "Playing lamp: on; Playing lamp: on");
 }
 
 TEST_F(PanelWindowTest, TheLampGoesOutWhenTheSoundDeviceGoesAway) {
@@ -149,7 +141,8 @@ TEST_F(PanelWindowTest, TheLampGoesOutWhenTheSoundDeviceGoesAway) {
     ASSERT_TRUE(lamp());
     const auto tone = fs::last_write_time(dir / "pemtest.wav");
     snd.calls.clear();
-    snd.lose();
+    snd.status = "Sound device stopped";
+    snd.ready = Readiness::Failed;
     EXPECT_TRUE(QTest::qWaitFor([&] { return !lamp(); }, 2000));
     EXPECT_EQ(w->statusLine(), "Sound device stopped");
     EXPECT_TRUE(snd.calls.empty());

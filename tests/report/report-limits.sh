@@ -1,8 +1,7 @@
 #!/bin/sh
-# qelvar --report DIR --limits FILE on the private loopback: a unit within
-# its limits passes (status 0), one outside fails (status 1) with the
-# failed figure marked in report.json; a limits file with a fault stops
-# before anything plays (status 2), and so does a run without sound.
+# qelvar --report DIR --limits FILE on the private loopback: within limits
+# status 0, outside 1 (the figure marked in report.json); a faulty limits
+# file or no sound 2, before anything plays.
 #   report-limits.sh QELVAR
 set -u
 q=$1
@@ -36,9 +35,7 @@ done
 "$q" --report "$work/r1" --limits "$work/good" > "$work/out1" 2>&1
 rc=$?
 [ $rc -eq 0 ] || { fail "within limits: status $rc"; cat "$work/out1"; }
-for f in report.json report.csv report.pdf; do
-    [ -s "$work/r1/$f" ] || fail "$f not written"
-done
+for f in report.json report.csv report.pdf; do [ -s "$work/r1/$f" ] || fail "$f not written"; done
 py "$work/r1/report.json" "sys.exit(0 if r['passed'] and len(r['sweep']) == 20 else 1)" ||
     fail "report.json does not say passed"
 head -1 "$work/r1/report.csv" | grep -q '^frequency_hz,left_db,right_db,thdn_left_db,thdn_right_db' ||

@@ -1,7 +1,5 @@
 #!/usr/bin/python3
-# Expected values of report_test.cpp that are not closed form, computed
-# here with numpy alone (no code of qelvar): run it and compare the printed
-# numbers with the constants in the test.
+# The report tests' expected values that are not closed form, by numpy alone.
 import numpy as np
 
 RATE = 44100
@@ -13,8 +11,7 @@ def quantise(x, bits):
 
 
 def coherent_thd(xq, f0):
-    # One second at 1 kHz: every component (the quantisation error repeats
-    # every 441 samples) sits exactly on a 1 Hz bin, so a plain DFT is exact.
+    # One second at 1 kHz: every component sits on a 1 Hz bin; a plain DFT is exact.
     p = np.abs(np.fft.rfft(xq)) ** 2
     fund = p[f0]
     band = np.arange(20, 20001)
@@ -27,9 +24,6 @@ n = np.arange(RATE)
 w = 2 * np.pi * 1000 * n / RATE
 a3 = 10 ** (-3 / 20)
 print("16-bit -3 dBFS sine THD+N: %.3f dB" % coherent_thd(quantise(a3 * np.sin(w), 16), 1000)[0])
-q = 2.0**-15
-white = 10 * np.log10((q * q / 12) * (19980 / 22050) / (a3 * a3 / 2))
-print("  (white quantisation noise model: %.3f dB)" % white)
 thdn, thd = coherent_thd(quantise(0.5 * np.sin(w) + 0.5e-3 * np.sin(3 * w), 16), 1000)
 print("16-bit 0.5 sine + -60 dB 3rd: THD+N %.3f dB, THD %.3f dB" % (thdn, thd))
 
@@ -48,9 +42,7 @@ print("noise s=1e-3: unweighted %.3f dBFS, A-weighted %.3f dBFS"
       % (10 * np.log10(2 * sigma**2 * 19980 / 22050), 10 * np.log10(2 * sigma**2 * gain)))
 
 
-# The sound-card test's own tones (report_loopback_test.cpp): rounded as the
-# program writes them (x 32767), read back as a take (/ 32768). One second
-# at 1 kHz repeats every 441 samples, so 1 Hz bins are exact.
+# The sound-card test's own tones, written x 32767 and read back / 32768.
 def take16(x):
     return np.rint(x * 32767) / 32768
 
