@@ -7,21 +7,6 @@
 
 namespace qelvar::wav {
 
-std::int32_t Hex2Dec(std::string_view sHex) {
-    static constexpr std::string_view digits = "0123456789ABCDEF";
-    std::int64_t sum = 0;
-    std::int64_t weight = 1;
-    for (std::size_t i = sHex.size(); i-- > 0;) {
-        auto pos = digits.find(sHex[i]);
-        std::int64_t value = pos == std::string_view::npos ? -1 : static_cast<std::int64_t>(pos);
-        sum += value * weight;
-        if (weight > (std::int64_t{1} << 40))
-            break; // longer texts never reach the encoders
-        weight *= 16;
-    }
-    return static_cast<std::int32_t>(sum);
-}
-
 namespace {
 
 double amplitude(double full, double s, double g) {

@@ -11,11 +11,6 @@
 
 namespace qelvar::wav {
 
-// Hexadecimal digit text to number: each character's position in
-// "0123456789ABCDEF" (−1 when absent, case-sensitive) times 16^(distance
-// from the right end), summed. An empty text gives 0.
-std::int32_t Hex2Dec(std::string_view sHex);
-
 // Sample encoders: s is the sine value, g the channel's linear gain. The
 // scaled amplitude is a = (F × s) ÷ (2 ÷ g) with F the width's full scale;
 // negative amplitudes are stored as round(a + F). A gain of 0 (or below)
