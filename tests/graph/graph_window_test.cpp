@@ -8,11 +8,9 @@
 #include "ui/registry.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
-#include <QStatusBar>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -139,34 +137,6 @@ TEST(GraphPrint, TheDialogChoosesOrEachPrintoutIsANewPdf) {
     EXPECT_FALSE(std::filesystem::exists(dataPath("graphplot-3.pdf")));
     g.w->action("printscreen")->trigger();
     EXPECT_GT(readText(dataPath("graphscreen.pdf")).size(), 1000u);
-}
-
-TEST(GraphWindow, ShrinksToAboutSixHundredByFourHundred) {
-    OpenGraph g;
-    auto* canvas = g.w->centralWidget();
-    EXPECT_EQ(canvas->size(), QSize(795, 542)); // the default size, as always
-    const QSize full = g.w->size();
-    const QImage atFull = g.w->image();
-    g.w->resize(600, 400);
-    QApplication::processEvents();
-    ASSERT_EQ(g.w->size(), QSize(600, 400));
-    EXPECT_EQ(g.w->image().size(), canvas->size());
-    for (auto* l : canvas->findChildren<QWidget*>())
-        EXPECT_TRUE(!l->isVisible() || canvas->rect().contains(l->geometry()))
-            << l->objectName().toStdString();
-    auto* label7 = control("Label7");
-    EXPECT_LT(label7->geometry().bottom(), control("Label4")->y() + 2);
-    int bottomLine = 0; // the plot's bottom line, just over the x labels
-    for (int y = label7->y() - 9; y < label7->y(); ++y)
-        bottomLine += g.w->image().pixel(300, y) == qRgb(0, 0, 0);
-    EXPECT_EQ(bottomLine, 2);
-    const QWidget* status = g.w->statusBar();
-    EXPECT_TRUE(status->isVisible());
-    EXPECT_LE(status->geometry().bottom(), g.w->rect().bottom());
-    EXPECT_GE(status->y(), canvas->geometry().bottom());
-    g.w->resize(full);
-    QApplication::processEvents();
-    EXPECT_EQ(g.w->image(), atFull);
 }
 
 TEST(GraphWindow, KeysAndNames) {

@@ -2,7 +2,6 @@
 
 #include "common/files.h"
 #include "support/contrast.h"
-#include "ui/window_fit.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -48,19 +47,4 @@ TEST(HelpWindow, ReadableUnderADarkDesktopF1DoesNoHarmEscapeCloses) {
         EXPECT_TRUE(w.isNull());
     }
     EXPECT_EQ(createMainHelp()->textBox()->palette().color(QPalette::Text), QColor(0, 0, 64));
-}
-
-TEST(HelpWindow, OpensAsBeforeButNeverLargerThanItsScreen) {
-    std::unique_ptr<HelpWindow> w(createMainHelp());
-    w->present();
-    EXPECT_EQ(w->size(), QSize(742, 525));
-    w->hide();
-    w->resize(3000, 2000);
-    w->present();
-    const QSize room = qelvar::ui::roomOnScreen(w.get());
-    EXPECT_LE(w->width(), room.width());
-    EXPECT_LE(w->height(), room.height());
-    // Small enough for a laptop at 150 %: about 900 x 470 logical pixels.
-    EXPECT_LE(w->minimumSizeHint().expandedTo(w->minimumSize()).width(), 450);
-    EXPECT_LE(w->minimumSizeHint().expandedTo(w->minimumSize()).height(), 300);
 }
