@@ -377,6 +377,12 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
 
 TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {
     using S = TakeResult::State;
+    // A path whose round trip was whole and now moved, or that stopped
+    // lining up inside the take, wants lining up again before the next
+    // take, whatever else this one shows: otherwise a part of a frame left
+    // over spoils every take after it.
+    if (wholeLag_ && t.lagFound && (t.lag != latency || t.kept < t.full))
+        shifted_ = true;
     if (!saved)
         return {S::Failed, kWhyNotSaved};
     if (t.lost || t.kept == 0)
@@ -394,10 +400,8 @@ TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {
         return {S::Failed, kWhyLost};
     if (!t.lagFound && tracked_ < 0)
         return {S::Suspect, kWhyUnaligned};
-    if (wholeLag_ && t.lagFound && t.lag != latency) {
-        shifted_ = true;
+    if (wholeLag_ && t.lagFound && t.lag != latency)
         return {S::Suspect, kWhyShifted};
-    }
     return {S::Good, {}};
 }
 

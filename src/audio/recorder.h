@@ -99,7 +99,7 @@ class Recorder {
     // number of frames, a take that finds another one lies a part of a
     // frame off, which changes a reading of a high tone by a few hundredths
     // of a dB: such takes are suspect, and shifted() says the path wants
-    // lining up again.
+    // lining up again, as it does after a take cut where it stopped lining up.
     void expectWholeLag(bool on);
     bool shifted() const;
     // No take recording or waiting to be finished.

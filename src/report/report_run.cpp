@@ -125,7 +125,8 @@ void ReportRun::step() {
 }
 
 // A lost buffer or a graph the server reconfigured spoils one take, not
-// the next: the path settles for a second, then the signal plays again.
+// the next: the path settles, is lined up again after a second of quiet
+// (the device is not ready meanwhile), then the signal plays again.
 bool ReportRun::playAgain(const std::string& why) {
     if (++attempt_ >= kAttempts)
         return false;
@@ -133,7 +134,7 @@ bool ReportRun::playAgain(const std::string& why) {
                       .arg(QString::fromStdString(why)));
     state_ = State::Opening;
     since_ = std::chrono::steady_clock::now();
-    timer_.start(1200);
+    timer_.start(2000);
     return true;
 }
 

@@ -269,6 +269,21 @@ TEST(RecorderSim, EachTakeFindsItsOwnDriftingRoundTripAndWaitsForTheWholeStep) {
     EXPECT_FALSE(std::filesystem::exists(b.path));
 }
 
+// On a path made a whole number of frames long, a take cut where it stopped
+// lining up asks for the path to be lined up again; a whole take does not.
+TEST(RecorderSim, ACutTakeAsksForThePathToBeLinedUpAgain) {
+    for (const bool gap : {false, true}) {
+        RecorderBench b;
+        b.warmUp(3000);
+        b.rec.expectWholeLag(true);
+        if (gap)
+            b.d.holeAt = b.d.frame + 3000 + 12 * 441 + 200, b.d.holeFrames = 35;
+        b.record(ramp(441, 1000), 20 * 441);
+        EXPECT_EQ(b.save().state, State::Good);
+        EXPECT_EQ(b.rec.shifted(), gap) << gap;
+    }
+}
+
 // Each on a fresh bench, round trip 3000: a loss keeps the whole loops before
 // it (failing under half the take); clipping is suspect only if not played so.
 TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
