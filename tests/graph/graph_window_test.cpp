@@ -5,7 +5,6 @@
 #include "graph_test_util.h"
 #include "support/contrast.h"
 #include "ui/file_dialogs.h"
-#include "ui/registry.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -24,10 +23,6 @@ namespace {
 // 795 x 542 pixels over x -1500..20500, y -20..440: y = 105 is row 147;
 // x = 9000 (100 Hz .. 1 kHz) is column 379, x = 15000 column 596.
 const QPoint kLowStretch(379, 147), kHighStretch(596, 147);
-
-template <class T = QWidget> T* control(const char* name) {
-    return qobject_cast<T*>(ui::Registry::instance().control("graph", name));
-}
 
 } // namespace
 
@@ -169,7 +164,7 @@ TEST(GraphWindow, ReadableOnADarkDesktopWithTheTitleOnThePlotsWhite) {
     EXPECT_GT(all.size(), 12u);
     for (const auto& t : all)
         EXPECT_GE(t.ratio, 3.0) << t.widget.toStdString() << " \"" << t.text.toStdString() << "\"";
-    const QImage shot = control("Text1")->grab().toImage();
+    const QImage shot = g.w->findChild<QWidget*>("Text1")->grab().toImage();
     EXPECT_EQ(shot.pixel(3, 3), qRgb(255, 255, 255));
     EXPECT_EQ(shot.pixel(shot.width() - 3, shot.height() - 3), qRgb(255, 255, 255));
 }
