@@ -69,7 +69,10 @@ class Loopback : public ::testing::Test {
             EXPECT_EQ(sound->mciSendString(kSaveCapturePrefix + path), 0);
             EXPECT_EQ(sound->mciSendString(kCloseAll), 0);
             r = sound->waitTake(path, 5s);
-            if (r.why != kWhyShifted && r.why != kWhyLost)
+            // Cut short where it stopped lining up, a take may still be good.
+            const bool whole =
+                readFrames(path)[0].size() * 1000 > 800 * 441 * size_t(length.count() / 10);
+            if (r.why != kWhyShifted && r.why != kWhyLost && (whole || !r.usable()))
                 break;
             const std::string again = playing;
             stop();
