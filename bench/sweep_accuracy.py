@@ -104,11 +104,15 @@ def main():
             worst[0 if r <= 18 else 1] = max(worst[0 if r <= 18 else 1], err)
             if verbose:
                 print(f'row {r:2} {name:5} got {got:>7} perfect {shown(want[ch]):>7} error {err:.4f}')
-    cal_bad = sum(1 for r in rows for n in ('Left', 'Right') if m2[f'page.{n}({r})'] != ' 0')
+    off = [f'{n[0]}{r}={m2[f"page.{n}({r})"].strip() or "empty"}' for r in rows
+           for n in ('Left', 'Right') if m2[f'page.{n}({r})'] != ' 0']
+    cal_bad = len(off)
     t = f'{(stamps[first + 1] - played) * 1000:.0f} ms' if first is not None else 'never'
     print(f"rows 1-18 worst {worst[0]:.4f} dB | rows 19-20 worst {worst[1]:.4f} dB | "
           f"calibrated rows not ' 0': {cal_bad} | PLAY to row 20: {t} | failed rows: {sorted(set(failed))}")
     print('notes:', m1.get('page.MeasureNotes', '').strip() or '(none)')
     print('notes after cal:', m2.get('page.MeasureNotes', '').strip() or '(none)')
+    if off:
+        print('calibrated rows not 0:', ' '.join(off))
 
 main()

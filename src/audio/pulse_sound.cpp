@@ -17,7 +17,15 @@ constexpr int kRate = 44100;
 // Playback buffer: long enough to ride out a busy machine, short enough
 // that a sweep's last reading is not kept waiting.
 constexpr double kPlayBufferS = 0.08;
-constexpr double kRecordFragmentS = 0.01;
+// The output is topped up every 10 ms. The input comes in fragments of
+// 25 ms: small enough that a monitor delivers its first frames at once
+// (with the server's default it takes about two seconds), large enough
+// that PipeWire, which runs its graph at the shortest period its streams
+// ask for, keeps its default of 1024 frames. At 256 (5 ms) a wake-up that
+// comes late on a busy or virtual machine makes the graph skip a period,
+// and the round trip grows by that much unannounced.
+constexpr double kPlayRequestS = 0.01;
+constexpr double kRecordFragmentS = 0.025;
 constexpr auto kConnectPatience = std::chrono::seconds(30);
 
 std::uint32_t bytesFor(const pa_sample_spec& format, double seconds) {
@@ -169,7 +177,7 @@ bool connectPlay(Streams& s, const std::string& sink) {
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = bytesFor(*format, kPlayBufferS);
     attr.prebuf = static_cast<std::uint32_t>(-1);
-    attr.minreq = bytesFor(*format, kRecordFragmentS);
+    attr.minreq = bytesFor(*format, kPlayRequestS);
     // The program's own signal at unity gain, whatever volume the server
     // remembers for it.
     pa_cvolume unity;
