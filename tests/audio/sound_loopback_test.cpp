@@ -59,11 +59,12 @@ class Loopback : public ::testing::Test {
         return readFrames(playing);
     }
     // A take of what plays now, `length` long; one the server troubled is taken
-    // again once the path has lined itself up in a second of silence.
+    // again once the path has lined itself up in silence (longer each time: a
+    // busy host can trouble the path for most of a minute).
     Frames take(const std::string& name, std::chrono::milliseconds length) {
         const std::string path = (tmp.path / name).string();
         TakeResult r;
-        for (int attempt = 0; attempt < 5; ++attempt) {
+        for (int attempt = 1; attempt <= 7; ++attempt) {
             for (const char* c :
                  {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
                 EXPECT_EQ(sound->mciSendString(c), 0) << c;
@@ -79,7 +80,7 @@ class Loopback : public ::testing::Test {
                 break;
             const std::string again = playing;
             stop();
-            std::this_thread::sleep_for(1500ms);
+            std::this_thread::sleep_for(attempt * 2s);
             sound->waitReady(10s);
             if (!again.empty())
                 play(again);

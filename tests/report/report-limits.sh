@@ -10,6 +10,18 @@ export HOME="$work"
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 py() { /usr/bin/python3 -c "import json,sys; r=json.load(open('$1')); $2"; }
+# report DIR LIMITS OUT: a run, again (three runs in all) while the sound
+# path spoilt every take, as a busy machine's server does now and then.
+report() {
+    for _ in 1 2 3; do
+        "$q" --report "$1" --limits "$2" > "$3" 2>&1
+        rc=$?
+        grep -qE "no figures: (frames were lost|the sound server moved|the take came back short)" "$3" ||
+            return "$rc"
+        sleep 3
+    done
+    return "$rc"
+}
 
 cat > "$work/good" <<'LIMITS'
 # A digital loopback: flat, clean, quiet.
@@ -32,7 +44,7 @@ for bad in 'broken:line 1: ' 'misspelt:line 1: "thdn_1k_lefft_db" is no figure';
     [ ! -e "$work/r-$name" ] || fail "a $name limits file still ran the test"
 done
 
-"$q" --report "$work/r1" --limits "$work/good" > "$work/out1" 2>&1
+report "$work/r1" "$work/good" "$work/out1"
 rc=$?
 [ $rc -eq 0 ] || { fail "within limits: status $rc"; cat "$work/out1"; }
 for f in report.json report.csv report.pdf; do [ -s "$work/r1/$f" ] || fail "$f not written"; done
@@ -41,7 +53,7 @@ py "$work/r1/report.json" "sys.exit(0 if r['passed'] and len(r['sweep']) == 20 e
 head -1 "$work/r1/report.csv" | grep -q '^frequency_hz,left_db,right_db,thdn_left_db,thdn_right_db' ||
     fail "report.csv header"
 
-"$q" --report "$work/r2" --limits "$work/bad" > "$work/out2" 2>&1
+report "$work/r2" "$work/bad" "$work/out2"
 rc=$?
 [ $rc -eq 1 ] || { fail "outside limits: status $rc"; cat "$work/out2"; }
 py "$work/r2/report.json" "

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <thread>
 
 using namespace qelvar::report;
 using namespace std::chrono_literals;
@@ -54,10 +55,13 @@ class ReportLoopback : public ::testing::Test {
     static void TearDownTestSuite() { delete sound; }
     void SetUp() override { ASSERT_TRUE(ready) << sound->statusText(); }
 
-    // One run; a take the server troubled is taken again.
+    // One run; a take the server troubled is taken again, and a run whose every
+    // take it troubled is run again after a pause.
     Report run(const Signal& s) {
         Report r;
-        for (int attempt = 0; attempt < 3; ++attempt) {
+        for (int attempt = 1; attempt <= 4; ++attempt) {
+            if (attempt > 1)
+                std::this_thread::sleep_for(std::chrono::seconds(5));
             ReportRun run(*sound, tmp.path.string());
             run.setSignal(s);
             QEventLoop loop;

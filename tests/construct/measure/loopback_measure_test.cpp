@@ -81,9 +81,10 @@ class LoopbackMeasure : public ::testing::Test {
             page->Stopplay();
     }
     // PLAY to the end (`passes` times round with LOOP on), `before` ahead of each attempt;
-    // a sweep the sound path flagged (an xrun, a troubled take) is taken again.
+    // a sweep the sound path flagged (an xrun, a troubled take) is taken again, after
+    // longer pauses each time: a busy host can trouble the path for most of a minute.
     bool cleanSweep(int passes = 1, const std::function<void()>& before = {}) {
-        for (int attempt = 1; attempt <= 4; ++attempt) {
+        for (int attempt = 1; attempt <= 7; ++attempt) {
             if (before)
                 before();
             auto xruns = snd->inputOverflows() + snd->outputUnderflows();
@@ -95,7 +96,7 @@ class LoopbackMeasure : public ::testing::Test {
             const bool troubled = !page->controls().measureNotes.empty();
             if (snd->inputOverflows() + snd->outputUnderflows() == xruns && !troubled)
                 return true;
-            std::this_thread::sleep_for(milliseconds(2000)); // idle: the path lines up again
+            std::this_thread::sleep_for(seconds(2 * attempt)); // idle: the path lines up again
         }
         return false;
     }
