@@ -29,10 +29,24 @@ window() {
         export HOME="$work/$name-$scale"
         mkdir -p "$HOME"
         printf '%s\nwait 30000\nquit\n' "$lines" > "$HOME/script"
-        QT_SCALE_FACTOR=$scale "$q" --script "$HOME/script" >/dev/null 2>&1 &
-        pid=$!
-        for n in $(seq 400); do # 40 s: a sanitized build opens the graph slowly
-            id=$(winid "$title"); [ -z "$id" ] || break; sleep 0.1
+        for attempt in 1 2; do
+            QT_SCALE_FACTOR=$scale "$q" --script "$HOME/script" >/dev/null 2>"$HOME/stderr" &
+            pid=$!
+            for n in $(seq 400); do # 40 s: a sanitized build opens the graph slowly
+                id=$(winid "$title"); [ -z "$id" ] || break; sleep 0.1
+            done
+            [ -z "$id" ] || break
+            # Say what became of it, so that a rare stall can be traced.
+            echo "$name did not open at $scale (attempt $attempt); the program is" \
+                "$(kill -0 $pid 2>/dev/null && echo still running || echo gone); windows:"
+            wmctrl -l
+            tail -n 20 "$HOME/stderr"
+            command -v gdb >/dev/null && kill -0 $pid 2>/dev/null &&
+                gdb -p $pid -batch -ex 'set print frame-arguments none' -ex 'thread apply all bt' 2>/dev/null | grep '^#'
+            kill $pid 2>/dev/null
+            for n in $(seq 30); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+            kill -9 $pid 2>/dev/null
+            wait $pid 2>/dev/null
         done
         if [ -z "$id" ]; then
             echo "FAIL: $name did not open at $scale"; status=1
