@@ -1,6 +1,7 @@
 #include "audio/engine.h"
 
 #include "audio/aligner.h"
+#include "audio/pa_host.h"
 #include "audio/wav_reader.h"
 
 #include <cstring>
@@ -157,11 +158,24 @@ EngineSound::EngineSound()
     : engine_(std::make_shared<Engine>()), created_(std::chrono::steady_clock::now()) {}
 
 EngineSound::~EngineSound() {
-    std::unique_lock lock(engine_->m);
-    engine_->stopping = true;
+    {
+        std::lock_guard lock(engine_->m);
+        engine_->stopping = true;
+    }
     engine_->cv.notify_all();
-    // A worker stuck in a hung server is left to finish on its own.
-    engine_->cv.wait_for(lock, std::chrono::milliseconds(500), [this] { return engine_->exited; });
+    // Ending inside ALSA's device probe could leave JACK locked for every
+    // program on the machine (see initialiseQuietly); a probe takes well
+    // under a second. Waited for again after the worker's last chance to
+    // have started one.
+    const auto probe = std::chrono::seconds(10);
+    waitForDeviceProbes(probe);
+    {
+        // A worker stuck in a hung server is left to finish on its own.
+        std::unique_lock lock(engine_->m);
+        engine_->cv.wait_for(lock, std::chrono::milliseconds(500),
+                             [this] { return engine_->exited; });
+    }
+    waitForDeviceProbes(probe);
 }
 
 long EngineSound::playSound(const std::string& name, unsigned flags) {

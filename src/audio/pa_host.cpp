@@ -5,8 +5,10 @@
 #include <jack/jack.h>
 #endif
 
+#include <condition_variable>
 #include <dlfcn.h>
 #include <filesystem>
+#include <mutex>
 
 namespace qelvar::audio {
 namespace {
@@ -38,9 +40,36 @@ void keepAlsaPluginsResident() {
 #endif
 }
 
+struct Probes {
+    std::mutex m;
+    std::condition_variable done;
+    int running = 0;
+};
+
+Probes& probes() {
+    static Probes* p = new Probes; // outlives every thread, even at exit
+    return *p;
+}
+
 } // namespace
 
+DeviceProbe::DeviceProbe() {
+    Probes& p = probes();
+    std::lock_guard lock(p.m);
+    ++p.running;
+}
+
+DeviceProbe::~DeviceProbe() {
+    Probes& p = probes();
+    {
+        std::lock_guard lock(p.m);
+        --p.running;
+    }
+    p.done.notify_all();
+}
+
 PaError initialiseQuietly() {
+    const DeviceProbe probe;
     keepAlsaPluginsResident();
     snd_lib_error_set_handler(alsaQuiet);
 #ifdef QELVAR_HAVE_JACK
@@ -48,6 +77,12 @@ PaError initialiseQuietly() {
     jack_set_info_function(jackQuiet);
 #endif
     return Pa_Initialize();
+}
+
+bool waitForDeviceProbes(std::chrono::milliseconds limit) {
+    Probes& p = probes();
+    std::unique_lock lock(p.m);
+    return p.done.wait_for(lock, limit, [&p] { return p.running == 0; });
 }
 
 std::vector<DeviceInfo> hostDevices() {

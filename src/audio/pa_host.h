@@ -5,6 +5,7 @@
 
 #include <portaudio.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,27 @@ namespace qelvar::audio {
 
 // Silences the ALSA and JACK probe messages Pa_Initialize would print,
 // then initialises PortAudio.
+//
+// While PortAudio lists devices, ALSA's jack device opens a JACK client,
+// and JACK's client library takes a lock in the database it keeps in
+// shared memory (/dev/shm/jack_db-UID). A process that ends holding that
+// lock leaves it held for good: every JACK client on the machine, this
+// program's next start among them, then hangs at open. So the program's
+// end waits for a probe under way (waitForDeviceProbes).
 PaError initialiseQuietly();
+
+// Marks a device probe under way for as long as it lives.
+class DeviceProbe {
+  public:
+    DeviceProbe();
+    ~DeviceProbe();
+    DeviceProbe(const DeviceProbe&) = delete;
+    DeviceProbe& operator=(const DeviceProbe&) = delete;
+};
+
+// Waits until no probe is under way, at most `limit` (a probe already hung
+// on a lock left by another process never ends). False if one still is.
+bool waitForDeviceProbes(std::chrono::milliseconds limit);
 
 // PortAudio's devices, each at its own index (once initialised); one that
 // cannot be listed has no channels, so it is never chosen.

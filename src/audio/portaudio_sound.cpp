@@ -128,6 +128,8 @@ bool openStream(Engine& e, const PortAudioSound::Options& o, Duplex& d, PaStream
 } // namespace
 
 void runPortAudio(Engine& e, const SoundOptions& o) {
+    if (e.waitStop(std::chrono::milliseconds(0)))
+        return; // closed before the fallback began: no probe to wait for
     if (initialiseQuietly() != paNoError) {
         e.fail("No sound device found");
         return;

@@ -1,6 +1,7 @@
 // The sound backend's parts on a simulated device that loops its output back.
 #include "audio/aligner.h"
 #include "audio/glitch_log.h"
+#include "audio/pa_host.h"
 #include "audio/player.h"
 #include "audio/portaudio_sound.h"
 #include "audio/recorder.h"
@@ -11,10 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <random>
+#include <thread>
 
 using namespace qelvar::audio;
 using namespace qelvar::test;
@@ -368,4 +372,22 @@ TEST(NoSoundServer, CallsFailAtOnceAndRemoveAnEarlierCapture) {
     }
     EXPECT_EQ(s.statusText(), "No sound device found");
     EXPECT_EQ(s.takeResult(cap).why, "no sound device; check that PulseAudio or PipeWire runs");
+}
+
+// Closing waits for a device probe under way: a process that ends inside
+// ALSA's probe can leave JACK's shared database locked for every program.
+TEST(NoSoundServer, ClosingWaitsForADeviceProbeUnderWay) {
+    auto s = std::make_unique<PortAudioSound>();
+    s->waitReady(std::chrono::seconds(30));
+    std::atomic<bool> ended{false};
+    std::thread other([&ended] {
+        const DeviceProbe probe;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ended = true;
+    });
+    while (waitForDeviceProbes(std::chrono::milliseconds(0)))
+        std::this_thread::yield();
+    s.reset();
+    EXPECT_TRUE(ended);
+    other.join();
 }
