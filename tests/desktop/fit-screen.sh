@@ -26,10 +26,10 @@ status=0
 window() {
     name=$1 title=$2 lines=$3
     for scale in 1 1.5; do
-        export HOME="$work/$name-$scale"
-        mkdir -p "$HOME"
-        printf '%s\nwait 30000\nquit\n' "$lines" > "$HOME/script"
         for attempt in 1 2; do
+            export HOME="$work/$name-$scale-$attempt"
+            mkdir -p "$HOME"
+            printf '%s\nwait 30000\nquit\n' "$lines" > "$HOME/script"
             QT_SCALE_FACTOR=$scale "$q" --script "$HOME/script" >/dev/null 2>"$HOME/stderr" &
             pid=$!
             for n in $(seq 400); do # 40 s: a sanitized build opens the graph slowly

@@ -18,4 +18,11 @@ until wmctrl -m >/dev/null 2>&1; do
     n=$((n + 1)); [ $n -lt 100 ] || { echo "openbox did not start"; exit 1; }; sleep 0.1
 done
 unset QT_QPA_PLATFORM
+# A desktop has a session bus; this screen has none. Without an address
+# the bus library would start one through the X server, forking the
+# program while its other threads run, and under AddressSanitizer that
+# child can hang on an allocator lock before it execs, leaving the program
+# waiting for it for good (and the child holding the data folder's lock).
+# An address where nothing listens fails at once instead.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
 winid() { wmctrl -l | awk -v t="$1" '{ w = $1; $1 = $2 = $3 = ""; sub(/^ +/, "") } $0 == t { print w }'; }
