@@ -6,9 +6,11 @@
 #endif
 
 #include <condition_variable>
+#include <cstdarg>
 #include <dlfcn.h>
 #include <filesystem>
 #include <mutex>
+#include <unistd.h>
 
 namespace qelvar::audio {
 namespace {
@@ -39,6 +41,25 @@ void keepAlsaPluginsResident() {
     (void)done;
 #endif
 }
+
+} // namespace
+
+bool jackServerRuns(const std::filesystem::path& shm) {
+    const std::string uid = std::to_string(getuid());
+    const std::string tail = "_" + uid + "_0";
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(shm, ec)) {
+        const std::string n = e.path().filename().string();
+        if (n == "jack-" + uid && e.is_directory(ec)) // JACK 1: a folder per user
+            return true;
+        if (n.rfind("jack_", 0) == 0 && n.size() > 5 + tail.size() && // JACK 2: a socket
+            n.compare(n.size() - tail.size(), tail.size(), tail) == 0 && e.is_socket(ec))
+            return true;
+    }
+    return false;
+}
+
+namespace {
 
 struct Probes {
     std::mutex m;
@@ -113,3 +134,31 @@ PaDeviceIndex pickDevice(const std::string& want, Use way) {
 }
 
 } // namespace qelvar::audio
+
+#ifdef QELVAR_HAVE_JACK
+// Every JACK client of this process opens here, before JACK's own library:
+// PortAudio's JACK host and ALSA's jack device both try one while devices
+// are listed. The executable exports this definition (see the library's
+// link options), so the dynamic linker binds their calls to it. With no
+// JACK server to reach, a caller that does not want one started gets the
+// answer JACK would give, without JACK's library ever taking its lock in
+// the shared database.
+extern "C" jack_client_t* jack_client_open(const char* name, jack_options_t options,
+                                           jack_status_t* status, ...) {
+    const char* server = nullptr;
+    if (options & JackServerName) {
+        va_list ap;
+        va_start(ap, status);
+        server = va_arg(ap, const char*);
+        va_end(ap);
+    }
+    using Open = jack_client_t* (*)(const char*, jack_options_t, jack_status_t*, ...);
+    static const auto real = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "jack_client_open"));
+    if (!real || ((options & JackNoStartServer) && !qelvar::audio::jackServerRuns())) {
+        if (status)
+            *status = static_cast<jack_status_t>(JackFailure | JackServerFailed);
+        return nullptr;
+    }
+    return server ? real(name, options, status, server) : real(name, options, status);
+}
+#endif

@@ -6,6 +6,7 @@
 #include <portaudio.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,15 @@ namespace qelvar::audio {
 // and JACK's client library takes a lock in the database it keeps in
 // shared memory (/dev/shm/jack_db-UID). A process that ends holding that
 // lock leaves it held for good: every JACK client on the machine, this
-// program's next start among them, then hangs at open. So the program's
-// end waits for a probe under way (waitForDeviceProbes).
+// program's next start among them, then hangs at open. So while no JACK
+// server runs, a JACK client fails at once without touching the database
+// (this library's jack_client_open), and the program's end waits for a
+// probe under way (waitForDeviceProbes).
 PaError initialiseQuietly();
+
+// True while a JACK server runs for this user: JACK 2's socket
+// (jack_SERVER_UID_0) or JACK 1's folder (jack-UID) in `shm`.
+bool jackServerRuns(const std::filesystem::path& shm = "/dev/shm");
 
 // Marks a device probe under way for as long as it lives.
 class DeviceProbe {

@@ -9,12 +9,20 @@
 #include "audio/wav_reader.h"
 #include "support/files.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#ifdef QELVAR_HAVE_JACK
+#include <jack/jack.h>
+#endif
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -373,6 +381,54 @@ TEST(NoSoundServer, CallsFailAtOnceAndRemoveAnEarlierCapture) {
     EXPECT_EQ(s.statusText(), "No sound device found");
     EXPECT_EQ(s.takeResult(cap).why, "no sound device; check that PulseAudio or PipeWire runs");
 }
+
+// A JACK server is seen by its socket (JACK 2) or its folder (JACK 1), not
+// by the database folder any JACK client leaves behind.
+TEST(NoSoundServer, AJackServerIsSeenByItsSocketOrFolder) {
+    TempDir d;
+    const std::string uid = std::to_string(getuid());
+    std::filesystem::create_directory(d.path / ("jack_db-" + uid));
+    writeText((d.path / ("jack_default_" + uid + "_0")).string(), "a file, not a socket");
+    EXPECT_FALSE(jackServerRuns(d.path));
+
+    const std::filesystem::path sock = d.path / ("jack_studio_" + uid + "_0");
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(sock.string().size(), sizeof addr.sun_path);
+    std::strcpy(addr.sun_path, sock.c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    EXPECT_TRUE(jackServerRuns(d.path));
+    close(fd);
+    std::filesystem::remove(sock);
+    EXPECT_FALSE(jackServerRuns(d.path));
+
+    std::filesystem::create_directory(d.path / ("jack-" + uid));
+    EXPECT_TRUE(jackServerRuns(d.path));
+}
+
+#ifdef QELVAR_HAVE_JACK
+// With no JACK server, a JACK client (PortAudio's JACK host and ALSA's jack
+// device open one while devices are listed) fails at once, before JACK's
+// library can take its lock in the shared database: the library itself
+// would first report that it could not reach the server.
+TEST(NoSoundServer, NoJackClientOpensWhileNoJackServerRuns) {
+    if (jackServerRuns())
+        GTEST_SKIP() << "a JACK server runs";
+    static int reports = 0;
+    jack_set_error_function([](const char*) { ++reports; });
+    jack_set_info_function([](const char*) { ++reports; });
+    using Open = jack_client_t* (*)(const char*, jack_options_t, jack_status_t*, ...);
+    const auto open = reinterpret_cast<Open>(dlsym(RTLD_DEFAULT, "jack_client_open"));
+    ASSERT_NE(open, nullptr);
+    jack_status_t status{};
+    EXPECT_EQ(open("qelvar-test", JackNoStartServer, &status), nullptr);
+    EXPECT_TRUE(status & JackServerFailed);
+    EXPECT_EQ(reports, 0);
+    ASSERT_EQ(initialiseQuietly(), paNoError);
+    Pa_Terminate();
+}
+#endif
 
 // Closing waits for a device probe under way: a process that ends inside
 // ALSA's probe can leave JACK's shared database locked for every program.
