@@ -46,14 +46,15 @@ void keepAlsaPluginsResident() {
 
 bool jackServerRuns(const std::filesystem::path& shm) {
     const std::string uid = std::to_string(getuid());
-    const std::string tail = "_" + uid + "_0";
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(shm, ec)) {
         const std::string n = e.path().filename().string();
-        if (n == "jack-" + uid && e.is_directory(ec)) // JACK 1: a folder per user
+        // JACK 2 (and PipeWire's stand-in) listens on jack_SERVER_UID_0, or
+        // jack_SERVER_0 for a server shared between users; JACK 1 keeps a
+        // folder, jack-UID or jack.
+        if (n.rfind("jack_", 0) == 0 && e.is_socket(ec))
             return true;
-        if (n.rfind("jack_", 0) == 0 && n.size() > 5 + tail.size() && // JACK 2: a socket
-            n.compare(n.size() - tail.size(), tail.size(), tail) == 0 && e.is_socket(ec))
+        if ((n == "jack-" + uid || n == "jack") && e.is_directory(ec))
             return true;
     }
     return false;

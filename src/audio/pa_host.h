@@ -25,8 +25,10 @@ namespace qelvar::audio {
 // probe under way (waitForDeviceProbes).
 PaError initialiseQuietly();
 
-// True while a JACK server runs for this user: JACK 2's socket
-// (jack_SERVER_UID_0) or JACK 1's folder (jack-UID) in `shm`.
+// True while a JACK server may run for this user: a JACK 2 socket
+// (jack_SERVER_UID_0, jack_SERVER_0) or a JACK 1 folder (jack-UID, jack) in
+// `shm`. JACK's database folder (jack_db-UID), which any client leaves
+// behind, does not count.
 bool jackServerRuns(const std::filesystem::path& shm = "/dev/shm");
 
 // Marks a device probe under way for as long as it lives.
