@@ -137,6 +137,11 @@ bool Engine::measureLatency(std::int64_t fallback) {
     const bool found = best.corr >= 0.5;
     latency.store(found ? best.lag : fallback);
     measured.store(found);
+    // The round trip in time, taken now: how far the output written so far
+    // is ahead of what comes back. Read later, the two counts would carry
+    // any frames the server dropped or inserted since (an output underrun
+    // moves the input's count on alone), until the path is lined up again.
+    roundTrip.store(outFrames() - (inFrames() - latency.load()));
     fraction.store(found ? fractionalLag(p, monoInput(ring, start, best.lag + 2 * len), best.lag)
                          : 0.0);
     probing_.store(false, std::memory_order_release);

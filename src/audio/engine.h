@@ -66,6 +66,8 @@ class Engine {
     std::atomic<State> state{State::Opening};
     std::atomic<std::int64_t> latency{0};
     std::atomic<bool> measured{false};
+    // Output frames on their way when the round trip was last measured.
+    std::atomic<std::int64_t> roundTrip{0};
     std::atomic<std::int64_t> inputOverflows{0};
     std::atomic<std::int64_t> outputUnderflows{0};
     // What the device runs at, for the record (0 until known).
@@ -197,12 +199,10 @@ class EngineSound : public SoundServices {
     // in the signal (false: the host's own estimate).
     std::int64_t latencyFrames() const { return engine_->latency.load(); }
     bool latencyMeasured() const { return engine_->measured.load(); }
-    // The round trip in time, as frames: how far the output rendered so far
-    // is ahead of what comes back now (within a block). latencyFrames() is
-    // that plus the offset between the two streams' counts.
-    std::int64_t roundTripFrames() const {
-        return engine_->outFrames() - (engine_->inFrames() - latencyFrames());
-    }
+    // The round trip in time, as frames: how far the output rendered was
+    // ahead of what came back (within a block) when it was last measured.
+    // latencyFrames() is that plus the offset between the two streams' counts.
+    std::int64_t roundTripFrames() const { return engine_->roundTrip.load(); }
     int deviceRate() const { return engine_->deviceRate.load(); }
     // "output SINK, input SOURCE, 48000 Hz (converted)" once open.
     std::string description() const;

@@ -1,5 +1,6 @@
 // The sound backend's parts on a simulated device that loops its output back.
 #include "audio/aligner.h"
+#include "audio/engine.h"
 #include "audio/glitch_log.h"
 #include "audio/pa_host.h"
 #include "audio/player.h"
@@ -351,6 +352,63 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         else
             EXPECT_TRUE(loopFrames(b.saved(), c.left, c.kept, c.gain));
     }
+}
+
+// Two streams looped back `delay` frames apart, counted apart as the
+// PulseAudio backend counts them. `starve(n)` stalls the output for n
+// frames while the input goes on, as a server does when a busy client
+// does not top its stream up in time.
+class TwoStreamLoop : public EngineSound {
+  public:
+    explicit TwoStreamLoop(int delay) {
+        start([delay, starved = starved_](Engine& e) {
+            e.setInputBase(Engine::kInputBase);
+            std::atomic<bool> done{false};
+            std::thread device([&] {
+                constexpr std::size_t kBlock = 441;
+                std::vector<std::int32_t> line(static_cast<std::size_t>(2 * delay), 0);
+                std::vector<std::int32_t> block(2 * kBlock);
+                while (!done.load()) {
+                    if (const int n = starved->exchange(0); n > 0)
+                        e.storeInput(nullptr, 2, static_cast<std::size_t>(n));
+                    e.renderOutput(block.data(), 2, kBlock);
+                    line.insert(line.end(), block.begin(), block.end());
+                    e.storeInput(line.data(), 2, kBlock);
+                    line.erase(line.begin(), line.begin() + 2 * kBlock);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            });
+            e.probeAgain();
+            e.setState(e.measureLatency(0) ? Engine::State::Ready : Engine::State::Failed);
+            while (!e.waitStop(std::chrono::milliseconds(10))) {
+            }
+            done.store(true);
+            device.join();
+        });
+    }
+    void starve(int frames) {
+        starved_->store(frames);
+        while (starved_->load() != 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a few blocks on
+    }
+
+  private:
+    std::shared_ptr<std::atomic<int>> starved_ = std::make_shared<std::atomic<int>>(0);
+};
+
+// A report names the round trip in time. An output underrun since it was
+// measured moves the input's count on alone; the round trip stays what
+// was measured (it read thousands of frames short, even below zero).
+TEST(TwoStreams, AnUnderrunDoesNotChangeTheRoundTripAPathReports) {
+    constexpr int kDelay = 3000;
+    TwoStreamLoop loop(kDelay);
+    ASSERT_TRUE(loop.waitReady(std::chrono::seconds(20)));
+    const PathInfo before = loop.pathInfo();
+    EXPECT_TRUE(before.latencyMeasured);
+    EXPECT_NEAR(before.latencyFrames, kDelay, 441);
+    loop.starve(2 * kDelay);
+    EXPECT_EQ(loop.pathInfo().latencyFrames, before.latencyFrames);
 }
 
 // No sound server: every call fails at once; an earlier capture is removed.
