@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <numeric>
+#include <vector>
 
 #include <cmath>
 
@@ -54,6 +55,32 @@ Match bestMatch(std::span<const float> probe, std::span<const float> input, std:
             best = {lag, c};
     }
     return best;
+}
+
+Peak clearestPeak(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
+                  std::int64_t lagEnd, std::int64_t apart) {
+    const auto p = static_cast<std::int64_t>(probe.size());
+    lagEnd = std::min(lagEnd, static_cast<std::int64_t>(input.size()) - p + 1);
+    if (p == 0 || lagBegin < 0 || lagBegin >= lagEnd)
+        return {};
+    std::vector<double> dots(static_cast<std::size_t>(lagEnd - lagBegin));
+    std::int64_t top = lagBegin;
+    for (std::int64_t lag = lagBegin; lag < lagEnd; ++lag) {
+        double dot = 0;
+        for (std::int64_t k = 0; k < p; ++k)
+            dot += double(probe[k]) * input[lag + k];
+        dots[static_cast<std::size_t>(lag - lagBegin)] = std::fabs(dot);
+        if (std::fabs(dot) > dots[static_cast<std::size_t>(top - lagBegin)])
+            top = lag;
+    }
+    double second = 0;
+    for (std::int64_t lag = lagBegin; lag < lagEnd; ++lag)
+        if (std::llabs(lag - top) > apart)
+            second = std::max(second, dots[static_cast<std::size_t>(lag - lagBegin)]);
+    const double best = dots[static_cast<std::size_t>(top - lagBegin)];
+    if (best <= 0)
+        return {};
+    return {top, second > 0 ? best / second : 1e9};
 }
 
 double fractionalLag(std::span<const float> probe, std::span<const float> input, std::int64_t lag,

@@ -29,6 +29,18 @@ struct Match {
 Match bestMatch(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
                 std::int64_t lagEnd);
 
+// The lag in [lagBegin, lagEnd) where `probe` stands out most in `input`
+// by its plain (unnormalised) correlation, and how many times that stands
+// above the largest one more than `apart` frames from it. A path that
+// filters the probe lowers its normalised match (a low-pass at 2 kHz keeps
+// a third of it), but its impulse still stands out alone.
+struct Peak {
+    std::int64_t lag = -1;
+    double ratio = 0;
+};
+Peak clearestPeak(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
+                  std::int64_t lagEnd, std::int64_t apart = 32);
+
 // The part of a frame by which `probe` sits later in `input` than at
 // `lag` (input[lag + k] lines up with probe[k]), from -0.5 to 0.5: the
 // slope of the cross spectrum's phase over the band up to `topFraction` of

@@ -131,10 +131,19 @@ bool Engine::measureLatency(std::int64_t fallback) {
         // top; a converted path blurs the peak, so a weaker one stands once
         // a good stretch past it holds nothing better.
         if ((best.corr >= 0.9 && searched >= best.lag + len) ||
-            (best.corr >= 0.5 && searched >= best.lag + 8 * len))
+            (best.corr >= kWeakMatch && searched >= best.lag + 8 * len))
             break;
     }
-    const bool found = best.corr >= 0.5;
+    bool found = best.corr >= 0.5;
+    if (!found && best.corr >= kWeakMatch) {
+        // A filtering path: taken where the probe's impulse stands out alone.
+        const std::int64_t from = again ? std::max<std::int64_t>(0, latency.load() - kNear) : 0;
+        const Peak peak = clearestPeak(p, monoInput(ring, start, searched + len - 1), from, searched);
+        if (peak.ratio >= kClearPeak) {
+            best.lag = peak.lag;
+            found = true;
+        }
+    }
     latency.store(found ? best.lag : fallback);
     measured.store(found);
     // The round trip in time, taken now: how far the output written so far
@@ -145,6 +154,7 @@ bool Engine::measureLatency(std::int64_t fallback) {
     fraction.store(found ? fractionalLag(p, monoInput(ring, start, best.lag + 2 * len), best.lag)
                          : 0.0);
     probing_.store(false, std::memory_order_release);
+    recorder.lineUp(latency.load(), found);
     return found;
 }
 

@@ -50,6 +50,10 @@ class Engine {
     // when the probe is played again.
     static constexpr std::int64_t kMaxLatency = 4 * 44100;
     static constexpr std::int64_t kNear = 4096;
+    // A normalised match this weak is looked at again for a clear impulse
+    // (kClearPeak times anything else found).
+    static constexpr double kWeakMatch = 0.15;
+    static constexpr double kClearPeak = 4;
     // Where a backend with separate streams starts counting its input, so
     // that the round trip stays positive when the input starts after the
     // output (it is then this, less the head start, plus the path's own).
@@ -115,12 +119,17 @@ class Engine {
         int quiet = 0;
         while (!waitStop(std::chrono::milliseconds(5))) {
             recorder.pump(latency.load());
-            // A path knocked off its whole round trip is lined up again once
-            // nothing has played or recorded for a second.
+            // A path whose frames broke off is lined up again once nothing
+            // has played or recorded for a second.
             quiet = recorder.shifted() && recorder.idle() && silent() ? quiet + 1 : 0;
-            if (quiet == 200 && realign) {
+            if (quiet == 200) {
                 setState(State::Measuring);
-                realign();
+                if (realign) {
+                    realign();
+                } else {
+                    probeAgain();
+                    measureLatency(latency.load());
+                }
                 setState(State::Ready);
                 quiet = 0;
             }
@@ -139,7 +148,8 @@ class Engine {
     // Called by the worker when it is done with the device.
     void exit();
     // Lines the round trip up again (worker thread); set by a backend that
-    // converts rates.
+    // converts rates, which also makes it whole. Otherwise the probe is
+    // played again.
     std::function<void()> realign;
     // Nothing is playing, nor asked to.
     bool silent() const {

@@ -40,7 +40,8 @@ struct Recorder::Take {
     bool lagDone = false;
     std::int64_t lag = 0; // the take's round trip
     bool lagFound = false;
-    double lagCorr = 0;
+    bool placed = false; // by the path's round trip, not by a search of its own
+    bool broke = false;  // frames broke off inside it
     std::int64_t full = 0; // frames of the take before any cut for lost frames
     std::int64_t kept = 0;
     bool lost = false; // the worker fell a whole ring behind
@@ -196,6 +197,11 @@ void Recorder::feed(Take& t, std::int64_t latency) {
 
 void Recorder::pump(std::int64_t latency) {
     std::lock_guard lock(m_);
+    monitor_.advance();
+    if (monitor_.breaks() != breaksSeen_) {
+        breaksSeen_ = monitor_.breaks();
+        shifted_ = true; // the round trip may have moved: line the path up again
+    }
     if (current_ && mode_ != Mode::Closed)
         feed(*current_, latency);
     while (!queue_.empty()) {
@@ -229,7 +235,6 @@ bool Recorder::findTakeLag(Take& t, std::int64_t expected, bool late) {
     t.lagDone = true;
     if (m.lag >= 0 && m.corr >= kStrong) {
         t.lag = m.lag;
-        t.lagCorr = m.corr;
         t.lagFound = true;
         tracked_ = m.lag;
         trackedAtIn_ = t.start + m.lag;
@@ -239,71 +244,20 @@ bool Recorder::findTakeLag(Take& t, std::int64_t expected, bool late) {
     return true;
 }
 
-namespace {
-
-// Four times the share of a stretch's power that rounding to 16 bits twice
-// (2 x 1/12 of a step squared a sample) can account for; a deeper sound's
-// path rounds less, so this bound holds for it as well.
-double roundingShare(std::span<const std::uint64_t> frames) {
-    double power = 0;
-    for (const auto f : frames) {
-        const double l = FrameRing::left(f) / 65536.0;
-        const double r = FrameRing::right(f) / 65536.0;
-        power += l * l + r * r;
-    }
-    const double perSample =
-        power / (2.0 * static_cast<double>(std::max<std::size_t>(frames.size(), 1)));
-    return perSample > 0 ? 4 * (2.0 / 12.0) / perSample : 1;
-}
-
-} // namespace
-
-bool Recorder::matchesAt(const Take& t, std::int64_t end) const {
-    const std::int64_t n = std::min(kCheck, end - t.start);
-    const auto ref = ringFrames(out_, end - n, n);
-    const auto got = ringFrames(ring_, end - n + t.lag, n);
-    if (static_cast<std::int64_t>(ref.size()) != n || static_cast<std::int64_t>(got.size()) != n)
-        return false;
-    // Silence played can't show a shift; what comes back there (the ring
-    // of a converter after a sound stopped) is no loss.
-    PeakStats played;
-    for (const auto f : ref)
-        played.add(f);
-    if (played.peak <= kSilent)
+// Placed by the path's round trip while no frames broke off since it was
+// found; otherwise the take looks for its own, and the monitor reads on at
+// that from the take's start.
+bool Recorder::placeTake(Take& t, std::int64_t expected, bool late) {
+    if (pathLag_ >= 0 && t.start >= linedUpAt_ && !monitor_.firstBreak(linedUpAt_, t.start)) {
+        t.lag = pathLag_;
+        t.lagFound = t.placed = t.lagDone = true;
         return true;
-    // What no gain explains, against what it was at the take's start: a
-    // loud steady part hides a small shift from the correlation itself.
-    // A quiet part may hold less: a converted path rounds to 16 bits once
-    // more on the way back, which a tone at -60 dBFS shows as a residual of
-    // about -40 dB, while a shift of one frame leaves far more.
-    const double c = correlationAt(ref, got, 0);
-    const double residual = 1 - c * c, atStart = 1 - t.lagCorr * t.lagCorr;
-    return c > 0 && residual <= std::max({4 * atStart, 1e-6, roundingShare(ref)});
-}
-
-std::int64_t Recorder::exactEnd(const Take& t, std::int64_t end) const {
-    // Every stretch, not only the last: a server that fills a gap with
-    // silence and then goes on in step leaves the end lined up.
-    std::int64_t good = std::min(end, t.start + kCheck);
-    if (!matchesAt(t, good))
-        return t.start;
-    std::int64_t bad = -1;
-    for (std::int64_t at = good + kCheck; bad < 0; at += kCheck) {
-        const std::int64_t e = std::min(at, end);
-        if (!matchesAt(t, e))
-            bad = e;
-        else if (e == end)
-            return end;
-        else
-            good = e;
     }
-    // Frames were dropped, inserted or blanked on the way: keep the part
-    // before that, which still lines up.
-    while (bad - good > 64) {
-        const std::int64_t mid = good + (bad - good) / 2;
-        (matchesAt(t, mid) ? good : bad) = mid;
-    }
-    return good;
+    if (!findTakeLag(t, expected, late))
+        return false;
+    if (t.lagFound && t.lag != monitor_.lag())
+        monitor_.restart(t.lag, t.start);
+    return true;
 }
 
 // The take's frames: from its start to where it was stopped, or to the
@@ -322,8 +276,12 @@ void Recorder::cut(Take& t) const {
                    : frames;
     };
     t.full = wholeLoops(std::max<std::int64_t>(0, end - t.start));
-    if (t.lagFound && end > t.start)
-        end = exactEnd(t, end);
+    // Frames that broke off on the way: keep the part before, which is
+    // still in step.
+    if (const auto broke = monitor_.firstBreak(t.start, end)) {
+        end = *broke;
+        t.broke = true;
+    }
     t.kept = wholeLoops(std::max<std::int64_t>(0, end - t.start));
     t.endIn = t.start + t.lag + t.kept;
 }
@@ -336,11 +294,12 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
         std::remove(path.c_str());
         return true;
     }
-    const std::int64_t expected = expectedLag(latency);
-    if (!t.lagDone && !findTakeLag(t, expected, late))
+    if (!t.lagDone && !placeTake(t, expectedLag(latency), late))
         return false;
     if (!late && ring_.written() < t.stopAt + t.lag)
         return false; // the tail is still on its way
+    if (!late && monitor_.lag() >= 0 && monitor_.judgedTo() < t.stopAt)
+        return false; // not yet watched to its end
     if (t.endIn < 0 || t.spooledIn < t.endIn)
         cut(t);
     feed(t, latency);
@@ -377,12 +336,7 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
 
 TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {
     using S = TakeResult::State;
-    // A path whose round trip was whole and now moved, or that stopped
-    // lining up inside the take, wants lining up again before the next
-    // take, whatever else this one shows: otherwise a part of a frame left
-    // over spoils every take after it.
-    if (wholeLag_ && t.lagFound && (t.lag != latency || t.kept < t.full))
-        shifted_ = true;
+    (void)latency;
     if (!saved)
         return {S::Failed, kWhyNotSaved};
     if (t.lost || t.kept == 0)
@@ -400,7 +354,9 @@ TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {
         return {S::Failed, kWhyLost};
     if (!t.lagFound && tracked_ < 0)
         return {S::Suspect, kWhyUnaligned};
-    if (wholeLag_ && t.lagFound && t.lag != latency)
+    // Placed by a round trip found in its own tone after frames broke off:
+    // where that moved, the tone's match may be a period off.
+    if (!t.placed && t.lagFound && pathLag_ >= 0 && t.lag != pathLag_)
         return {S::Suspect, kWhyShifted};
     return {S::Good, {}};
 }
@@ -428,10 +384,15 @@ void Recorder::abandon(const std::string& why) {
     mode_ = Mode::Closed;
 }
 
-void Recorder::expectWholeLag(bool on) {
+void Recorder::lineUp(std::int64_t lag, bool measured) {
     std::lock_guard lock(m_);
-    wholeLag_ = on;
+    pathLag_ = measured ? lag : -1;
+    tracked_ = measured ? lag : tracked_;
+    linedUpAt_ = out_.written();
+    trackedAtIn_ = linedUpAt_ + lag;
     shifted_ = false;
+    monitor_.restart(lag, linedUpAt_);
+    breaksSeen_ = monitor_.breaks();
 }
 
 bool Recorder::shifted() const {

@@ -2,9 +2,15 @@
 // "capture", fed from the input history. A recording is lined up with the
 // sound being played: it covers the output frames from where that sound
 // (or its latest loop) began to where the recording was stopped, as they
-// come back from the device. The round trip is found again for every take
-// by matching the output history against the input, since the sound
-// server may drop or insert frames unannounced.
+// come back from the device.
+//
+// A take is placed by the path's round trip as the broadband probe found
+// it, never by its own tone: a tone's match is ambiguous by whole periods
+// and biased by the phase of whatever filters the path holds. The
+// continuity monitor watches the input for frames dropped, inserted or
+// blanked; a take is cut where they broke off, and once they have, the
+// round trip is no longer known: later takes look for their own (marked
+// suspect where it moved) until the path is lined up again.
 //
 // "save capture" never waits for the take's tail to come back: the take
 // joins a queue the worker finishes once the input holds it, while the next
@@ -13,6 +19,7 @@
 #pragma once
 
 #include "audio/capture_file.h"
+#include "audio/continuity.h"
 #include "audio/frame_ring.h"
 #include "audio/glitch_log.h"
 #include "audio/lag_finder.h"
@@ -49,8 +56,7 @@ inline constexpr const char* kWhyNotSaved =
 inline constexpr const char* kWhyNothingPlayed = "the sound never reached the device";
 inline constexpr const char* kWhyUnaligned =
     "the recording could not be lined up with the sound played";
-inline constexpr const char* kWhyShifted =
-    "the sound server moved the recording by part of a frame; play again";
+inline constexpr const char* kWhyShifted = "the sound server moved the recording; play again";
 
 class Recorder {
   public:
@@ -68,8 +74,6 @@ class Recorder {
     // How long a take's tail may take to come back before the take is
     // finished with what there is.
     static constexpr std::chrono::milliseconds kPatience{2000};
-    // Frames of a stretch checked for the same round trip at a take's end.
-    static constexpr std::int64_t kCheck = 512;
     // Input peaks at or below this while the output played above
     // kAudible (16-bit steps, whatever the depth): nothing came back.
     static constexpr int kSilent = 16;
@@ -95,12 +99,11 @@ class Recorder {
     void abandon(const std::string& why);
     bool finishing() const;
 
-    // Where the backend converts rates and has made the round trip a whole
-    // number of frames, a take that finds another one lies a part of a
-    // frame off, which changes a reading of a high tone by a few hundredths
-    // of a dB: such takes are suspect, and shifted() says the path wants
-    // lining up again, as it does after a take cut where it stopped lining up.
-    void expectWholeLag(bool on);
+    // The path's round trip as the probe found it (`measured`), or the
+    // device's own estimate; every take after this is placed by it.
+    void lineUp(std::int64_t lag, bool measured);
+    // Frames broke off since the path was last lined up: it wants lining
+    // up again.
     bool shifted() const;
     // No take recording or waiting to be finished.
     bool idle() const;
@@ -124,8 +127,7 @@ class Recorder {
     bool findTakeLag(Take& t, std::int64_t expected, bool late);
     void cut(Take& t) const;
     TakeResult judge(Take& t, bool saved, std::int64_t latency);
-    bool matchesAt(const Take& t, std::int64_t end) const;
-    std::int64_t exactEnd(const Take& t, std::int64_t end) const;
+    bool placeTake(Take& t, std::int64_t expected, bool late);
     std::int64_t expectedLag(std::int64_t latency) const;
     void resolveStart(Take& t) const;
     void feed(Take& t, std::int64_t latency);
@@ -141,10 +143,13 @@ class Recorder {
     std::deque<std::pair<std::string, std::unique_ptr<Take>>> queue_;
     std::map<std::string, TakeResult> results_;
 
-    std::int64_t tracked_ = -1;    // the last round trip found in a take
+    ContinuityMonitor monitor_{out_, ring_};
+    std::int64_t pathLag_ = -1;    // the round trip the probe found; -1: none
+    std::int64_t linedUpAt_ = 0;   // output frame when it was found
+    std::int64_t tracked_ = -1;    // the last round trip a take was cut at
     std::int64_t trackedAtIn_ = 0; // input frame where it was found
-    bool wholeLag_ = false;
     bool shifted_ = false;
+    std::int64_t breaksSeen_ = 0;
     std::int64_t kept_ = 0;
     std::int64_t lastLag_ = 0;
     bool lastLagFound_ = false;

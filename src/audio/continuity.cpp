@@ -1,0 +1,192 @@
+#include "audio/continuity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace qelvar::audio {
+namespace {
+
+bool same(std::uint64_t a, std::uint64_t b) {
+    using R = FrameRing;
+    const auto near = [](std::int32_t x, std::int32_t y) {
+        return std::llabs(std::int64_t{x} - y) <= ContinuityMonitor::kSame;
+    };
+    return near(R::left(a), R::left(b)) && near(R::right(a), R::right(b));
+}
+
+constexpr std::size_t kMaxBreaks = 1024;
+
+} // namespace
+
+void ContinuityMonitor::restart(std::int64_t lag, std::int64_t from) {
+    // What was read from there on was read at another round trip.
+    while (!breaks_.empty() && breaks_.back() >= from)
+        breaks_.pop_back();
+    lag_ = lag;
+    next_ = from;
+    judged_ = from;
+    verified_ = from;
+    period_ = 0;
+    pending_.reset();
+    before_ = -1;
+}
+
+bool ContinuityMonitor::repeats(std::int64_t from, std::int64_t to, std::int64_t period) const {
+    return firstChange(from, to, period) == to;
+}
+
+std::int64_t ContinuityMonitor::firstChange(std::int64_t from, std::int64_t to,
+                                            std::int64_t period) const {
+    for (std::int64_t n = from; n < to; ++n)
+        if (!same(out_.load(n), out_.load(n - period)))
+            return n;
+    return to;
+}
+
+bool ContinuityMonitor::quiet(std::int64_t from, std::int64_t to) const {
+    const std::int64_t top = std::int64_t{kQuiet} << 16;
+    for (std::int64_t n = from; n < to; ++n) {
+        const std::uint64_t f = out_.load(n);
+        if (std::llabs(FrameRing::left(f)) > top || std::llabs(FrameRing::right(f)) > top)
+            return false;
+    }
+    return true;
+}
+
+// The period of the sound that starts at output frame `from`: the
+// shortest one the output keeps for a stretch after its first period.
+// False while the output needed to tell has not been written.
+bool ContinuityMonitor::findSound(std::int64_t from) {
+    if (out_.written() < from + kMaxPeriod + kStretch)
+        return false;
+    period_ = 0;
+    for (std::int64_t p = 1; p <= kMaxPeriod; ++p)
+        if (repeats(from + p, from + p + kStretch, p)) {
+            period_ = p;
+            break;
+        }
+    soundStart_ = from;
+    return true;
+}
+
+ContinuityMonitor::Stretch ContinuityMonitor::measure(std::int64_t at) const {
+    double diff = 0, energy = 0;
+    for (std::int64_t n = at; n < at + kStretch; ++n) {
+        const double d = difference(n);
+        const std::uint64_t a = in_.load(n + lag_), b = in_.load(n + lag_ - period_);
+        for (const std::int32_t x : {FrameRing::left(a), FrameRing::right(a), FrameRing::left(b),
+                                     FrameRing::right(b)})
+            energy += (x / 65536.0) * (x / 65536.0);
+        diff += d;
+    }
+    return {at, energy > 0 ? diff / energy : 0, diff};
+}
+
+// The energy of in[n] - in[n - P], both channels, in 16-bit steps.
+double ContinuityMonitor::difference(std::int64_t n) const {
+    const std::uint64_t a = in_.load(n + lag_), b = in_.load(n + lag_ - period_);
+    const double dl = (FrameRing::left(a) - static_cast<double>(FrameRing::left(b))) / 65536.0;
+    const double dr = (FrameRing::right(a) - static_cast<double>(FrameRing::right(b))) / 65536.0;
+    return dl * dl + dr * dr;
+}
+
+// Where a broken stretch broke off: its first frame whose difference
+// stands out against the stretch's mean (early rather than late where
+// noise is near it, so a take is cut before the fault, not after).
+std::int64_t ContinuityMonitor::breakPoint(const Stretch& s) const {
+    const double mean = s.diff / static_cast<double>(kStretch);
+    for (std::int64_t n = s.at; n < s.at + kStretch; ++n)
+        if (difference(n) > 0.25 * mean)
+            return n;
+    return s.at;
+}
+
+void ContinuityMonitor::noteBreak(std::int64_t at) {
+    if (!breaks_.empty() && breaks_.back() >= at)
+        return;
+    breaks_.push_back(at);
+    ++count_;
+    if (breaks_.size() > kMaxBreaks)
+        breaks_.pop_front();
+}
+
+// A stretch breaks when its mismatch stands far above the lower of its
+// neighbours' (a settling path's mismatch only falls; noise is even), or,
+// with neither neighbour, never.
+void ContinuityMonitor::decide(const Stretch& s, double before, double after) {
+    double base = -1;
+    if (before >= 0 && after >= 0)
+        base = std::min(before, after);
+    else
+        base = std::max(before, after);
+    if (base >= 0 && s.mismatch > std::max(kFloor, kFactor * base))
+        noteBreak(breakPoint(s));
+}
+
+void ContinuityMonitor::endSound() {
+    if (pending_)
+        decide(*pending_, before_, -1);
+    pending_.reset();
+    before_ = -1;
+    period_ = 0;
+}
+
+void ContinuityMonitor::advance() {
+    if (lag_ < 0)
+        return;
+    for (;;) {
+        // The ring may have moved on past what is still to be read.
+        const std::int64_t oldest =
+            std::max(out_.oldest(), in_.oldest() - lag_) + kMaxPeriod + kStretch;
+        if (next_ < oldest) {
+            endSound();
+            next_ = judged_ = verified_ = oldest;
+        }
+        const std::int64_t end = next_ + kStretch;
+        if (in_.written() < end + lag_ || out_.written() < end)
+            return;
+        // The output repeats from the sound's first period up to `end`?
+        const std::int64_t from = std::max(verified_, soundStart_ + period_);
+        const std::int64_t change = period_ == 0 ? next_ : firstChange(from, end, period_);
+        if (change < end) {
+            // A new sound: the one before ends where the output changed.
+            endSound();
+            next_ = judged_ = change;
+            if (!findSound(change))
+                return;
+            if (period_ == 0 || quiet(change, change + kStretch)) {
+                period_ = 0;
+                next_ = judged_ = change + kStretch; // nothing to judge here
+                continue;
+            }
+            verified_ = change + period_ + kStretch;
+            next_ = change + period_ + kSettle;
+            continue;
+        }
+        verified_ = end;
+        if (quiet(next_, end)) {
+            endSound();
+            next_ = judged_ = verified_ = end;
+            continue;
+        }
+        const Stretch s = measure(next_);
+        if (pending_) {
+            decide(*pending_, before_, s.mismatch);
+            before_ = pending_->mismatch;
+        }
+        pending_ = s;
+        judged_ = next_;
+        next_ = end;
+    }
+}
+
+std::optional<std::int64_t> ContinuityMonitor::firstBreak(std::int64_t from,
+                                                          std::int64_t to) const {
+    const auto it = std::lower_bound(breaks_.begin(), breaks_.end(), from);
+    if (it != breaks_.end() && *it < to)
+        return *it;
+    return std::nullopt;
+}
+
+} // namespace qelvar::audio

@@ -1,0 +1,98 @@
+// Watches the input for timing faults: frames the sound server dropped,
+// inserted or blanked on the way, and the path moving. What a sound card
+// does to the sound (gain, filters, noise, distortion, clipping) is never
+// one of them, so the input is never compared with the output sample for
+// sample. Instead:
+//
+//   Wherever the output repeats itself with a period P (a looped step
+//   file, the steady part of a test tone), any time-invariant path gives
+//   back an input that repeats with the same P once it has settled, what
+//   ever it does to the sound. Where the input stops doing so, the frames
+//   did not come back in step: the first frame that differs from the one a
+//   period before is where they broke off.
+//
+// The input is read at the path's round trip (measured with a broadband
+// probe), in stretches of kStretch output frames. A stretch's mismatch is
+// the energy of in[n] - in[n - P] against that of the two; the path's own
+// noise and the end of its settling give every stretch some, so a stretch
+// breaks only when its mismatch stands far above that of its neighbours
+// in the same sound (and above kFloor). A stretch alone in its sound, the
+// first period and kSettle frames of each sound, silence and sounds that
+// do not repeat within kMaxPeriod frames are not judged.
+#pragma once
+
+#include "audio/frame_ring.h"
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+namespace qelvar::audio {
+
+class ContinuityMonitor {
+  public:
+    static constexpr std::int64_t kStretch = 512;
+    static constexpr std::int64_t kMaxPeriod = 8192;
+    static constexpr std::int64_t kSettle = 512;
+    // How far a stretch's mismatch must stand above its neighbours'.
+    static constexpr double kFactor = 8;
+    // Below this share no break is seen (about -40 dB: a shift of one
+    // frame in a 100 Hz tone leaves 2e-4).
+    static constexpr double kFloor = 1e-4;
+    // Output samples closer than this (2 steps of 24 bits, in 32-bit
+    // units) count as the same: a tone computed afresh each period may
+    // round a sample the other way.
+    static constexpr std::int32_t kSame = 512;
+    // An output whose peak stays at or below this (16-bit steps) is silence.
+    static constexpr std::int32_t kQuiet = 16;
+
+    ContinuityMonitor(const FrameRing& out, const FrameRing& in) : out_(out), in_(in) {}
+
+    // Reads the input at round trip `lag` from output frame `from` on,
+    // forgetting the breaks it saw from there on (read at another round trip).
+    void restart(std::int64_t lag, std::int64_t from);
+    // Judges every stretch whose input has come back.
+    void advance();
+
+    std::int64_t lag() const { return lag_; }
+    // Output frame before which every stretch has been judged.
+    std::int64_t judgedTo() const { return judged_; }
+    // The output frame of the first frame that broke off in [from, to), if any.
+    std::optional<std::int64_t> firstBreak(std::int64_t from, std::int64_t to) const;
+    std::int64_t breaks() const { return count_; }
+
+  private:
+    struct Stretch {
+        std::int64_t at = 0;
+        double mismatch = 0; // share of the energy the difference holds
+        double diff = 0;     // the difference's energy
+    };
+
+    bool findSound(std::int64_t from);
+    bool repeats(std::int64_t from, std::int64_t to, std::int64_t period) const;
+    std::int64_t firstChange(std::int64_t from, std::int64_t to, std::int64_t period) const;
+    bool quiet(std::int64_t from, std::int64_t to) const;
+    Stretch measure(std::int64_t at) const;
+    double difference(std::int64_t n) const;
+    std::int64_t breakPoint(const Stretch& s) const;
+    void decide(const Stretch& s, double before, double after);
+    void endSound();
+    void noteBreak(std::int64_t at);
+
+    const FrameRing& out_;
+    const FrameRing& in_;
+    std::int64_t lag_ = -1;
+    std::int64_t next_ = 0;   // output frame of the next stretch
+    std::int64_t judged_ = 0; // everything before this is judged
+    std::int64_t period_ = 0; // of the sound being read; 0: none yet
+    std::int64_t soundStart_ = 0;
+    std::int64_t verified_ = 0; // the output repeats up to here
+    // The last stretch measured, waiting for the one after it to judge it,
+    // and the mismatch of the one before it (negative: none).
+    std::optional<Stretch> pending_;
+    double before_ = -1;
+    std::deque<std::int64_t> breaks_; // output frames, oldest first
+    std::int64_t count_ = 0;
+};
+
+} // namespace qelvar::audio
