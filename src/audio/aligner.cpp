@@ -25,7 +25,7 @@ std::vector<std::int16_t> probeBurst(std::size_t frames, std::int16_t level) {
 }
 
 Match bestMatch(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
-                std::int64_t lagEnd) {
+                std::int64_t lagEnd, std::vector<float>* all) {
     Match best;
     const auto p = static_cast<std::int64_t>(probe.size());
     const auto n = static_cast<std::int64_t>(input.size());
@@ -51,36 +51,22 @@ Match bestMatch(std::span<const float> probe, std::span<const float> input, std:
         for (std::int64_t k = 0; k < p; ++k)
             dot += double(probe[k]) * input[lag + k];
         const double c = xe > 1e-9 ? dot / std::sqrt(pe * xe) : 0.0;
+        if (all)
+            all->push_back(static_cast<float>(c));
         if (best.lag < 0 || c > best.corr)
             best = {lag, c};
     }
     return best;
 }
 
-Peak clearestPeak(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
-                  std::int64_t lagEnd, std::int64_t apart) {
-    const auto p = static_cast<std::int64_t>(probe.size());
-    lagEnd = std::min(lagEnd, static_cast<std::int64_t>(input.size()) - p + 1);
-    if (p == 0 || lagBegin < 0 || lagBegin >= lagEnd)
-        return {};
-    std::vector<double> dots(static_cast<std::size_t>(lagEnd - lagBegin));
-    std::int64_t top = lagBegin;
-    for (std::int64_t lag = lagBegin; lag < lagEnd; ++lag) {
-        double dot = 0;
-        for (std::int64_t k = 0; k < p; ++k)
-            dot += double(probe[k]) * input[lag + k];
-        dots[static_cast<std::size_t>(lag - lagBegin)] = std::fabs(dot);
-        if (std::fabs(dot) > dots[static_cast<std::size_t>(top - lagBegin)])
-            top = lag;
+bool standsAlone(const Match& best, std::span<const float> all, std::int64_t first,
+                 std::int64_t apart) {
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::int64_t lag = first + static_cast<std::int64_t>(i);
+        if (std::llabs(lag - best.lag) > apart && all[i] >= 0.5 * best.corr)
+            return false;
     }
-    double second = 0;
-    for (std::int64_t lag = lagBegin; lag < lagEnd; ++lag)
-        if (std::llabs(lag - top) > apart)
-            second = std::max(second, dots[static_cast<std::size_t>(lag - lagBegin)]);
-    const double best = dots[static_cast<std::size_t>(top - lagBegin)];
-    if (best <= 0)
-        return {};
-    return {top, second > 0 ? best / second : 1e9};
+    return best.lag >= 0;
 }
 
 double fractionalLag(std::span<const float> probe, std::span<const float> input, std::int64_t lag,

@@ -25,21 +25,17 @@ struct Match {
 
 // Best normalised correlation of `probe` against `input` (mono) over lags
 // [lagBegin, lagEnd): input[lag + k] lines up with probe[k]. Lags whose
-// window would run past the input are skipped.
+// window would run past the input are skipped. `all`, when given, gets the
+// correlation at every lag tried, in order.
 Match bestMatch(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
-                std::int64_t lagEnd);
+                std::int64_t lagEnd, std::vector<float>* all = nullptr);
 
-// The lag in [lagBegin, lagEnd) where `probe` stands out most in `input`
-// by its plain (unnormalised) correlation, and how many times that stands
-// above the largest one more than `apart` frames from it. A path that
-// filters the probe lowers its normalised match (a low-pass at 2 kHz keeps
-// a third of it), but its impulse still stands out alone.
-struct Peak {
-    std::int64_t lag = -1;
-    double ratio = 0;
-};
-Peak clearestPeak(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
-                  std::int64_t lagEnd, std::int64_t apart = 32);
+// Whether `best` stands alone among the correlations `all` (lag `first`
+// at index 0): nothing more than `apart` frames from it reaches half of it.
+// A path that filters the probe lowers its match (a low-pass at 2 kHz to
+// 0.4) but leaves it alone; noise matches weakly everywhere.
+bool standsAlone(const Match& best, std::span<const float> all, std::int64_t first,
+                 std::int64_t apart = 32);
 
 // The part of a frame by which `probe` sits later in `input` than at
 // `lag` (input[lag + k] lines up with probe[k]), from -0.5 to 0.5: the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 
 namespace qelvar::audio {
 namespace {
@@ -120,8 +121,22 @@ void ContinuityMonitor::decide(const Stretch& s, double before, double after) {
         base = std::min(before, after);
     else
         base = std::max(before, after);
-    if (base >= 0 && s.mismatch > std::max(kFloor, kFactor * base))
-        noteBreak(breakPoint(s));
+    if (base < 0 || s.mismatch <= std::max(kFloor, kFactor * base))
+        return;
+    const std::int64_t at = breakPoint(s);
+    if (abrupt(at))
+        noteBreak(at);
+}
+
+// Frames that broke off start a difference at once; a path still settling
+// (a card's AC coupling rings for a tenth of a second) changes it slowly.
+bool ContinuityMonitor::abrupt(std::int64_t at) const {
+    double before = 0, after = 0;
+    for (std::int64_t k = 0; k < kEdge; ++k) {
+        before += difference(at - kEdge + k);
+        after += difference(at + k);
+    }
+    return after > kSudden * before;
 }
 
 void ContinuityMonitor::endSound() {

@@ -16,7 +16,8 @@
 // the energy of in[n] - in[n - P] against that of the two; the path's own
 // noise and the end of its settling give every stretch some, so a stretch
 // breaks only when its mismatch stands far above that of its neighbours
-// in the same sound (and above kFloor). A stretch alone in its sound, the
+// in the same sound (and above kFloor), and the difference starts at once
+// where it breaks (a path still settling changes it slowly). A stretch alone in its sound, the
 // first period and kSettle frames of each sound, silence and sounds that
 // do not repeat within kMaxPeriod frames are not judged.
 #pragma once
@@ -39,6 +40,10 @@ class ContinuityMonitor {
     // Below this share no break is seen (about -40 dB: a shift of one
     // frame in a 100 Hz tone leaves 2e-4).
     static constexpr double kFloor = 1e-4;
+    // A break begins at once: the difference over kEdge frames from where
+    // it begins stands kSudden times above that over the kEdge before.
+    static constexpr std::int64_t kEdge = 64;
+    static constexpr double kSudden = 16;
     // Output samples closer than this (2 steps of 24 bits, in 32-bit
     // units) count as the same: a tone computed afresh each period may
     // round a sample the other way.
@@ -75,6 +80,7 @@ class ContinuityMonitor {
     Stretch measure(std::int64_t at) const;
     double difference(std::int64_t n) const;
     std::int64_t breakPoint(const Stretch& s) const;
+    bool abrupt(std::int64_t at) const;
     void decide(const Stretch& s, double before, double after);
     void endSound();
     void noteBreak(std::int64_t at);

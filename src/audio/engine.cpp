@@ -113,6 +113,8 @@ bool Engine::measureLatency(std::int64_t fallback) {
     // lag of its own.
     const bool again = measured.load();
     std::int64_t searched = again ? std::max<std::int64_t>(0, latency.load() - kNear) : 0;
+    const std::int64_t firstLag = searched;
+    std::vector<float> all; // every lag's match from firstLag on
     const std::int64_t searchEnd = again ? latency.load() + kNear : kMaxLatency;
     for (int waited = 0; waited < 600 && searched < searchEnd; ++waited) {
         if (waitStop(std::chrono::milliseconds(10)))
@@ -123,7 +125,8 @@ bool Engine::measureLatency(std::int64_t fallback) {
         const std::int64_t lagEnd = std::min(searchEnd, avail - 2 * len);
         if (lagEnd <= searched)
             continue;
-        const Match m = bestMatch(p, monoInput(ring, start, lagEnd + len - 1), searched, lagEnd);
+        const Match m =
+            bestMatch(p, monoInput(ring, start, lagEnd + len - 1), searched, lagEnd, &all);
         if (m.lag >= 0 && m.corr > best.corr)
             best = m;
         searched = lagEnd;
@@ -134,16 +137,10 @@ bool Engine::measureLatency(std::int64_t fallback) {
             (best.corr >= kWeakMatch && searched >= best.lag + 8 * len))
             break;
     }
-    bool found = best.corr >= 0.5;
-    if (!found && best.corr >= kWeakMatch) {
-        // A filtering path: taken where the probe's impulse stands out alone.
-        const std::int64_t from = again ? std::max<std::int64_t>(0, latency.load() - kNear) : 0;
-        const Peak peak = clearestPeak(p, monoInput(ring, start, searched + len - 1), from, searched);
-        if (peak.ratio >= kClearPeak) {
-            best.lag = peak.lag;
-            found = true;
-        }
-    }
+    // A filtering path matches the probe less well; its match still
+    // stands alone where it came back.
+    const bool found =
+        best.corr >= 0.5 || (best.corr >= kWeakMatch && standsAlone(best, all, firstLag));
     latency.store(found ? best.lag : fallback);
     measured.store(found);
     // The round trip in time, taken now: how far the output written so far

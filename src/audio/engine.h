@@ -43,17 +43,16 @@ class Engine {
   public:
     enum class State { Opening, Measuring, Ready, Failed };
 
-    // The burst that finds the round trip: ~6 ms at -24 dBFS.
-    static constexpr std::size_t kProbeFrames = 256;
+    // The burst that finds the round trip: ~23 ms at -24 dBFS, long enough
+    // to stand out through a card's filters.
+    static constexpr std::size_t kProbeFrames = 1024;
     static constexpr std::int16_t kProbeLevel = 2000;
     // How far the answer is looked for; and how far from the last one
     // when the probe is played again.
     static constexpr std::int64_t kMaxLatency = 4 * 44100;
     static constexpr std::int64_t kNear = 4096;
-    // A normalised match this weak is looked at again for a clear impulse
-    // (kClearPeak times anything else found).
-    static constexpr double kWeakMatch = 0.15;
-    static constexpr double kClearPeak = 4;
+    // A match this weak counts where it stands alone (a filtering path).
+    static constexpr double kWeakMatch = 0.25;
     // Where a backend with separate streams starts counting its input, so
     // that the round trip stays positive when the input starts after the
     // output (it is then this, less the head start, plus the path's own).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace qelvar::audio {
 namespace {
@@ -386,6 +387,8 @@ void Recorder::abandon(const std::string& why) {
 
 void Recorder::lineUp(std::int64_t lag, bool measured) {
     std::lock_guard lock(m_);
+    if (std::getenv("QELVAR_DEBUG_BREAKS"))
+        std::fprintf(stderr, "lined up at %lld measured %d\n", (long long)lag, (int)measured);
     pathLag_ = measured ? lag : -1;
     tracked_ = measured ? lag : tracked_;
     linedUpAt_ = out_.written();
