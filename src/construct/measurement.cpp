@@ -46,6 +46,7 @@ void Measurement::newRun() {
     ++run_;
     why_.fill("");
     failed_.fill(false);
+    measured_.fill(false);
 }
 
 std::vector<int> Measurement::poll() {
@@ -69,6 +70,7 @@ std::vector<int> Measurement::poll() {
 
 void Measurement::settle(int row, const audio::TakeResult& result) {
     failed_[row] = !result.usable();
+    measured_[row] = result.usable();
     why_[row] = result.state == audio::TakeResult::State::Good ? "" : whyOf(result);
 }
 

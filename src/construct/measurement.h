@@ -42,6 +42,12 @@ class Measurement {
     // Row r's take of this run failed: its boxes stay empty, and SET CAL
     // and VIEW GRAPH leave it out.
     bool failed(int r) const { return r >= 1 && r <= kRows && failed_[r]; }
+    // Whether row r has a reading of this session's measuring to plot: once
+    // anything was measured, only a row whose take of the latest run came
+    // back usable has one; a row still to come, or that failed, has none.
+    bool plottable(int r) const {
+        return r >= 1 && r <= kRows && (run_ == 0 || (measured_[r] && !failed_[r]));
+    }
     // The notes line: the rows whose takes are not good, and why.
     std::string notes() const;
 
@@ -65,6 +71,7 @@ class Measurement {
     // it is), and whether it failed outright.
     std::array<std::string, kRows + 1> why_{};
     std::array<bool, kRows + 1> failed_{};
+    std::array<bool, kRows + 1> measured_{};
 };
 
 } // namespace qelvar::construct

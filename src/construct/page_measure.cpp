@@ -15,7 +15,8 @@ namespace qelvar::construct {
 // levels are read once its result is in (at once when it already is). A
 // failed take must never pass for a reading: its row is left empty (a
 // looped sweep's earlier reading of the row goes too), and SET CAL and
-// VIEW GRAPH leave it out.
+// VIEW GRAPH leave it out. VIEW GRAPH during a sweep plots only the rows
+// measured so far: an empty box is no reading of 0 dB.
 void PageModel::pollTakes() {
     const std::vector<int> settled = m_.poll();
     for (int row : settled) {
@@ -66,7 +67,7 @@ bool PageModel::viewGraph() {
     std::vector<GraphRow> rows(kRows);
     for (int r = 1; r <= kRows; ++r)
         rows[r - 1] = {c_.left[r], c_.right[r], t_.frequency[r],
-                       static_cast<std::int16_t>(m_.failed(r) ? 0 : t_.include[r])};
+                       static_cast<std::int16_t>(m_.plottable(r) ? t_.include[r] : 0)};
     ensureDataDir();
     if (writeGraphData(path("wavgraphdata"), rows))
         return true;

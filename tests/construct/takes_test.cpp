@@ -99,6 +99,31 @@ TEST_F(TakesTest, FailedRowsStayOutOfTheGraphAndTheCalibration) {
     }
 }
 
+// VIEW GRAPH early in a sweep plots the rows measured so far, not the rows
+// to come as 0 dB; once the sweep is in, every row.
+TEST_F(TakesTest, ViewGraphDuringASweepPlotsOnlyTheRowsMeasured) {
+    page->play();
+    ticks(5); // rows 1 to 4 recorded
+    page->pollTakes();
+    ASSERT_TRUE(page->viewGraph());
+    auto lines = crlfLines(readText(dir / "wavgraphdata"));
+    ASSERT_EQ(lines.size(), 80u);
+    int plotted = 0;
+    for (int r = 1; r <= kRows; ++r) {
+        const std::string row = lines[4 * r - 4] + " " + lines[4 * r - 1];
+        EXPECT_TRUE(row == "-1.02 1" || row == "0 0") << r << ": " << row;
+        plotted += row == "-1.02 1";
+        if (r > 5)
+            EXPECT_EQ(row, "0 0") << r;
+    }
+    EXPECT_GE(plotted, 3);
+    runToEnd();
+    ASSERT_TRUE(page->viewGraph());
+    lines = crlfLines(readText(dir / "wavgraphdata"));
+    for (int r = 1; r <= kRows; ++r)
+        EXPECT_EQ(lines[4 * r - 4] + " " + lines[4 * r - 1], "-1.02 1") << r;
+}
+
 // PLAY's first tick holds while the device opens, then every step plays.
 TEST_F(TakesTest, TheFirstTickWaitsForTheDeviceToOpen) {
     const int never = -1, givesUp = PageModel::kOpeningWaitTicks;
