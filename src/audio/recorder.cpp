@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace qelvar::audio {
 namespace {
@@ -355,9 +354,10 @@ TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {
         return {S::Failed, kWhyLost};
     if (!t.lagFound && tracked_ < 0)
         return {S::Suspect, kWhyUnaligned};
-    // Placed by a round trip found in its own tone after frames broke off:
-    // where that moved, the tone's match may be a period off.
-    if (!t.placed && t.lagFound && pathLag_ >= 0 && t.lag != pathLag_)
+    // After frames broke off, a take placed by a round trip found in its
+    // own tone (where that moved, the match may be a period off), or by
+    // none at all, may not be what it seems.
+    if (!t.placed && pathLag_ >= 0 && (!t.lagFound || t.lag != pathLag_))
         return {S::Suspect, kWhyShifted};
     return {S::Good, {}};
 }
@@ -387,8 +387,6 @@ void Recorder::abandon(const std::string& why) {
 
 void Recorder::lineUp(std::int64_t lag, bool measured) {
     std::lock_guard lock(m_);
-    if (std::getenv("QELVAR_DEBUG_BREAKS"))
-        std::fprintf(stderr, "lined up at %lld measured %d\n", (long long)lag, (int)measured);
     pathLag_ = measured ? lag : -1;
     tracked_ = measured ? lag : tracked_;
     linedUpAt_ = out_.written();
