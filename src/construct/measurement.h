@@ -42,6 +42,9 @@ class Measurement {
     // Row r's take of this run failed: its boxes stay empty, and SET CAL
     // and VIEW GRAPH leave it out.
     bool failed(int r) const { return r >= 1 && r <= kRows && failed_[r]; }
+    // Row r's take of this run is not good: failed, or suspect (the notes
+    // line says why).
+    bool marked(int r) const { return r >= 1 && r <= kRows && !why_[r].empty(); }
     // Whether row r has a reading of this session's measuring to plot: once
     // anything was measured, only a row whose take of the latest run came
     // back usable has one; a row still to come, or that failed, has none.

@@ -74,6 +74,7 @@ class PageModel {
     bool takesPending() const { return m_.pending(); }
     // Row r (1..20) has no reading in this run because its take failed.
     bool rowFailed(int r) const { return m_.failed(r); }
+    bool rowMarked(int r) const { return m_.marked(r); }
 
     void fullDuplex();
     void useCal();
