@@ -35,6 +35,11 @@ void App::showPage() {
 }
 
 void App::showGraph() {
+    std::array<bool, graph::GraphModel::kSteps + 1> suspect{};
+    if (auto* page = qobject_cast<construct::PageWindow*>(page_.data()))
+        for (int r = 1; r <= graph::GraphModel::kSteps; ++r)
+            suspect[static_cast<std::size_t>(r)] =
+                page->model().rowMarked(r) && !page->model().rowFailed(r);
     if (!graph_) {
         graph_ = new graph::GraphWindow();
         // The graph has no help of its own: F1 there shows the construction
@@ -49,6 +54,8 @@ void App::showGraph() {
                 key->click();
         });
     }
+    if (auto* graph = qobject_cast<graph::GraphWindow*>(graph_.data()))
+        graph->showPageData(suspect); // drawn afresh, also when it was open
     graph_->show();
     graph_->raise();
     graph_->activateWindow();

@@ -98,15 +98,35 @@ void GraphModel::placeSteps() {
     }
 }
 
-void GraphModel::segmentEnds(int i) {
+float GraphModel::stepY(float depth) const {
     const double s = 40.0 / rangeDb();
     const double o = s * (refDb() * 10.0);
-    auto y = [&](float depth) { return clampY(static_cast<float>(std::floor(depth * s) + o)); };
+    return clampY(static_cast<float>(std::floor(depth * s) + o));
+}
+
+void GraphModel::segmentEnds(int i) {
     const auto a = static_cast<std::size_t>(i - 1), b = static_cast<std::size_t>(i);
-    yL1 = y(depthL[a]);
-    yR1 = y(depthR[a]);
-    yL2 = y(depthL[b]);
-    yR2 = y(depthR[b]);
+    yL1 = stepY(depthL[a]);
+    yR1 = stepY(depthR[a]);
+    yL2 = stepY(depthL[b]);
+    yR2 = stepY(depthR[b]);
+}
+
+// About 5 pixels each way on a window of the default size.
+void GraphModel::diamond(float x, float y, std::uint32_t rgb) {
+    const float dx = 140, dy = 6;
+    line(x - dx, y, x, y - dy, rgb);
+    line(x, y - dy, x + dx, y, rgb);
+    line(x + dx, y, x, y + dy, rgb);
+    line(x, y + dy, x - dx, y, rgb);
+}
+
+void GraphModel::reloadData(const std::array<bool, kSteps + 1>& suspectSteps) {
+    readGraphData(folder + "/wavgraphdata");
+    suspect = suspectSteps;
+    clearSurface();
+    scaleme();
+    graphdata();
 }
 
 void GraphModel::curves(std::uint32_t rgbL, std::uint32_t rgbR) {
@@ -121,6 +141,15 @@ void GraphModel::curves(std::uint32_t rgbL, std::uint32_t rgbR) {
             line(xpos[b], yL2, xpos[a], yL1, rgbL);
         if (drawn && prefs.chanR == 1)
             line(xpos[b], yR2, xpos[a], yR1, rgbR);
+    }
+    penWidth = 1;
+    for (std::size_t i = 1; i <= kSteps; ++i) {
+        if (!suspect[i] || rowflag[i] != 1 || showThdN || xpos[i] <= 0)
+            continue;
+        if (prefs.chanL == 1)
+            diamond(xpos[i], stepY(depthL[i]), rgbL);
+        if (prefs.chanR == 1)
+            diamond(xpos[i], stepY(depthR[i]), rgbR);
     }
 }
 

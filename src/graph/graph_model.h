@@ -51,6 +51,9 @@ class GraphModel {
     // Entries 1..20; entry 0 holds nothing.
     std::array<float, kSteps + 1> levelL{}, levelR{}, freq{};
     std::array<std::int16_t, kSteps + 1> rowflag{};
+    // Steps whose reading the page marked as suspect (its notes say why):
+    // drawn with a diamond on each curve.
+    std::array<bool, kSteps + 1> suspect{};
     std::array<float, kSteps + 1> depthL{}, depthR{}, xpos{};
     float yL1 = 0, yR1 = 0, yL2 = 0, yR2 = 0;
 
@@ -92,6 +95,9 @@ class GraphModel {
     // the curves. Missing files leave the defaults and an empty dataset.
     void loadForm();
     void readGraphData(const std::string& path);
+    // VIEW GRAPH again while the form is open: the page's new graph data
+    // and suspect steps, drawn afresh with the preferences as they are.
+    void reloadData(const std::array<bool, kSteps + 1>& suspectSteps);
 
     void scaleme();
     void graphdata();
@@ -125,6 +131,8 @@ class GraphModel {
     void gridLines(int heavyEvery);
     void placeSteps();
     void segmentEnds(int i);
+    float stepY(float depth) const;
+    void diamond(float x, float y, std::uint32_t rgb);
     // The dataset's curves, for the screen and the printout alike: from each
     // included step back to the one before, left and right in their colours.
     void curves(std::uint32_t rgbL, std::uint32_t rgbR);

@@ -281,6 +281,11 @@ void GraphWindow::describePlot() {
             .arg(steps));
 }
 
+void GraphWindow::showPageData(const std::array<bool, GraphModel::kSteps + 1>& suspect) {
+    model_.reloadData(suspect);
+    sync();
+}
+
 void GraphWindow::sync() {
     placeLabels();
     describePlot();

@@ -65,6 +65,8 @@ class GraphWindow : public QMainWindow {
     // application quitting): a close then never stays open and never shows
     // a dialog. Set it before calling close().
     void setClosingForQuit(bool quitting) { closingForQuit_ = quitting; }
+    // VIEW GRAPH while the form is open: the page's latest data.
+    void showPageData(const std::array<bool, GraphModel::kSteps + 1>& suspect);
 
     // Showing fits the window to its screen (ui::fitToScreen).
     void setVisible(bool visible) override;

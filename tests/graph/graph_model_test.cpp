@@ -112,6 +112,29 @@ TEST(GraphSegments, FlagsColoursAndChannels) {
     EXPECT_EQ(c[0].rgb, kBlue);
 }
 
+// VIEW GRAPH again: the page's new data drawn afresh, and a step the page
+// marked suspect drawn with a diamond (four lines) on each curve, around the
+// step's own point; an excluded step gets none.
+TEST(GraphSegments, ReloadedDataAndSuspectSteps) {
+    TempHome home;
+    GraphModel m = loaded("-1 -2 100 1  -3 -4 1000 1");
+    writeText(dataPath("wavgraphdata"), crlf("-1 -2 100 1  -3 -4 1000 1  -5 -6 10000 0"));
+    std::array<bool, GraphModel::kSteps + 1> suspect{};
+    suspect[2] = suspect[3] = true;
+    m.reloadData(suspect);
+    const auto c = curves(m);
+    ASSERT_EQ(c.size(), 2u + 8u); // step 2's segment, then its diamonds
+    EXPECT_EQ(c[0], (GraphLine{12000, 30, 6001, 10, 2, kBlue}));
+    for (std::size_t i = 2; i < 10; ++i) {
+        const bool left = i < 6;
+        EXPECT_EQ(c[i].rgb, left ? kBlue : kRed) << i;
+        const float y = left ? 30 : 40; // -3 and -4 dB
+        EXPECT_LE(std::fabs(c[i].y1 - y), 6) << i;
+        EXPECT_LE(std::fabs(c[i].x1 - 12000), 140) << i;
+    }
+    EXPECT_EQ(c[2], (GraphLine{12000 - 140, 30, 12000, 24, 1, kBlue}));
+}
+
 TEST(GraphGrid, LinesAndPrintedLabels) {
     TempHome home;
     GraphModel m = loaded("");
