@@ -96,6 +96,9 @@ class LoopbackMeasure : public ::testing::Test {
                 page->stop();
             EXPECT_FALSE(page->playing());
             const bool troubled = !page->controls().measureNotes.empty();
+            if (troubled)
+                std::printf("sweep troubled (attempt %d): %s\n", attempt,
+                            page->controls().measureNotes.c_str());
             if (snd->inputOverflows() + snd->outputUnderflows() == xruns && !troubled)
                 return true;
             std::this_thread::sleep_for(seconds(2 * attempt)); // idle: the path lines up again
