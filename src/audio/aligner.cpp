@@ -69,6 +69,22 @@ bool standsAlone(const Match& best, std::span<const float> all, std::int64_t fir
     return best.lag >= 0;
 }
 
+std::int64_t impulseOnset(const Match& best, std::span<const float> all, std::int64_t first) {
+    const auto at = [&](std::int64_t lag) {
+        const std::int64_t i = lag - first;
+        return i >= 0 && i < std::ssize(all) ? double{all[static_cast<std::size_t>(i)]} : 0.0;
+    };
+    std::int64_t edge = best.lag;
+    while (edge > best.lag - 16 && at(edge - 1) >= 0.25 * best.corr)
+        --edge;
+    // Where the edge's first step, carried on down, reaches nothing.
+    const double rise = at(edge + 1) - at(edge);
+    if (edge == best.lag || rise <= 0)
+        return edge;
+    const double zero = static_cast<double>(edge) - at(edge) / rise;
+    return std::max(best.lag - 16, static_cast<std::int64_t>(std::ceil(zero - 0.01)));
+}
+
 double fractionalLag(std::span<const float> probe, std::span<const float> input, std::int64_t lag,
                      double topFraction) {
     const auto p = static_cast<std::int64_t>(probe.size());

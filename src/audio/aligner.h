@@ -37,6 +37,14 @@ Match bestMatch(std::span<const float> probe, std::span<const float> input, std:
 bool standsAlone(const Match& best, std::span<const float> all, std::int64_t first,
                  std::int64_t apart = 32);
 
+// Where the path's impulse begins, at or before the best match: a filter
+// spreads the probe's match over a few frames and peaks later than the
+// sound first comes back (a 2 kHz low-pass 5 frames later), so a take
+// placed by the peak would reach into the next step. The rising edge
+// before the peak (correlations `all` from lag `first`, as many as
+// reach a quarter of the peak) is followed back to where it starts.
+std::int64_t impulseOnset(const Match& best, std::span<const float> all, std::int64_t first);
+
 // The part of a frame by which `probe` sits later in `input` than at
 // `lag` (input[lag + k] lines up with probe[k]), from -0.5 to 0.5: the
 // slope of the cross spectrum's phase over the band up to `topFraction` of

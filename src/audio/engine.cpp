@@ -141,7 +141,7 @@ bool Engine::measureLatency(std::int64_t fallback) {
     // stands alone where it came back.
     const bool found =
         best.corr >= 0.5 || (best.corr >= kWeakMatch && standsAlone(best, all, firstLag));
-    latency.store(found ? best.lag : fallback);
+    latency.store(found ? impulseOnset(best, all, firstLag) : fallback);
     measured.store(found);
     // The round trip in time, taken now: how far the output written so far
     // is ahead of what comes back. Read later, the two counts would carry

@@ -248,6 +248,23 @@ TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
     }
 }
 
+// The probe's matches around a true round trip of 1000 frames through real
+// plugins (run offline by sox): a wire and a 1-pole low-pass peak on it, a
+// 2nd-order Butterworth low-pass at 8 kHz 1 frame and at 2 kHz 5 frames late;
+// the impulse begins at 1000 in every case.
+TEST(Aligner, ThePathsImpulseBeginsWhereItsRisingEdgeStarts) {
+    const std::pair<const char*, std::vector<float>> paths[] = {
+        {"wire", {-0.004f, -0.013f, 1.000f, -0.013f, -0.004f, 0.011f, 0.012f, 0.013f}},
+        {"1-pole 2 kHz", {-0.005f, -0.012f, 0.658f, 0.487f, 0.365f, 0.282f, 0.220f, 0.175f}},
+        {"Butterworth 8 kHz", {0.018f, 0.014f, 0.259f, 0.684f, 0.559f, -0.001f, -0.280f, -0.164f}},
+        {"Butterworth 2 kHz", {-0.046f, -0.035f, 0.016f, 0.135f, 0.262f, 0.346f, 0.390f, 0.400f}}};
+    for (const auto& [what, all] : paths) { // lags 998 to 1005
+        const auto top = std::max_element(all.begin(), all.end());
+        const Match best{998 + (top - all.begin()), *top};
+        EXPECT_EQ(impulseOnset(best, all, 998), 1000) << what;
+    }
+}
+
 // At 48000 Hz each padded frame moves the round trip by 0.91875 of a frame.
 TEST(Aligner, WholeFramePadMakesTheRoundTripAWholeNumberOfFrames) {
     const std::pair<double, int> cases[] = {{0.0, 0},     {0.08125, 1},   {0.25, 40},
