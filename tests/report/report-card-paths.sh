@@ -21,7 +21,7 @@ figure() { awk -v k="$1" '$1 == k { print $2 }' "$2"; }
 # |a - b| <= tol
 near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; exit !(d <= t && -d <= t) }'; }
 
-sox -n -r 44100 -c 2 -b 24 "$work/tone.wav" synth 3 sine 1000 vol -3dB
+sox -D -r 44100 -c 2 -n -b 24 "$work/tone.wav" synth 3 sine 1000 vol -3dB
 sox "$work/tone.wav" -t f32 "$work/tone.f32"
 printf '%-6s %5s %6s %10s %10s %9s %9s %9s %9s %9s\n' path exit plays level truth thd truth thd+n truth imd_smpte
 # Every path with QELVAR_ALL_CARD_PATHS=1 (4 minutes); otherwise one of each
