@@ -16,6 +16,7 @@ bool same(std::uint64_t a, std::uint64_t b) {
 }
 
 constexpr std::size_t kMaxBreaks = 1024;
+constexpr std::size_t kKept = 4096; // stretches: 47 s
 
 } // namespace
 
@@ -23,6 +24,8 @@ void ContinuityMonitor::restart(std::int64_t lag, std::int64_t from) {
     // What was read from there on was read at another round trip.
     while (!breaks_.empty() && breaks_.back() >= from)
         breaks_.pop_back();
+    while (!measured_.empty() && measured_.back().at >= from)
+        measured_.pop_back();
     lag_ = lag;
     next_ = from;
     judged_ = from;
@@ -80,7 +83,8 @@ ContinuityMonitor::Stretch ContinuityMonitor::measure(std::int64_t at) const {
             energy += (x / 65536.0) * (x / 65536.0);
         diff += d;
     }
-    return {at, energy > 0 ? diff / energy : 0, diff};
+    return {at, energy > 0 ? diff / energy : 0, diff,
+            energy / static_cast<double>(4 * kStretch)};
 }
 
 // The energy of in[n] - in[n - P], both channels, in 16-bit steps.
@@ -185,6 +189,9 @@ void ContinuityMonitor::advance() {
             continue;
         }
         const Stretch s = measure(next_);
+        measured_.push_back(s);
+        if (measured_.size() > kKept)
+            measured_.pop_front();
         if (pending_) {
             decide(*pending_, before_, s.mismatch);
             before_ = pending_->mismatch;
@@ -193,6 +200,21 @@ void ContinuityMonitor::advance() {
         judged_ = next_;
         next_ = end;
     }
+}
+
+ContinuityMonitor::Likeness ContinuityMonitor::likeness(std::int64_t from,
+                                                        std::int64_t to) const {
+    Likeness l;
+    for (const Stretch& s : measured_) {
+        if (s.at < from || s.at + kStretch > to)
+            continue;
+        ++l.stretches;
+        l.unlike += s.mismatch > 0.5;
+        l.power += s.power;
+    }
+    if (l.stretches > 0)
+        l.power /= l.stretches;
+    return l;
 }
 
 std::optional<std::int64_t> ContinuityMonitor::firstBreak(std::int64_t from,

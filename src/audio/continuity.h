@@ -66,11 +66,23 @@ class ContinuityMonitor {
     std::optional<std::int64_t> firstBreak(std::int64_t from, std::int64_t to) const;
     std::int64_t breaks() const { return count_; }
 
+    // The stretches judged in output frames [from, to): how many, how many
+    // of them came back unlike themselves a period before (mismatch above
+    // a half: the input does not repeat with the output at all), and their
+    // mean power a sample in 16-bit steps squared.
+    struct Likeness {
+        int stretches = 0;
+        int unlike = 0;
+        double power = 0;
+    };
+    Likeness likeness(std::int64_t from, std::int64_t to) const;
+
   private:
     struct Stretch {
         std::int64_t at = 0;
         double mismatch = 0; // share of the energy the difference holds
         double diff = 0;     // the difference's energy
+        double power = 0;    // of the input, a sample
     };
 
     bool findSound(std::int64_t from);
@@ -98,6 +110,7 @@ class ContinuityMonitor {
     std::optional<Stretch> pending_;
     double before_ = -1;
     std::deque<std::int64_t> breaks_; // output frames, oldest first
+    std::deque<Stretch> measured_;    // the latest stretches, oldest first
     std::int64_t count_ = 0;
 };
 

@@ -325,6 +325,8 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
         r = {TakeResult::State::Failed, kWhyNothingBack};
     else if (r.usable() && in.fullScale > 1 && played.fullScale == 0)
         r = {TakeResult::State::Suspect, kWhyClipped};
+    else if (r.usable() && unrelated(t))
+        r = {TakeResult::State::Suspect, kWhyUnrelated};
     if (r.state == TakeResult::State::Failed)
         std::remove(path.c_str());
     kept_ = t.kept;
@@ -332,6 +334,16 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
     lastLagFound_ = t.lagFound;
     setResult(path, r);
     return true;
+}
+
+// A loud input that never repeats with the sound played is some other
+// sound: the wrong input, or something else drowning the sound. A quiet one
+// may be a card's noise over a step it filtered away, which is a reading.
+bool Recorder::unrelated(const Take& t) const {
+    if (monitor_.lag() != t.lag)
+        return false;
+    const auto l = monitor_.likeness(t.start, t.start + t.kept);
+    return l.stretches >= 4 && l.unlike == l.stretches && l.power > kLoud * kLoud;
 }
 
 TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {

@@ -56,6 +56,8 @@ inline constexpr const char* kWhyNotSaved =
 inline constexpr const char* kWhyNothingPlayed = "the sound never reached the device";
 inline constexpr const char* kWhyUnaligned =
     "the recording could not be lined up with the sound played";
+inline constexpr const char* kWhyUnrelated =
+    "the recording is not the sound played; check the input device";
 inline constexpr const char* kWhyShifted = "the sound server moved the recording; play again";
 
 class Recorder {
@@ -78,6 +80,9 @@ class Recorder {
     // kAudible (16-bit steps, whatever the depth): nothing came back.
     static constexpr int kSilent = 16;
     static constexpr int kAudible = 256;
+    // An input louder than this (RMS, 16-bit steps: -30 dBFS) that never
+    // repeats with the sound played is not that sound.
+    static constexpr double kLoud = 1036;
 
     // `in`: the input history; `out`: the frames rendered, on the same
     // count; `glitches`: where the device reported lost or inserted frames.
@@ -127,6 +132,7 @@ class Recorder {
     bool findTakeLag(Take& t, std::int64_t expected, bool late);
     void cut(Take& t) const;
     TakeResult judge(Take& t, bool saved, std::int64_t latency);
+    bool unrelated(const Take& t) const;
     bool placeTake(Take& t, std::int64_t expected, bool late);
     std::int64_t expectedLag(std::int64_t latency) const;
     void resolveStart(Take& t) const;

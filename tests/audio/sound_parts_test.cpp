@@ -457,6 +457,32 @@ TEST(RecorderSim, ACardsFiltersNoiseAndDistortionAreNoTimingFault) {
     }
 }
 
+// An input that is some other loud sound (a tone unrelated to the one
+// played, as a wrong input hears): said so, not read as the step. The same
+// sound quietly under a card's noise is a reading like any other.
+TEST(RecorderSim, ALoudInputThatIsNotTheSoundPlayedIsSaidSo) {
+    std::vector<std::int16_t> tone;
+    for (int k = 0; k < 441; ++k)
+        tone.push_back(static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * M_PI * 10 * k / 441))));
+    for (const double level : {12000.0, 20.0}) {
+        SCOPED_TRACE(level);
+        RecorderBench b;
+        std::int64_t n = 0;
+        std::mt19937 rng(3);
+        std::normal_distribution<double> noise(0, 30);
+        b.d.card = [&](std::int32_t& l, std::int32_t& r) {
+            const double other = level * std::sin(2 * M_PI * 777.7 * static_cast<double>(n++) / 44100);
+            const auto v = static_cast<std::int32_t>(std::lround(other + noise(rng)));
+            l = r = v * 65536;
+        };
+        b.warmUp(3000);
+        b.record(loopOf(tone), 20 * 441);
+        const TakeResult r = b.save();
+        EXPECT_EQ(r.state, level > 1000 ? State::Suspect : State::Good);
+        EXPECT_EQ(r.why, level > 1000 ? kWhyUnrelated : "");
+    }
+}
+
 // Two streams looped back `delay` frames apart, counted apart as the
 // PulseAudio backend counts them. `starve(n)` stalls the output for n
 // frames while the input goes on, as a server does when a busy client
