@@ -136,8 +136,9 @@ TEST_F(ReportLoopback, KnownFlawsComeBackAsMadeAndCleanPartsAsSixteenBitsAllow) 
     for (const auto& row : r.sweep) {
         EXPECT_NEAR(row.levelL, 0, row.hz <= 18000 ? 0.01 : 0.05) << row.hz;
         EXPECT_NEAR(row.levelR, 0, row.hz <= 18000 ? 0.01 : 0.05) << row.hz;
-        if (row.hz == 1000)
+        if (row.hz == 1000) {
             EXPECT_NEAR(row.thdnL, -95.670, 0.5);
+        }
     }
     EXPECT_NEAR(value(r, "dynamic_range_right_db"), 100.108, 0.5);
     std::vector<std::string> keys;

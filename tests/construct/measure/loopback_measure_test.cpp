@@ -71,8 +71,9 @@ class LoopbackMeasure : public ::testing::Test {
     void openPage(qelvar::audio::SoundOptions devices, bool settle) {
         page.reset();
         snd = std::make_unique<qelvar::audio::SystemSound>(std::move(devices));
-        if (settle)
+        if (settle) {
             ASSERT_TRUE(snd->waitReady(seconds(60))) << snd->statusText();
+        }
         page = std::make_unique<PageModel>(*snd, (dir / ""));
         page->open();
         page->autobuildAll();
