@@ -30,6 +30,9 @@ void ContinuityMonitor::restart(std::int64_t lag, std::int64_t from) {
     next_ = from;
     judged_ = from;
     verified_ = from;
+    blankNext_ = from;
+    blankStart_ = -1;
+    heard_ = false;
     period_ = 0;
     pending_.reset();
     before_ = -1;
@@ -107,12 +110,41 @@ std::int64_t ContinuityMonitor::breakPoint(const Stretch& s) const {
 }
 
 void ContinuityMonitor::noteBreak(std::int64_t at) {
-    if (!breaks_.empty() && breaks_.back() >= at)
+    const auto it = std::lower_bound(breaks_.begin(), breaks_.end(), at);
+    if (it != breaks_.end() && *it == at)
         return;
-    breaks_.push_back(at);
+    breaks_.insert(it, at);
     ++count_;
     if (breaks_.size() > kMaxBreaks)
         breaks_.pop_front();
+}
+
+// Runs of input frames that are nothing at all while the output plays.
+void ContinuityMonitor::findBlanks() {
+    const std::int64_t top = std::int64_t{kQuiet} << 16;
+    const std::int64_t end = std::min(in_.written() - lag_, out_.written());
+    blankNext_ = std::max(blankNext_, std::max(out_.oldest(), in_.oldest() - lag_));
+    for (; blankNext_ < end; ++blankNext_) {
+        if (in_.load(blankNext_ + lag_) != 0) {
+            blankStart_ = -1;
+            heard_ = true;
+            continue;
+        }
+        // An input that was never heard is dead, not blanked.
+        if (!heard_)
+            continue;
+        if (blankStart_ < 0)
+            blankStart_ = blankNext_;
+        if (blankNext_ - blankStart_ + 1 != kBlank)
+            continue;
+        for (std::int64_t n = blankStart_; n <= blankNext_; ++n) {
+            const std::uint64_t f = out_.load(n);
+            if (std::llabs(FrameRing::left(f)) > top || std::llabs(FrameRing::right(f)) > top) {
+                noteBreak(blankStart_);
+                break;
+            }
+        }
+    }
 }
 
 // A stretch breaks when its mismatch stands far above the lower of its
@@ -153,6 +185,7 @@ void ContinuityMonitor::endSound() {
 void ContinuityMonitor::advance() {
     if (lag_ < 0)
         return;
+    findBlanks();
     for (;;) {
         // The ring may have moved on past what is still to be read.
         const std::int64_t oldest =

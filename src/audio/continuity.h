@@ -25,6 +25,7 @@
 #include "audio/frame_ring.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <deque>
 #include <optional>
 
@@ -50,6 +51,10 @@ class ContinuityMonitor {
     static constexpr std::int32_t kSame = 512;
     // An output whose peak stays at or below this (16-bit steps) is silence.
     static constexpr std::int32_t kQuiet = 16;
+    // Input frames of nothing at all (every bit zero: no card's noise floor
+    // gives that) this long while a sound plays are a blank the server put
+    // in, wherever they fall, settling or not.
+    static constexpr std::int64_t kBlank = 64;
 
     ContinuityMonitor(const FrameRing& out, const FrameRing& in) : out_(out), in_(in) {}
 
@@ -61,7 +66,7 @@ class ContinuityMonitor {
 
     std::int64_t lag() const { return lag_; }
     // Output frame before which every stretch has been judged.
-    std::int64_t judgedTo() const { return judged_; }
+    std::int64_t judgedTo() const { return std::min(judged_, blankNext_); }
     // The output frame of the first frame that broke off in [from, to), if any.
     std::optional<std::int64_t> firstBreak(std::int64_t from, std::int64_t to) const;
     std::int64_t breaks() const { return count_; }
@@ -96,6 +101,7 @@ class ContinuityMonitor {
     void decide(const Stretch& s, double before, double after);
     void endSound();
     void noteBreak(std::int64_t at);
+    void findBlanks();
 
     const FrameRing& out_;
     const FrameRing& in_;
@@ -105,6 +111,9 @@ class ContinuityMonitor {
     std::int64_t period_ = 0; // of the sound being read; 0: none yet
     std::int64_t soundStart_ = 0;
     std::int64_t verified_ = 0; // the output repeats up to here
+    std::int64_t blankNext_ = 0;  // the next output frame looked at for blanks
+    std::int64_t blankStart_ = -1; // where the run of zeros being read began
+    bool heard_ = false;           // the input held anything since restart()
     // The last stretch measured, waiting for the one after it to judge it,
     // and the mismatch of the one before it (negative: none).
     std::optional<Stretch> pending_;

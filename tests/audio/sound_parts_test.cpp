@@ -343,6 +343,9 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         {"3 dropped from a low tone", lowTone, 20 * L, 12 * L, State::Good, "", 12 * L + 200, -3},
         {"dropped early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, -1000},
         {"a silent gap late", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 200, 0, 35},
+        // Blanked from where the sound is still settling to past its end:
+        // no period of it repeats, but nothing at all came back.
+        {"blanked while settling", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 100, 0, 30 * L},
         {"stopped on a loop", rampLoop, 7 * L, 7 * L, State::Good, ""},
         {"stopped 1 short", rampLoop, 8 * L - 1, 7 * L, State::Good, ""},
         {"less than a loop", rampLoop, 300, 300, State::Good, ""},
