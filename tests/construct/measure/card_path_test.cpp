@@ -8,6 +8,7 @@
 #include "audio/pulse_sound.h"
 #include "construct/measure/measure.h"
 #include "construct/page_model.h"
+#include "run_sequence.h"
 #include "support/card_truth.h"
 #include "support/files.h"
 
@@ -157,23 +158,7 @@ class Recording {
     std::string file_;
 };
 
-// The page's timer as the window runs it to the end, then its poll until the
-// last take is in.
-void runSequence(PageModel& page) {
-    auto deadline = steady_clock::now() + seconds(30);
-    auto next = steady_clock::now() + milliseconds(page.interval());
-    while (page.playing() && page.interval() > 0 && steady_clock::now() < deadline) {
-        std::this_thread::sleep_until(next);
-        page.tick();
-        if (page.stepIndex() == 0)
-            break;
-        next = steady_clock::now() + milliseconds(page.interval());
-    }
-    for (auto end = steady_clock::now() + seconds(5);
-         page.takesPending() && steady_clock::now() < end;
-         std::this_thread::sleep_for(milliseconds(20)))
-        page.pollTakes();
-}
+using qelvar::construct::testing::runSequence;
 
 // One row's reading against its truth.
 struct RowResult {

@@ -4,6 +4,7 @@
 #include "construct/measure/capture_files.h"
 #include "construct/measure/measure.h"
 #include "construct/page_model.h"
+#include "run_sequence.h"
 
 #include <gtest/gtest.h>
 
@@ -42,24 +43,7 @@ std::string commandOutput(const std::string& command) {
     return out;
 }
 
-// The page's timer as the window runs it (to the end or `passes` restarts),
-// then its poll until the last take is in.
-void runSequence(PageModel& page, int passes = 1) {
-    auto deadline = steady_clock::now() + seconds(30 * passes);
-    auto next = steady_clock::now() + milliseconds(page.interval());
-    int restarts = 0;
-    while (page.playing() && page.interval() > 0 && steady_clock::now() < deadline) {
-        std::this_thread::sleep_until(next);
-        page.tick();
-        if (page.stepIndex() == 0 && ++restarts >= passes)
-            break;
-        next = steady_clock::now() + milliseconds(page.interval());
-    }
-    for (auto end = steady_clock::now() + seconds(5);
-         page.takesPending() && steady_clock::now() < end;
-         std::this_thread::sleep_for(milliseconds(20)))
-        page.pollTakes();
-}
+using qelvar::construct::testing::runSequence;
 
 class LoopbackMeasure : public ::testing::Test {
   protected:
