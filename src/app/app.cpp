@@ -19,6 +19,14 @@ void App::start() {
     auto* panel = new panel::PanelWindow(sound_);
     connect(panel, &panel::PanelWindow::userRequested, this, &App::showPage);
     panel->installEventFilter(this);
+    // The panel is the program: once it is gone, so is every other window
+    // (a help screen left open would keep the program and its lock alive).
+    connect(panel, &QObject::destroyed, this, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                w->close();
+        QCoreApplication::quit();
+    });
     panel_ = panel;
     panel_->show();
 }

@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
     windows.start();
     QObject::connect(&lock, &qelvar::app::DataFolderLock::showRequested, &windows,
                      &qelvar::app::App::bringForward);
-    qelvar::app::onSessionEnd(&windows, [&windows] { windows.endSession(); });
+    qelvar::app::onSessionEnd(&windows, [&windows](int) { windows.endSession(); });
 
     std::unique_ptr<qelvar::app::ScriptRunner> runner;
     if (scripted) {

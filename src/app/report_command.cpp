@@ -1,5 +1,7 @@
 #include "app/report_command.h"
 
+#include "app/session_end.h"
+
 #include "common/files.h"
 #include "formats/textfile.h"
 #include "report/report_files.h"
@@ -8,9 +10,52 @@
 #include <QEventLoop>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace qelvar::app {
 namespace {
+
+// What the run is doing, on standard error. On a terminal it is one line
+// that updates with the time left; elsewhere (a log, a pipe) each stage is
+// a line of its own and the countdown is left out.
+class ProgressLine {
+  public:
+    ProgressLine() : tty_(::isatty(STDERR_FILENO) != 0) {}
+    void say(const QString& text) {
+        text_ = text;
+        if (tty_)
+            draw();
+        else
+            std::fprintf(stderr, "qelvar: %s\n", qPrintable(text));
+    }
+    void left(int seconds) {
+        if (seconds == left_)
+            return;
+        left_ = seconds;
+        if (tty_)
+            draw();
+    }
+    void end() {
+        if (tty_ && drawn_)
+            std::fputs("\n", stderr);
+        drawn_ = false;
+    }
+
+  private:
+    void draw() {
+        QString line = QStringLiteral("qelvar: ") + text_;
+        if (left_ >= 0)
+            line += QStringLiteral(" %1 s left").arg(left_);
+        // \r and a cleared rest of the line: a shorter text leaves no tail.
+        std::fprintf(stderr, "\r%s\033[K", qPrintable(line));
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+    bool tty_;
+    bool drawn_ = false;
+    QString text_;
+    int left_ = -1;
+};
 
 void printSummary(const report::Report& r) {
     for (const auto& f : r.figures) {
@@ -46,13 +91,26 @@ int runReport(audio::SoundServices& snd, const QString& dir,
               const std::optional<report::Limits>& limits) {
     report::ReportRun run(snd, dataDir());
     QEventLoop loop;
-    QObject::connect(&run, &report::ReportRun::progress, [](const QString& text) {
-        std::fprintf(stderr, "qelvar: %s\n", qPrintable(text));
-    });
+    ProgressLine line;
+    QObject::connect(&run, &report::ReportRun::progress, &run,
+                     [&line](const QString& text) { line.say(text); });
+    QObject::connect(&run, &report::ReportRun::advanced, &run,
+                     [&line](int, int secondsLeft) { line.left(secondsLeft); });
     QObject::connect(&run, &report::ReportRun::finished, &loop, &QEventLoop::quit);
+    // Ctrl+C, a hang-up or SIGTERM stops the run and writes nothing.
+    int stoppedBy = 0;
+    onSessionEnd(&run, [&run, &stoppedBy](int sig) {
+        stoppedBy = sig;
+        run.cancel();
+    });
     run.start();
     if (run.running())
         loop.exec();
+    line.end();
+    if (stoppedBy != 0) {
+        std::fprintf(stderr, "qelvar: stopped; no report written\n");
+        return 128 + stoppedBy;
+    }
     report::Report r = run.report();
     int status = kReportPassed;
     std::string error;

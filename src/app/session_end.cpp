@@ -12,22 +12,22 @@ namespace {
 
 int wakeFds[2] = {-1, -1};
 
-void noteSignal(int) {
-    const char byte = 1;
+void noteSignal(int sig) {
+    const char byte = static_cast<char>(sig);
     [[maybe_unused]] const auto n = ::write(wakeFds[0], &byte, 1);
 }
 
 } // namespace
 
-void onSessionEnd(QObject* context, std::function<void()> handler) {
+void onSessionEnd(QObject* context, std::function<void(int)> handler) {
     if (wakeFds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wakeFds) != 0)
         return;
     auto* notifier = new QSocketNotifier(wakeFds[1], QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context,
                      [handler = std::move(handler)] {
                          char bytes[16];
-                         [[maybe_unused]] const auto n = ::read(wakeFds[1], bytes, sizeof bytes);
-                         handler();
+                         const auto n = ::read(wakeFds[1], bytes, sizeof bytes);
+                         handler(n > 0 ? bytes[0] : SIGTERM);
                      });
     struct sigaction action = {};
     action.sa_handler = noteSignal;

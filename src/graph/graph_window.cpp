@@ -38,6 +38,7 @@ GraphWindow::GraphWindow(const std::string& folder, QWidget* parent) : QMainWind
     statusBar()->addWidget(status_, 1);
     // The window manager's frame resizes it; no grip, so the default look stays.
     statusBar()->setSizeGripEnabled(false);
+    buildRunControls();
 
     ui::Registry& reg = ui::Registry::instance();
     reg.addWindow(QStringLiteral("graph"), this);
@@ -86,6 +87,8 @@ void GraphWindow::closeEvent(QCloseEvent* event) {
             return;
         }
     }
+    // A test run dies with the window; its sound stops with it.
+    cancelReport();
     QMainWindow::closeEvent(event);
     event->accept();
 }

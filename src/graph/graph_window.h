@@ -29,6 +29,8 @@ class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
+class QPushButton;
 
 namespace qelvar::graph {
 
@@ -39,6 +41,8 @@ class GraphWindow : public QMainWindow {
   public:
     // Works in `folder`, the data folder unless told otherwise.
     explicit GraphWindow(const std::string& folder = dataDir(), QWidget* parent = nullptr);
+    // A test run still going on is cancelled: nothing is written for it.
+    ~GraphWindow() override;
 
     const GraphModel& model() const { return model_; }
     // The retained drawing (grid and curves, no controls).
@@ -55,6 +59,8 @@ class GraphWindow : public QMainWindow {
     // Analysis: THD+N instead of the levels; the sound-card test run.
     void mnuThdN(bool on);
     void mnuReport();
+    // Stops the test run going on, if any; its report is not written.
+    void cancelReport();
     void exitForm();
     void plottoprint();
     void printscreen();
@@ -86,6 +92,9 @@ class GraphWindow : public QMainWindow {
     // The dialog's answer, or an empty string after cancel or a failure.
     QString askFile(bool save);
     void showDialogError(int number);
+    void buildRunControls();
+    void reportEnded();
+    void showRunProgress(int percent, int secondsLeft);
     ScreenScale screenScale() const;
 
     GraphModel model_;
@@ -95,6 +104,8 @@ class GraphWindow : public QMainWindow {
     QLabel *label2_ = nullptr, *label3_ = nullptr, *label4_ = nullptr, *label6_ = nullptr,
            *label7_ = nullptr, *label8_ = nullptr;
     QLabel* status_ = nullptr;
+    QProgressBar* runBar_ = nullptr;   // the test run's progress, shown while it runs
+    QPushButton* runCancel_ = nullptr; // and its Cancel
     std::vector<std::pair<const OptionItem*, QAction*>> options_;
     std::vector<QAction*> actions_;
     bool exitWarned_ = false;          // a close failed to save once; the next one closes

@@ -9,10 +9,10 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QShortcut>
 #include <QTimer>
 
 #include <cstdio>
-#include <tuple>
 
 namespace qelvar::panel {
 namespace {
@@ -182,16 +182,27 @@ void PanelWindow::setUpKeyboard() {
         setTabOrder(previous, k);
         previous = k;
     }
+    // Ctrl+Q closes the panel, and with it the program, as Off does.
+    auto* quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quitKey, &QShortcut::activated, this, &QWidget::close);
     // In an entry box Return accepts, as its key pressed again would, and
     // Escape leaves the entry; the keyboard goes back to the entry's key.
-    const std::tuple<DisplayEdit*, Entry*, void (PanelModel::*)(), const char*> entries[] = {
+    struct EntryUse {
+        DisplayEdit* edit;
+        Entry* box;
+        void (PanelModel::*action)();
+        const char* control;
+    };
+    const EntryUse entries[] = {
         {freqEdit_, &model_->freqBox(), &PanelModel::freqKey, "Label36"},
         {leftEdit_, &model_->leftBox(), &PanelModel::leftVolKey, "Label35"},
         {rightEdit_, &model_->rightBox(), &PanelModel::rightVolKey, "Label37"},
     };
-    for (const auto& [edit, box, action, control] : entries) {
-        KeyButton* k = key(QString::fromLatin1(control));
-        connect(edit, &QLineEdit::returnPressed, this, [this, box, a = action, k] {
+    for (const EntryUse& use : entries) {
+        KeyButton* k = key(QString::fromLatin1(use.control));
+        Entry* box = use.box;
+        DisplayEdit* edit = use.edit;
+        connect(edit, &QLineEdit::returnPressed, this, [this, box, a = use.action, k] {
             if (!box->inProgress)
                 return;
             act(a);

@@ -8,6 +8,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
 #include <filesystem>
 
 namespace qelvar::report {
@@ -16,6 +20,8 @@ namespace {
 constexpr const char* kSignalFile = "qelvarreport.wav";
 constexpr const char* kTakeFile = "qelvarreporttake.wav";
 constexpr const char* kWhyShort = "the take came back short";
+// What a progress bar allows for the analysis after the signal ends.
+constexpr double kAnalysisSeconds = 1.0;
 
 // A take spoilt on the way rather than by the set-up: worth playing again.
 bool troubled(const audio::TakeResult& r) {
@@ -34,10 +40,26 @@ ReportRun::ReportRun(audio::SoundServices& snd, std::string folder, QObject* par
 }
 
 ReportRun::~ReportRun() {
-    if (state_ == State::Recording || state_ == State::Finishing) {
-        snd_.mciSendString(audio::kCloseAll);
-        snd_.playSound("0", audio::kPurgeAll);
-    }
+    if (state_ == State::Recording || state_ == State::Finishing)
+        stopSound();
+}
+
+void ReportRun::stopSound() {
+    snd_.mciSendString(audio::kCloseAll);
+    snd_.playSound("0", audio::kPurgeAll);
+}
+
+void ReportRun::cancel() {
+    if (!running())
+        return;
+    if (state_ == State::Recording || state_ == State::Finishing)
+        stopSound();
+    cancelled_ = true;
+    report_.figures.clear();
+    report_.failure = "the run was cancelled";
+    state_ = State::Idle;
+    timer_.stop();
+    emit finished();
 }
 
 void ReportRun::start() {
@@ -49,6 +71,7 @@ void ReportRun::start() {
     report_.conditions.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     signal_ = custom_ ? *custom_ : makeSignal();
     attempt_ = 0;
+    cancelled_ = false;
     const auto bytes = wavFile(signal_.samples);
     if (!replaceFile(folder_ + "/" + kSignalFile, bytes)) {
         fail("the test signal could not be written; check the data folder");
@@ -59,6 +82,7 @@ void ReportRun::start() {
     state_ = State::Opening;
     since_ = std::chrono::steady_clock::now();
     emit progress(QStringLiteral("Opening the sound device..."));
+    emit advanced(0, -1);
     step();
 }
 
@@ -76,9 +100,20 @@ void ReportRun::step() {
             timer_.start(50);
         return;
     case State::Recording: {
+        const std::chrono::milliseconds length(signal_.frames() * 1000 / kRate);
+        if (waited < length) {
+            const double played = std::chrono::duration<double>(waited).count();
+            const double whole = std::chrono::duration<double>(length).count();
+            const double left = whole - played + kAnalysisSeconds;
+            emit advanced(static_cast<int>(100 * played / (whole + kAnalysisSeconds)),
+                          static_cast<int>(std::ceil(left)));
+            const auto rest =
+                std::chrono::duration_cast<std::chrono::milliseconds>(length - waited);
+            timer_.start(static_cast<int>(std::min<std::int64_t>(100, rest.count() + 20)));
+            return;
+        }
         // The device may take the sound in late; stop once all of it went.
         const auto sent = snd_.soundFramesSent();
-        const std::chrono::milliseconds length(signal_.frames() * 1000 / kRate);
         if (sent >= 0 && sent < signal_.frames() && waited < length + kTakePatience) {
             timer_.start(20);
             return;
@@ -109,6 +144,11 @@ void ReportRun::step() {
             return;
         }
         emit progress(QStringLiteral("Analysing..."));
+        {
+            const double whole = static_cast<double>(signal_.frames()) / kRate;
+            emit advanced(static_cast<int>(100 * whole / (whole + kAnalysisSeconds)),
+                          static_cast<int>(std::ceil(kAnalysisSeconds)));
+        }
         analyse(signal_, take->samples, report_);
         report_.conditions.bits = take->bits;
         report_.conditions.takes = attempt_ + 1;
@@ -156,7 +196,8 @@ void ReportRun::beginTake() {
     since_ = std::chrono::steady_clock::now();
     const auto ms = signal_.frames() * 1000 / kRate;
     emit progress(QStringLiteral("Playing the test signal (%1 s)...").arg(ms / 1000.0, 0, 'f', 1));
-    timer_.start(static_cast<int>(ms) + 20);
+    emit advanced(0, static_cast<int>(std::ceil(ms / 1000.0 + kAnalysisSeconds)));
+    timer_.start(100);
 }
 
 void ReportRun::endTake() {

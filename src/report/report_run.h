@@ -27,7 +27,11 @@ class ReportRun : public QObject {
     // Plays `signal` instead of makeSignal()'s (a test plays known flaws).
     void setSignal(Signal signal) { custom_ = std::move(signal); }
     void start();
+    // Stops the run where it is: the sound stops, finished() follows, and
+    // report() holds no figures (its failure says it was cancelled).
+    void cancel();
     bool running() const { return state_ != State::Idle; }
+    bool cancelled() const { return cancelled_; }
     const Report& report() const { return report_; }
 
     // How long the device may take to open, and the take to come back.
@@ -39,6 +43,9 @@ class ReportRun : public QObject {
 
   signals:
     void progress(const QString& text);
+    // How far the run is, 0 to 100, and about how many seconds are left
+    // (-1 while that is not known: the device is opening).
+    void advanced(int percent, int secondsLeft);
     // The run ended: report() holds the figures, or report().failure says
     // why there are none.
     void finished();
@@ -50,6 +57,7 @@ class ReportRun : public QObject {
     void endTake();
     bool playAgain(const std::string& why);
     void fail(const std::string& why);
+    void stopSound();
     void finish();
 
     audio::SoundServices& snd_;
@@ -59,6 +67,7 @@ class ReportRun : public QObject {
     Report report_;
     State state_ = State::Idle;
     int attempt_ = 0;
+    bool cancelled_ = false;
     QTimer timer_;
     std::chrono::steady_clock::time_point since_, played_;
 };

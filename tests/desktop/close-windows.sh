@@ -7,7 +7,7 @@
 set -u
 q=$1
 entry=$2
-for tool in Xvfb openbox wmctrl xprop parec; do
+for tool in Xvfb openbox wmctrl xprop xdotool parec; do
     command -v $tool >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-desktop.XXXXXX")
@@ -98,8 +98,53 @@ ended || fail "SIGTERM did not end the program with status 0"
 saved "kept at the session end" SIGTERM
 silent || fail "the sweep sounds after SIGTERM"
 
+# start NAME SCRIPT: the program in a fresh HOME running SCRIPT, then
+# waiting; $pid is the program's.
+start() {
+    export HOME="$work/$1"
+    mkdir -p "$HOME"
+    printf '%s\nwait 60000\n' "$2" > "$work/$1.qscript"
+    "$q" --script "$work/$1.qscript" > "$work/$1.out" 2>&1 &
+    pid=$!
+}
+alive() { sleep 2; kill -0 "$pid" 2>/dev/null; }
+unlocked() { [ ! -e "$HOME/Qelvarfiles/qelvar.lock" ]; }
+
+# 4. The graph closed while its sound-card test runs: the run stops with
+# it (silence, no report files); the program goes on, and ends normally.
+start report "click panel.Label21
+click page.ViewGraph
+dialog $work/report/out
+click graph.mnuReport"
+waitfor Form4 || fail "the graph did not open for the test run"
+sounding || fail "the test run is not heard"
+wmctrl -F -c Form4 && waitfor Form4 gone || fail "the graph did not close during the test run"
+alive || fail "closing the graph during the test run ended the program"
+silent || fail "the test run still sounds after its graph closed"
+[ -z "$(ls -A "$work/report/out" 2>/dev/null)" ] ||
+    fail "the cancelled test run wrote $(ls "$work/report/out")"
+wmctrl -F -c Qelvar || fail "no panel to close after the test run"
+ended || fail "the program did not end normally after the test run was cut short"
+[ -s "$HOME/Qelvarfiles/wavgraphsetup" ] || fail "the graph closed during the test run saved no options"
+
+# 5. The panel closed while the page's help is open: the program ends, the
+# help with it, and the data folder is free again.
+start pagehelp "click panel.Label21
+click page.Help"
+waitfor "Tessaly Help" || fail "the page's help did not open"
+wmctrl -F -c Qelvar || fail "no panel to close with the help open"
+ended || fail "closing the panel left the program running with the page's help open"
+unlocked || fail "the data folder is still locked after the panel closed"
+
+# 6. Ctrl+Q on the panel closes it as Off does, and ends the program.
+start ctrlq "wait 100"
+waitfor Qelvar || fail "no panel for Ctrl+Q"
+xdotool windowactivate --sync "$(winid Qelvar)" key --clearmodifiers ctrl+q
+ended || fail "Ctrl+Q on the panel did not end the program"
+[ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "Ctrl+Q did not save the panel's set-up"
+
 if [ $status -ne 0 ]; then
-    for run in wm panel term; do echo "--- $run output"; cat "$work/$run.out"; done
+    for run in wm panel term report pagehelp ctrlq; do echo "--- $run output"; cat "$work/$run.out"; done
     echo "--- kept at $work"
 else
     rm -rf "$work"

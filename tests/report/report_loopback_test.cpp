@@ -6,6 +6,8 @@
 #include "report/weighting.h"
 #include "support/files.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 
 #include <gmock/gmock.h>
@@ -152,6 +154,47 @@ TEST_F(ReportLoopback, KnownFlawsComeBackAsMadeAndCleanPartsAsSixteenBitsAllow) 
     // The round trip, not the streams' 2 s counting offset.
     EXPECT_GT(r.conditions.latencyFrames, 0);
     EXPECT_LT(r.conditions.latencyFrames, kRate / 2);
+}
+
+// The run counts its time down while the signal plays, and Cancel stops it
+// there: the sound ends, no figure is kept, and it says why.
+TEST_F(ReportLoopback, CountsDownAndCancelStopsTheSoundWithNoFigures) {
+    ReportRun run(*sound, tmp.path.string());
+    std::vector<std::pair<int, int>> steps;
+    QObject::connect(&run, &ReportRun::advanced,
+                     [&steps](int percent, int left) { steps.emplace_back(percent, left); });
+    QEventLoop loop;
+    QObject::connect(&run, &ReportRun::finished, &loop, &QEventLoop::quit);
+    // Cancel once the count has gone down by three seconds.
+    QObject::connect(&run, &ReportRun::advanced, [&](int, int left) {
+        if (steps.size() > 1 && steps[1].second - left >= 3)
+            run.cancel();
+    });
+    run.start();
+    if (run.running())
+        loop.exec();
+    EXPECT_FALSE(run.running());
+    EXPECT_TRUE(run.cancelled());
+    EXPECT_TRUE(run.report().figures.empty());
+    EXPECT_EQ(run.report().failure, "the run was cancelled");
+    // The signal is 13 s: the first count is its length and a second for
+    // the analysis; it only goes down, and the share played only up.
+    ASSERT_GE(steps.size(), 4u);
+    EXPECT_EQ(steps.front(), std::make_pair(0, -1)); // the device opening
+    EXPECT_NEAR(steps[1].second, 15, 1);
+    for (std::size_t i = 2; i < steps.size(); ++i) {
+        EXPECT_LE(steps[i].second, steps[i - 1].second) << i;
+        EXPECT_GE(steps[i].first, steps[i - 1].first) << i;
+    }
+    EXPECT_GT(steps.back().first, 10);
+    EXPECT_LT(steps.back().first, 40);
+    // The sound stopped with the run: nothing more goes to the device.
+    const auto sentThen = sound->soundFramesSent();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_LE(sound->soundFramesSent(), std::max<std::int64_t>(sentThen, 0));
 }
 
 } // namespace
