@@ -81,13 +81,12 @@ ContinuityMonitor::Stretch ContinuityMonitor::measure(std::int64_t at) const {
     for (std::int64_t n = at; n < at + kStretch; ++n) {
         const double d = difference(n);
         const std::uint64_t a = in_.load(n + lag_), b = in_.load(n + lag_ - period_);
-        for (const std::int32_t x : {FrameRing::left(a), FrameRing::right(a), FrameRing::left(b),
-                                     FrameRing::right(b)})
+        for (const std::int32_t x :
+             {FrameRing::left(a), FrameRing::right(a), FrameRing::left(b), FrameRing::right(b)})
             energy += (x / 65536.0) * (x / 65536.0);
         diff += d;
     }
-    return {at, energy > 0 ? diff / energy : 0, diff,
-            energy / static_cast<double>(4 * kStretch)};
+    return {at, energy > 0 ? diff / energy : 0, diff, energy / static_cast<double>(4 * kStretch)};
 }
 
 // The energy of in[n] - in[n - P], both channels, in 16-bit steps.
@@ -235,8 +234,7 @@ void ContinuityMonitor::advance() {
     }
 }
 
-ContinuityMonitor::Likeness ContinuityMonitor::likeness(std::int64_t from,
-                                                        std::int64_t to) const {
+ContinuityMonitor::Likeness ContinuityMonitor::likeness(std::int64_t from, std::int64_t to) const {
     Likeness l;
     for (const Stretch& s : measured_) {
         if (s.at < from || s.at + kStretch > to)

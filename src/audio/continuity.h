@@ -24,8 +24,8 @@
 
 #include "audio/frame_ring.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <optional>
 
@@ -110,8 +110,8 @@ class ContinuityMonitor {
     std::int64_t judged_ = 0; // everything before this is judged
     std::int64_t period_ = 0; // of the sound being read; 0: none yet
     std::int64_t soundStart_ = 0;
-    std::int64_t verified_ = 0; // the output repeats up to here
-    std::int64_t blankNext_ = 0;  // the next output frame looked at for blanks
+    std::int64_t verified_ = 0;    // the output repeats up to here
+    std::int64_t blankNext_ = 0;   // the next output frame looked at for blanks
     std::int64_t blankStart_ = -1; // where the run of zeros being read began
     bool heard_ = false;           // the input held anything since restart()
     // The last stretch measured, waiting for the one after it to judge it,

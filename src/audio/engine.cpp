@@ -79,8 +79,25 @@ void Engine::setState(State s) {
     {
         std::lock_guard lock(m);
         state.store(s);
+        if (s == State::Ready && reopened) {
+            reopened = false;
+            backAt = std::chrono::steady_clock::now();
+        }
     }
     cv.notify_all();
+}
+
+void Engine::reopen() {
+    player.post(nullptr);
+    measured.store(false);
+    {
+        std::lock_guard lock(m);
+        status.clear();
+        openedAt = std::chrono::steady_clock::now();
+        reopened = true;
+        backAt.reset();
+    }
+    setState(State::Opening);
 }
 
 bool Engine::waitStop(std::chrono::milliseconds d) {
@@ -166,8 +183,7 @@ std::string whyNoTake(Engine::State s, const std::string& status) {
 
 // --- EngineSound ------------------------------------------------------------
 
-EngineSound::EngineSound()
-    : engine_(std::make_shared<Engine>()), created_(std::chrono::steady_clock::now()) {}
+EngineSound::EngineSound() : engine_(std::make_shared<Engine>()) {}
 
 EngineSound::~EngineSound() {
     {
@@ -240,10 +256,13 @@ std::string EngineSound::statusText() const {
     const State s = engine_->state.load();
     if (s == State::Failed)
         return engine_->status;
+    const auto now = std::chrono::steady_clock::now();
     // A sound server that hangs can hold the opening for minutes; say so
     // rather than nothing.
-    if (s != State::Ready && std::chrono::steady_clock::now() - created_ > kOpeningPatience)
+    if (s != State::Ready && now - engine_->openedAt > kOpeningPatience)
         return "Sound device not answering";
+    if (s == State::Ready && engine_->backAt && now - *engine_->backAt < kBackShown)
+        return "Sound device back";
     return {};
 }
 

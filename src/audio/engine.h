@@ -18,6 +18,7 @@
 #include "audio/recorder.h"
 #include "audio/sound.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -26,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +89,9 @@ class Engine {
     void storeInput(const std::int32_t* src, int channels, std::size_t n);
     // Frames the device lost or inserted at the current input position.
     void noteGlitch() { glitches.note(inFrame_.load(std::memory_order_relaxed)); }
+    // Where a backend's input starts counting when it opens (again): as the
+    // first time, kInputBase ahead of the output, and never back.
+    std::int64_t nextInputBase() const { return std::max(inFrames(), outFrames() + kInputBase); }
     // Before any input: the input's first frame gets number `base`.
     void setInputBase(std::int64_t base) {
         inFrame_.store(base, std::memory_order_relaxed);
@@ -98,6 +103,10 @@ class Engine {
     // --- Worker ----------------------------------------------------------
     void fail(const std::string& why);
     void setState(State s);
+    // The device went away and is there again: opens from the start, with
+    // nothing playing (the sound that played went with the device) and the
+    // round trip to be found afresh.
+    void reopen();
     // Sleeps up to `d`; true when the backend is being shut down.
     bool waitStop(std::chrono::milliseconds d);
     // Plays the probe and finds it in the input. False when it did not
@@ -163,6 +172,11 @@ class Engine {
     std::string description;
     bool stopping = false;
     bool exited = false;
+    // When the device was last (re)opened, and when it came back after it
+    // went away (none: it never went away).
+    std::chrono::steady_clock::time_point openedAt = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::time_point> backAt;
+    bool reopened = false;
 
   private:
     std::vector<std::int16_t> probe_;
@@ -234,7 +248,8 @@ class EngineSound : public SoundServices {
 
   private:
     static constexpr std::chrono::seconds kOpeningPatience{5};
-    std::chrono::steady_clock::time_point created_;
+    // How long "Sound device back" stays on the status line.
+    static constexpr std::chrono::seconds kBackShown{10};
 };
 
 // Why a take could not be made, from the sound path's state.

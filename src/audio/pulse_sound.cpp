@@ -27,6 +27,16 @@ constexpr double kPlayBufferS = 0.08;
 constexpr double kPlayRequestS = 0.01;
 constexpr double kRecordFragmentS = 0.025;
 constexpr auto kConnectPatience = std::chrono::seconds(30);
+// While the device is gone: how often to look for it, and how long a look
+// may wait for the server.
+constexpr auto kLookEvery = std::chrono::milliseconds(1000);
+constexpr auto kLookPatience = std::chrono::milliseconds(1000);
+// The sink that stands in while there is no card (module-always-sink): not
+// a device to come back to.
+constexpr const char* kStandIn = "auto_null";
+// Serving checks the path every 5 ms; the defaults are asked for every
+// this many checks.
+constexpr int kAskDefaultsEvery = 200;
 
 std::uint32_t bytesFor(const pa_sample_spec& format, double seconds) {
     return static_cast<std::uint32_t>(
@@ -50,6 +60,17 @@ struct Streams {
     std::unique_ptr<ConvertedOutput> up; // set where the rate is not 44100
     std::unique_ptr<ConvertedInput> down;
     std::atomic<bool> heard{false}; // the input has delivered its first frames
+    // The server's defaults the path follows (empty: a device chosen by
+    // name, or not the default), and the defaults last seen; both under
+    // the main loop's lock.
+    std::string followSink, followSource;
+    std::string seenSink, seenSource;
+    int sinceAsked = 0;
+
+    // Asks the server for its defaults now and then (main loop locked);
+    // false once one the path follows has changed: a card unplugged, or
+    // another one chosen on the desktop.
+    bool defaultsHeld();
 
     void write(pa_stream* st, std::size_t bytes);
     void read(pa_stream* st);
@@ -85,6 +106,24 @@ void Streams::read(pa_stream* st) {
         pa_stream_drop(st);
         heard.store(true, std::memory_order_release);
     }
+}
+
+void onServerInfo(pa_context*, const pa_server_info* info, void* user) {
+    auto& s = *static_cast<Streams*>(user);
+    if (!info)
+        return;
+    s.seenSink = info->default_sink_name ? info->default_sink_name : "";
+    s.seenSource = info->default_source_name ? info->default_source_name : "";
+}
+
+bool Streams::defaultsHeld() {
+    if (followSink.empty() && followSource.empty())
+        return true;
+    if (sinceAsked++ % kAskDefaultsEvery == 0)
+        if (pa_operation* op = pa_context_get_server_info(client.context(), onServerInfo, this))
+            pa_operation_unref(op);
+    return (followSink.empty() || seenSink.empty() || seenSink == followSink) &&
+           (followSource.empty() || seenSource.empty() || seenSource == followSource);
 }
 
 void onWrite(pa_stream* st, std::size_t bytes, void* user) {
@@ -222,6 +261,9 @@ bool chooseDevices(Engine& e, Streams& s, const SoundOptions& o, std::string& si
     }
     sink = out->name;
     source = in->name;
+    // With no device named the path follows the server's defaults.
+    s.followSink = o.outputDevice.empty() && sink == server.defaultSink ? sink : "";
+    s.followSource = o.inputDevice.empty() && source == server.defaultSource ? source : "";
     s.play.rate = std::max(out->rate, server.rate);
     s.rec.rate = std::max(in->rate, server.rate);
     if (s.play.rate <= 0 || s.rec.rate <= 0)
@@ -252,7 +294,7 @@ bool runPulse(Engine& e, const SoundOptions& o) {
         return true;
     // Both streams at once: a sink that idles (a null sink) wakes for the
     // new output, so the input starts in tens of ms rather than seconds.
-    e.setInputBase(Engine::kInputBase);
+    e.setInputBase(e.nextInputBase());
     pa_threaded_mainloop_lock(s.client.loop());
     bool ok = connectRecord(s, source) && connectPlay(s, sink);
     pa_threaded_mainloop_unlock(s.client.loop());
@@ -275,7 +317,8 @@ bool runPulse(Engine& e, const SoundOptions& o) {
         e.setState(Engine::State::Ready);
         e.serve([&s] {
             pa_threaded_mainloop_lock(s.client.loop());
-            const bool up = s.client.alive() && s.ready(s.play.stream) && s.ready(s.rec.stream);
+            const bool up = s.client.alive() && s.ready(s.play.stream) && s.ready(s.rec.stream) &&
+                            s.defaultsHeld();
             pa_threaded_mainloop_unlock(s.client.loop());
             return up;
         });
@@ -285,16 +328,52 @@ bool runPulse(Engine& e, const SoundOptions& o) {
     return true;
 }
 
+namespace {
+
+// Whether the server answers and has the devices `o` asks for.
+bool devicesThere(const SoundOptions& o) {
+    PulseClient c;
+    if (!c.connect(kLookPatience))
+        return false;
+    const PulseServer server = c.server();
+    const auto sinks = c.sinks();
+    const auto sources = c.sources();
+    const DeviceInfo* out = matchDevice(sinks, o.outputDevice, Use::Output, server.defaultSink);
+    const DeviceInfo* in = matchDevice(sources, o.inputDevice, Use::Input, server.defaultSource);
+    return out && in && (!o.outputDevice.empty() || out->name != kStandIn);
+}
+
+// After the device went away (a card unplugged, a sink unloaded, the
+// server restarted) or could not be opened: looks every second whether it
+// is there again, and opens it when it is. The same name finds the same
+// device; with none given, the server's default.
+void keepOpening(Engine& e, const SoundOptions& o) {
+    while (!e.waitStop(kLookEvery)) {
+        if (e.state.load() != Engine::State::Failed || !devicesThere(o))
+            continue;
+        if (e.waitStop(std::chrono::milliseconds(0)))
+            return;
+        e.reopen();
+        if (!runPulse(e, o) && e.state.load() != Engine::State::Failed)
+            e.fail("No sound device found");
+    }
+}
+
+} // namespace
+
 PulseSound::PulseSound(Options options) {
     start([o = std::move(options)](Engine& e) {
         if (!runPulse(e, o))
             e.fail("No sound device found");
+        keepOpening(e, o);
     });
 }
 
 SystemSound::SystemSound(SoundOptions options) {
     start([o = std::move(options)](Engine& e) {
-        if (!runPulse(e, o))
+        if (runPulse(e, o))
+            keepOpening(e, o);
+        else
             runPortAudio(e, o);
     });
 }

@@ -40,8 +40,8 @@ struct Recorder::Take {
     bool lagDone = false;
     std::int64_t lag = 0; // the take's round trip
     bool lagFound = false;
-    bool placed = false; // by the path's round trip, not by a search of its own
-    bool broke = false;  // frames broke off inside it
+    bool placed = false;   // by the path's round trip, not by a search of its own
+    bool broke = false;    // frames broke off inside it
     std::int64_t full = 0; // frames of the take before any cut for lost frames
     std::int64_t kept = 0;
     bool lost = false; // the worker fell a whole ring behind

@@ -295,24 +295,23 @@ QString PanelWindow::statusLine() const {
 
 void PanelWindow::pollSound() {
     soundStatus_ = QString::fromStdString(snd_.statusText());
-    // A failed device stays failed. One that works may still go away (a
-    // sound server that stops): after the first seconds look now and then.
+    // A device that works may go away (a card unplugged, a sound server
+    // that stops) and come back: after the first seconds look now and then.
     const audio::Readiness ready = snd_.readiness();
-    if (ready == audio::Readiness::Ready)
+    if (ready == audio::Readiness::Ready) {
         soundWorked_ = true;
-    if (ready == audio::Readiness::Failed) {
-        soundPoll_->stop();
-        // A device that worked and went away took the tone with it: the
-        // lamp goes out. Without a device from the start the lamp shows,
-        // as it always has, what the keys asked for.
-        if (soundWorked_ && !soundLost_) {
-            soundLost_ = true;
-            model_->soundStopped();
-            refresh();
-            return;
-        }
-    } else if (--pollsLeft_ == 0) {
+        soundLost_ = false;
+    }
+    if (--pollsLeft_ == 0)
         soundPoll_->setInterval(kSoundLatePollMs);
+    // A device that worked and went away took the tone with it: the lamp
+    // goes out. Without a device from the start the lamp shows, as it
+    // always has, what the keys asked for.
+    if (ready == audio::Readiness::Failed && soundWorked_ && !soundLost_) {
+        soundLost_ = true;
+        model_->soundStopped();
+        refresh();
+        return;
     }
     showStatus();
 }

@@ -1,0 +1,113 @@
+#!/bin/sh
+# The sound device goes away and comes back while the program runs: the
+# loop sink unloaded and loaded again (a USB card pulled out and plugged
+# in), and the whole server stopped and started again. Each time the panel
+# says the device stopped, then that it is back, and the next sweep reads
+# as the sweep before the loss did, without a restart.
+#   sound-device-back.sh scripts/{pulse,pipewire}-private QELVAR
+set -u
+serverctl=$1
+qelvar=$2
+server=$(basename "$serverctl" -private)
+work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-deviceback.XXXXXX")
+runtime="$work/runtime" home="$work/home"
+export XDG_RUNTIME_DIR="$runtime" PULSE_SERVER="unix:$runtime/pulse/native" HOME="$home"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+unset PULSE_COOKIE
+status=0
+fail() { echo "sound-device-back ($server, ${mode:-}): $*"; status=1; }
+
+# A sweep, then its lamp, its notes and its 40 readings.
+sweep() {
+    printf '%s\n' "click page.Play" "wait 25000" "colour page.PlayLamp" "print page.MeasureNotes"
+    for r in $(seq 1 20); do printf 'print page.Left(%s)\nprint page.Right(%s)\n' "$r" "$r"; done
+}
+# The driver takes the device away on a gone() line's first status line and
+# brings it back on its second; the third says whether it is back.
+gone() {
+    printf '%s\n' "print panel.Status" "wait 5000" "print panel.Status" "wait 10000" \
+        "print panel.Status"
+}
+{
+    printf '%s\n' "click panel.Label21" "wait 2500" "click page.AutobuildAll" "click page.FullDuplex"
+    sweep
+    gone # the loop sink
+    sweep
+    gone # the whole server
+    sweep
+    echo quit
+} > "$work/script"
+
+# waitline N: standard output has N status lines (within 60 s).
+waitline() {
+    for _ in $(seq 600); do
+        [ "$(grep -c '^panel.Status=' "$work/stdout" 2>/dev/null)" -ge "$1" ] && return 0
+        kill -0 $app 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+rm -rf "$home" && mkdir -p "$home"
+"$serverctl" start "$runtime" > "$work/server.out" 2>&1 ||
+    { echo "no private sound server: $(cat "$work/server.out")"; exit 1; }
+timeout 200 "$qelvar" --script "$work/script" > "$work/stdout" 2> "$work/stderr" &
+app=$!
+
+# The sink: its module unloaded, and loaded again with the same arguments
+# (a USB card pulled out and plugged in).
+mode=sink
+if waitline 1; then
+    module=$(pactl list short modules | awk -F'\t' '$2 == "module-null-sink" && $3 ~ /sink_name=loop/')
+    [ -n "$module" ] || fail "no loop sink module"
+    pactl unload-module "$(echo "$module" | cut -f1)" || fail "the sink could not be unloaded"
+    waitline 2 || fail "no second status line"
+    # shellcheck disable=SC2046 # the module's arguments, one word each
+    pactl load-module module-null-sink $(echo "$module" | cut -f3) > /dev/null &&
+        pactl set-default-sink loop && pactl set-default-source loop.monitor ||
+        fail "the sink could not be loaded again"
+else
+    fail "the first sweep never ended"
+fi
+# The server: stopped and started again.
+mode=server
+if waitline 4; then
+    "$serverctl" stop "$runtime" > /dev/null 2>&1
+    waitline 5 || fail "no fifth status line"
+    "$serverctl" start "$runtime" > "$work/server.out" 2>&1 ||
+        fail "the server did not start again: $(cat "$work/server.out")"
+else
+    fail "the second sweep never ended"
+fi
+mode=
+wait $app
+rc=$?
+[ $rc -eq 0 ] || fail "exit status $rc"
+"$serverctl" stop "$runtime" > /dev/null 2>&1
+
+out="$work/stdout"
+expected="|Sound device stopped|Sound device back||Sound device stopped|Sound device back|"
+[ "$(sed -n 's/^panel.Status=//p' "$out" | tr '\n' '|')" = "$expected" ] ||
+    fail "status lines: $(grep '^panel.Status=' "$out" | tr '\n' ' ')"
+[ "$(grep -c '^page.PlayLamp=0x808000$' "$out")" -eq 3 ] || fail "a sweep did not come to its end"
+[ "$(grep -c '^page.MeasureNotes=$' "$out")" -eq 3 ] ||
+    fail "a sweep has notes: $(grep '^page.MeasureNotes=.' "$out")"
+# Every sweep reads every row, and the same (within 0.005 dB: where a
+# step's take window falls in the tone moves its reading a little).
+grep -E '^page.(Left|Right)\(' "$out" | sed 's/=/ /' > "$work/rows"
+[ "$(head -40 "$work/rows" | grep -c ' -\?[0-9]')" -eq 40 ] || fail "the first sweep has empty rows"
+differ=$(awk 'NR <= 40 { was[NR] = $2; next }
+              { r = (NR - 1) % 40 + 1 }
+              $2 == "" || (was[r] - $2) ^ 2 > 0.005 ^ 2 {
+                  print (NR <= 80 ? "after the sink: " : "after the server: ") $1 "=" $2 " (before " was[r] ")" }' \
+    "$work/rows")
+[ "$(wc -l < "$work/rows")" -eq 120 ] && [ -z "$differ" ] ||
+    fail "a sweep after the device came back reads otherwise: $differ"
+
+if [ $status -ne 0 ]; then
+    echo "--- stdout"; cat "$out"; echo "--- stderr"; tail -20 "$work/stderr"
+else
+    echo "sound-device-back ($server): passed"
+    rm -rf "$work"
+fi
+exit $status
