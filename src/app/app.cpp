@@ -102,6 +102,15 @@ bool App::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+void App::saveEverything() {
+    if (auto* graph = qobject_cast<graph::GraphWindow*>(graph_.data()))
+        graph->saveAsClosing();
+    if (auto* page = qobject_cast<construct::PageWindow*>(page_.data()))
+        page->saveAsClosing();
+    if (auto* panel = qobject_cast<panel::PanelWindow*>(panel_.data()))
+        panel->saveAsClosing();
+}
+
 void App::endSession() {
     closeWorkWindows(true);
     if (auto* panel = qobject_cast<panel::PanelWindow*>(panel_.data())) {

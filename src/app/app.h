@@ -31,6 +31,10 @@ class App : public QObject {
     void bringForward();
     // Closes every window as its off control would, then ends the program.
     void endSession();
+    // Saves what every window's close saves, closing none: the session
+    // manager asks before a logout, or the display went away and the
+    // program ends without its windows.
+    void saveEverything();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -46,6 +46,10 @@ DataFolderLock::DataFolderLock(const QString& folder, QObject* parent)
 }
 
 DataFolderLock::~DataFolderLock() {
+    release();
+}
+
+void DataFolderLock::release() {
     server_.close();
     lock_.unlock();
 }

@@ -26,6 +26,8 @@ class DataFolderLock : public QObject {
     // Asks the copy holding the folder to bring its windows forward; true
     // when it answered.
     bool askOwnerToShow();
+    // Lets the folder go (the program is ending); the destructor does too.
+    void release();
     // The lock file's path.
     QString lockPath() const { return lockPath_; }
 

@@ -14,6 +14,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSessionManager>
 
 #include <chrono>
 #include <clocale>
@@ -195,6 +196,22 @@ int refuseSecondCopy(qelvar::app::DataFolderLock& lock, bool scripted) {
     return 1;
 }
 
+// While the windows run: who to save and what to let go should the
+// program end without returning from the event loop.
+qelvar::app::App* endingWindows = nullptr;
+qelvar::app::DataFolderLock* endingLock = nullptr;
+
+void saveOnUnexpectedExit() {
+    if (!endingWindows)
+        return;
+    std::fprintf(stderr, "qelvar: ending without a display; saving the windows' settings\n");
+    endingWindows->saveEverything();
+    endingWindows = nullptr;
+    if (endingLock)
+        endingLock->release();
+    endingLock = nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -249,6 +266,15 @@ int main(int argc, char** argv) {
     QObject::connect(&lock, &qelvar::app::DataFolderLock::showRequested, &windows,
                      &qelvar::app::App::bringForward);
     qelvar::app::onSessionEnd(&windows, [&windows](int) { windows.endSession(); });
+    // A logout's save request saves every window as its close would.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &windows,
+                     [&windows](QSessionManager&) { windows.saveEverything(); });
+    // The display connection lost (the X server gone) ends the program
+    // from inside Qt, without returning here: what the windows hold is
+    // saved on the way out, and the folder let go.
+    endingWindows = &windows;
+    endingLock = &lock;
+    std::atexit(saveOnUnexpectedExit);
 
     std::unique_ptr<qelvar::app::ScriptRunner> runner;
     if (scripted) {
@@ -256,6 +282,8 @@ int main(int argc, char** argv) {
         runner->start();
     }
     const int rc = app.exec();
+    endingWindows = nullptr;
+    endingLock = nullptr;
     qelvar::audio::setServices(nullptr);
     return rc;
 }

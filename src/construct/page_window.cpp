@@ -178,6 +178,13 @@ void PageWindow::off() {
     }
 }
 
+bool PageWindow::saveAsClosing() {
+    timer_.stop();
+    pollTimer_.stop();
+    saved_ = model_.off();
+    return saved_;
+}
+
 void PageWindow::closeEvent(QCloseEvent* event) {
     if (!saved_) {
         timer_.stop();

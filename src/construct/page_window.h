@@ -38,6 +38,9 @@ class PageWindow : public QWidget {
     // saves as OFF does but never stays open, a failed save is only told
     // on standard error.
     void setClosingForQuit(bool quitting) { quitting_ = quitting; }
+    // What a close saves, without closing (the session is saving, or the
+    // program is ending where no window can close); false when it failed.
+    bool saveAsClosing();
 
   signals:
     // VIEW GRAPH wrote the graph data file; the graph form should show it.

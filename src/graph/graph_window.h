@@ -71,6 +71,8 @@ class GraphWindow : public QMainWindow {
     // application quitting): a close then never stays open and never shows
     // a dialog. Set it before calling close().
     void setClosingForQuit(bool quitting) { closingForQuit_ = quitting; }
+    // What a close saves, without closing; false when it failed.
+    bool saveAsClosing() { return model_.exitSave(); }
     // VIEW GRAPH while the form is open: the page's latest data.
     void showPageData(const std::array<bool, GraphModel::kSteps + 1>& suspect);
 

@@ -256,6 +256,10 @@ void PanelWindow::closeEvent(QCloseEvent* e) {
         delete help_.data();
 }
 
+bool PanelWindow::saveAsClosing() {
+    return model_->off();
+}
+
 void PanelWindow::helpKey() {
     if (!help_) {
         help_ = help::createMainHelp();

@@ -42,6 +42,9 @@ class PanelWindow : public QWidget {
     // the memories are saved as by Off, but a failed save is reported on
     // standard error and the panel closes regardless, with no question.
     void setClosingForQuit(bool on) { closingForQuit_ = on; }
+    // What a close saves, without closing (the session is saving, or the
+    // program is ending where no window can close); false when it failed.
+    bool saveAsClosing();
 
   signals:
     // The User key: the construction page should be shown.

@@ -143,8 +143,21 @@ xdotool windowactivate --sync "$(winid Qelvar)" key --clearmodifiers ctrl+q
 ended || fail "Ctrl+Q on the panel did not end the program"
 [ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "Ctrl+Q did not save the panel's set-up"
 
+# 7. The display goes away (the X server dies under a logout): every
+# window's work is saved on the way out and the data folder let go. Last:
+# nothing runs on this display after it.
+run xgone "kept without a display"
+kill "$xvfb"
+for n in $(seq 150); do kill -0 "$pid" 2>/dev/null && sleep 0.1 || break; done
+if kill -0 "$pid" 2>/dev/null; then
+    fail "the program did not end when the display went away"
+    kill -9 "$pid"
+fi
+saved "kept without a display" "losing the display"
+unlocked || fail "the data folder is still locked after the display went away"
+
 if [ $status -ne 0 ]; then
-    for run in wm panel term report pagehelp ctrlq; do echo "--- $run output"; cat "$work/$run.out"; done
+    for run in wm panel term report pagehelp ctrlq xgone; do echo "--- $run output"; cat "$work/$run.out"; done
     echo "--- kept at $work"
 else
     rm -rf "$work"
