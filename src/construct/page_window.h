@@ -66,6 +66,7 @@ class PageWindow : public QWidget {
     QGroupBox* makeNoise();
     QGroupBox* makeScratchpad();
     QWidget* makeTitle();
+    QWidget* makeMessageBar();
     void makeHidden();
     void setTabOrder();
     void nameForScreenReaders();

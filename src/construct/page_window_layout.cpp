@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QFrame>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -59,7 +60,6 @@ void PageWindow::buildLayout() {
     middle->addWidget(makeSequencer());
     middle->addWidget(makePulse());
     middle->addWidget(makeMeasurement());
-    middle->addWidget(makeNotes());
     middle->addStretch(1);
     columns->addLayout(middle);
 
@@ -84,9 +84,13 @@ void PageWindow::buildLayout() {
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setWidget(inner);
+    // What the page says (its status box, the sweep's notes) sits in a bar
+    // below the scrolled part: in view whatever part of the page is.
     auto* whole = new QVBoxLayout(this);
     whole->setContentsMargins(0, 0, 0, 0);
-    whole->addWidget(scroll);
+    whole->setSpacing(0);
+    whole->addWidget(scroll, 1);
+    whole->addWidget(makeMessageBar());
     makeHidden();
     setTabOrder();
     nameForScreenReaders();
@@ -114,6 +118,17 @@ QWidget* PageWindow::makeTitle() {
     title->setFont(f);
     row->addWidget(title);
     row->addStretch(1);
+    return bar;
+}
+
+QWidget* PageWindow::makeMessageBar() {
+    auto* bar = new QFrame(this);
+    bar->setObjectName(QStringLiteral("MessageBar"));
+    bar->setFrameShape(QFrame::StyledPanel);
+    bar->setFrameShadow(QFrame::Sunken);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(10, 4, 10, 4);
+    row->addWidget(makeNotes(), 1);
     status_ = new QPlainTextEdit(bar);
     status_->setReadOnly(true);
     status_->setFocusPolicy(Qt::ClickFocus);
@@ -125,7 +140,7 @@ QWidget* PageWindow::makeTitle() {
         model_.controls().status = ui::toCrLf(status_->toPlainText()).toStdString();
     });
     ui::Registry::instance().addControl("page", "Status", status_);
-    row->addWidget(status_);
+    row->addWidget(status_, 0, Qt::AlignTop);
     return bar;
 }
 

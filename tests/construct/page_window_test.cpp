@@ -163,5 +163,23 @@ TEST_F(PageWindowTest, ReadableOnADarkDesktop) {
         EXPECT_GE(t.ratio, 3.0) << t.widget.toStdString() << " \"" << t.text.toStdString() << '"';
 }
 
+// A page smaller than its contents (a laptop at 150 %) scrolls, but what it
+// says stays in view wherever it is scrolled: the status box and the notes.
+TEST_F(PageWindowTest, ItsMessagesStayInViewWhenThePageScrolls) {
+    ctl<QLabel>("MeasureNotes")->setText("Rows 1-20: no sound device");
+    window->resize(640, 420);
+    window->show();
+    QApplication::processEvents();
+    for (const char* name : {"Status", "MeasureNotes"}) {
+        auto* w = qobject_cast<QWidget*>(control(name));
+        ASSERT_TRUE(w) << name;
+        // Whole, and inside the window: nothing of it cut off by the
+        // scrolled part's edge.
+        EXPECT_EQ(w->visibleRegion().boundingRect(), w->rect()) << name;
+        const QRect inWindow(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+        EXPECT_TRUE(window->rect().contains(inWindow)) << name;
+    }
+}
+
 } // namespace
 } // namespace qelvar::construct
