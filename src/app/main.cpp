@@ -8,6 +8,7 @@
 #include "audio/pulse_sound.h"
 #include "audio/sound.h"
 #include "common/files.h"
+#include "ui/window_places.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -261,6 +262,8 @@ int main(int argc, char** argv) {
         return rc;
     }
 
+    // Every window opens where it was left, at the size it had.
+    qelvar::ui::WindowPlaces places(QString::fromStdString(qelvar::dataPath("qelvarwindows")));
     qelvar::app::App windows(qelvar::audio::services());
     windows.start();
     QObject::connect(&lock, &qelvar::app::DataFolderLock::showRequested, &windows,
