@@ -8,6 +8,7 @@
 #include "audio/pulse_sound.h"
 #include "audio/sound.h"
 #include "common/files.h"
+#include "ui/focus_ring.h"
 #include "ui/window_places.h"
 
 #include <QApplication>
@@ -231,6 +232,8 @@ int main(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(holdUntilStarted);
     QApplication app(argc, argv);
     qInstallMessageHandler(defaultHandler);
+    // The keyboard's focus as clear on every window as on the panel.
+    QApplication::setStyle(new qelvar::ui::FocusRingStyle);
     for (const QString& m : heldMessages)
         qWarning("%s", qPrintable(m));
     // Qt adopts the desktop's locale for C functions; every number the

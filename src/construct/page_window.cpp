@@ -80,7 +80,8 @@ QLineEdit* PageWindow::numberBox(const QString& name, std::string* text, int cha
 QPushButton* PageWindow::button(const QString& name, const QString& caption,
                                 std::function<void()> action) {
     auto* b = new QPushButton(caption, this);
-    b->setAutoDefault(false);
+    // Return presses the key that has the focus (Space does anyway).
+    b->setAutoDefault(true);
     if (action)
         connect(b, &QPushButton::clicked, this, [this, action] { act(action); });
     ui::Registry::instance().addControl(kWindow, name, b);

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QFrame>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -99,12 +99,41 @@ void PageWindow::buildLayout() {
     ui::fitToScreen(this);
 }
 
-// F1 is the page's HELP; Ctrl+Q closes the page as OFF does.
+// F1 is the page's HELP; Ctrl+Q closes the page as OFF does. The main keys
+// have Alt shortcuts, named in their tooltips, so that a sweep is set up,
+// measured and drawn from the keyboard in a few keys; Return presses the
+// key that has the focus, as Space does.
 void PageWindow::addShortcuts() {
     auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
     connect(helpKey, &QShortcut::activated, this, [this] { help(); });
     auto* quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     connect(quitKey, &QShortcut::activated, this, &QWidget::close);
+    static const struct {
+        const char *control, *keys, *what;
+    } kKeys[] = {
+        {"Play", "Alt+P", "Play the sweep"},
+        {"Stop", "Alt+S", "Stop the sweep"},
+        {"Loop", "Alt+L", "Play the sweep over and over"},
+        {"Step", "Alt+T", "Play the next step"},
+        {"AutobuildAll", "Alt+A", "Build every step's file"},
+        {"FullDuplex", "Alt+D", "Measure while the sweep plays"},
+        {"SetCal", "Alt+C", "Take the last sweep as the calibration"},
+        {"UseCal", "Alt+U", "Read against the calibration"},
+        {"ViewGraph", "Alt+G", "Draw the measured sweep"},
+        {"Help", "F1", "Show the page's help"},
+        {"Off", "Alt+O", "Save and close the page"},
+    };
+    for (const auto& k : kKeys) {
+        auto* b = qobject_cast<QPushButton*>(ui::Registry::instance().control(
+            QStringLiteral("page"), QString::fromLatin1(k.control)));
+        if (!b)
+            continue;
+        const QKeySequence keys(QString::fromLatin1(k.keys));
+        if (keys != QKeySequence(QKeySequence::HelpContents))
+            b->setShortcut(keys);
+        b->setToolTip(QStringLiteral("%1 (%2)").arg(QString::fromLatin1(k.what),
+                                                    keys.toString(QKeySequence::NativeText)));
+    }
 }
 
 QWidget* PageWindow::makeTitle() {

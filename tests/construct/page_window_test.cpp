@@ -181,5 +181,30 @@ TEST_F(PageWindowTest, ItsMessagesStayInViewWhenThePageScrolls) {
     }
 }
 
+// The main keys answer Alt shortcuts named in their tooltips, and Return
+// presses the key that has the focus.
+TEST_F(PageWindowTest, MainKeysHaveShortcutsInTheirTooltipsAndReturnPressesTheFocusedOne) {
+    const std::pair<const char*, const char*> keys[] = {
+        {"Play", "Alt+P"},   {"Stop", "Alt+S"},         {"Loop", "Alt+L"},
+        {"Step", "Alt+T"},   {"AutobuildAll", "Alt+A"}, {"FullDuplex", "Alt+D"},
+        {"SetCal", "Alt+C"}, {"UseCal", "Alt+U"},       {"ViewGraph", "Alt+G"},
+        {"Off", "Alt+O"},
+    };
+    for (const auto& [name, key] : keys) {
+        auto* b = ctl<QPushButton>(name);
+        ASSERT_TRUE(b) << name;
+        EXPECT_EQ(b->shortcut(), QKeySequence(QString::fromLatin1(key))) << name;
+        EXPECT_TRUE(b->toolTip().contains(
+            QKeySequence(QString::fromLatin1(key)).toString(QKeySequence::NativeText)))
+            << name << ": " << b->toolTip().toStdString();
+    }
+    EXPECT_TRUE(ctl<QPushButton>("Help")->toolTip().contains("F1"));
+    window->show();
+    auto* play = ctl<QPushButton>("Play");
+    play->setFocus();
+    QTest::keyClick(play, Qt::Key_Return);
+    EXPECT_TRUE(window->model().playing());
+}
+
 } // namespace
 } // namespace qelvar::construct

@@ -143,6 +143,31 @@ xdotool windowactivate --sync "$(winid Qelvar)" key --clearmodifiers ctrl+q
 ended || fail "Ctrl+Q on the panel did not end the program"
 [ -s "$HOME/Qelvarfiles/wavoscsetup" ] || fail "Ctrl+Q did not save the panel's set-up"
 
+# 7. From start to a measured sweep and its graph by the keyboard alone,
+# five keys: Alt+U the page, Alt+A build, Alt+D full duplex, Alt+P play,
+# Alt+G the graph.
+start keys "wait 45000
+print page.Left(1)
+print page.Right(20)
+shown graph"
+waitfor Qelvar || fail "no panel for the keyboard"
+press() { xdotool key --clearmodifiers "$1"; sleep 0.7; }
+xdotool windowactivate --sync "$(winid Qelvar)"
+press alt+u
+waitfor Tessaly || fail "Alt+U did not open the page"
+press alt+a
+press alt+d
+press alt+p
+sleep 28 # the sweep
+press alt+g
+waitfor Form4 || fail "Alt+G did not draw the sweep"
+for n in $(seq 300); do grep -q '^graph=' "$work/keys.out" && break; sleep 0.1; done
+grep -Eq '^page.Left\(1\)=-?[0-9]' "$work/keys.out" || fail "the keyboard's sweep read no row 1"
+grep -Eq '^page.Right\(20\)=-?[0-9]' "$work/keys.out" || fail "the keyboard's sweep read no row 20"
+grep -q '^graph=1$' "$work/keys.out" || fail "the graph is not shown after the keys"
+wmctrl -F -c Qelvar
+ended || fail "the program did not end after the keyboard's sweep"
+
 # 7. The display goes away (the X server dies under a logout): every
 # window's work is saved on the way out and the data folder let go. Last:
 # nothing runs on this display after it.
@@ -157,7 +182,7 @@ saved "kept without a display" "losing the display"
 unlocked || fail "the data folder is still locked after the display went away"
 
 if [ $status -ne 0 ]; then
-    for run in wm panel term report pagehelp ctrlq xgone; do echo "--- $run output"; cat "$work/$run.out"; done
+    for run in wm panel term report pagehelp ctrlq keys xgone; do echo "--- $run output"; cat "$work/$run.out"; done
     echo "--- kept at $work"
 else
     rm -rf "$work"
