@@ -41,11 +41,11 @@ struct Conditions {
     bool latencyMeasured = false;
     std::string polarity; // "normal" or "inverted"
     bool channelsSwapped = false;
-    int bits = 16;            // of the take
+    int bits = 16;            // of the take (of the signal where no take came back)
     int deviceBits = 0;       // of the devices' own formats; 0: not known
     double signalSeconds = 0; // the test signal's length
     double runSeconds = 0;    // from its first frame sent to the figures
-    int takes = 0;            // takes it needed (a spoilt one is played again)
+    int takes = 0;            // times the signal was played (a spoilt take is played again)
 };
 
 struct Report {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace qelvar::report {
 namespace {
@@ -88,7 +89,10 @@ void plot(QPainter& p, const QRectF& box, const QString& title, const QString& u
     p.restore();
     p.setPen(QPen(Qt::black, 1.5));
     p.drawRect(area);
-    for (auto [member, colour] : {std::pair{left, kLeft}, std::pair{right, kRight}}) {
+    // The left wide, the right narrow on top of it: where the channels
+    // agree the red runs inside the blue, and both stay seen.
+    for (auto [member, colour, width] :
+         {std::tuple{left, kLeft, 5.0}, std::tuple{right, kRight, 1.8}}) {
         QPainterPath path;
         bool started = false;
         for (const auto& r : rows) {
@@ -96,7 +100,7 @@ void plot(QPainter& p, const QRectF& box, const QString& title, const QString& u
             started ? path.lineTo(pt) : path.moveTo(pt);
             started = true;
         }
-        p.setPen(QPen(colour, 2));
+        p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPath(path);
     }
     if (markFailed) {
@@ -108,7 +112,7 @@ void plot(QPainter& p, const QRectF& box, const QString& title, const QString& u
                     p.drawEllipse(QPointF(px(r.hz), py(v)), 6, 6);
     }
     p.setPen(kLeft);
-    p.drawText(QRectF(area.right() - 160, box.top(), 70, 30), Qt::AlignRight, "left");
+    p.drawText(QRectF(area.right() - 250, box.top(), 160, 30), Qt::AlignRight, "left (wide)");
     p.setPen(kRight);
     p.drawText(QRectF(area.right() - 80, box.top(), 70, 30), Qt::AlignRight, "right");
 }
@@ -134,6 +138,7 @@ QString limitsText(const Figure& f) {
 struct TableRow {
     QString label;
     const Figure* side[2] = {nullptr, nullptr};
+    bool directions = false; // the columns are directions, not channels
 };
 
 std::vector<TableRow> tableRows(const Report& r) {
@@ -141,13 +146,18 @@ std::vector<TableRow> tableRows(const Report& r) {
     for (const auto& f : r.figures) {
         QString label = QString::fromStdString(f.label);
         int side = 0;
-        for (auto [suffix, s] : {std::pair{", left to right", 0}, std::pair{", right to left", 1},
-                                 std::pair{", left", 0}, std::pair{", right", 1}})
+        bool directions = false;
+        for (auto [suffix, s, d] :
+             {std::tuple{", left to right", 0, true}, std::tuple{", right to left", 1, true},
+              std::tuple{", left", 0, false}, std::tuple{", right", 1, false}})
             if (label.endsWith(QLatin1String(suffix))) {
                 label.chop(static_cast<int>(std::strlen(suffix)));
                 side = s;
+                directions = d;
                 break;
             }
+        if (directions)
+            label += QStringLiteral(" (L\u2192R | R\u2192L)");
         if (f.unit == "%")
             label += QStringLiteral(" (%)");
         auto it = std::find_if(rows.begin(), rows.end(),
@@ -155,6 +165,7 @@ std::vector<TableRow> tableRows(const Report& r) {
         if (it == rows.end())
             it = rows.insert(rows.end(), TableRow{label});
         it->side[side] = &f;
+        it->directions = it->directions || directions;
     }
     return rows;
 }
@@ -189,8 +200,18 @@ void table(QPainter& p, QRectF box, const Report& r) {
             for (const auto& w : f->warnings)
                 if (!notes.contains(QString::fromStdString(w)))
                     notes << QString::fromStdString(w);
-            if (f->checked && !notes.contains(limitsText(*f)))
-                notes << limitsText(*f);
+        }
+        // Limits name what they bound: both columns, or one of them.
+        const char* const names[2][2] = {{"left", "right"}, {"L\u2192R", "R\u2192L"}};
+        const Figure* const l = row.side[0];
+        const Figure* const rt = row.side[1];
+        if (l && rt && l->checked && rt->checked && limitsText(*l) == limitsText(*rt)) {
+            notes << QStringLiteral("both ") + limitsText(*l);
+        } else {
+            for (int s = 0; s < 2; ++s)
+                if (const Figure* f = row.side[s]; f && f->checked)
+                    notes << QString::fromUtf8(names[row.directions ? 1 : 0][s]) +
+                                 QLatin1Char(' ') + limitsText(*f);
         }
         p.setPen(QColor(150, 90, 0));
         p.drawText(QPointF(c4, y), p.fontMetrics().elidedText(notes.join("; "), Qt::ElideRight,
@@ -224,6 +245,8 @@ bool writePdf(const Report& r, const std::string& path) {
             .arg(1000.0 * static_cast<double>(c.latencyFrames) / c.signalRate, 0, 'f', 1)
             .arg(c.latencyMeasured ? "" : " (estimated)")
             .arg(c.deviceBits ? QStringLiteral(", %1-bit").arg(c.deviceBits) : QString());
+    if (c.takes > 1 || !r.failure.empty())
+        cond += QStringLiteral("; played %1 time%2").arg(c.takes).arg(c.takes == 1 ? "" : "s");
     p.drawText(QRectF(page.left(), page.top() + 45, page.width(), 80), Qt::AlignLeft, cond);
     if (r.limitsApplied) {
         p.setFont(QFont("DejaVu Sans", 9, QFont::Bold));

@@ -70,7 +70,11 @@ void ReportRun::start() {
         (QStringLiteral("qelvar ") + QCoreApplication::applicationVersion()).toStdString();
     report_.conditions.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     signal_ = custom_ ? *custom_ : makeSignal();
+    // What is played, said also by a run that comes to no figures.
+    report_.conditions.bits = kSignalBits;
+    report_.conditions.signalSeconds = static_cast<double>(signal_.frames()) / kRate;
     attempt_ = 0;
+    plays_ = 0;
     cancelled_ = false;
     const auto bytes = wavFile(signal_.samples);
     if (!replaceFile(folder_ + "/" + kSignalFile, bytes)) {
@@ -151,8 +155,6 @@ void ReportRun::step() {
         }
         analyse(signal_, take->samples, report_);
         report_.conditions.bits = take->bits;
-        report_.conditions.takes = attempt_ + 1;
-        report_.conditions.signalSeconds = static_cast<double>(signal_.frames()) / kRate;
         report_.conditions.runSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - played_).count();
         if (r.state == audio::TakeResult::State::Suspect)
@@ -186,6 +188,7 @@ void ReportRun::beginTake() {
     report_.conditions.latencyFrames = info.latencyFrames;
     report_.conditions.latencyMeasured = info.latencyMeasured;
     snd_.playSound(folder_ + "/" + kSignalFile, audio::kPlayOnce);
+    report_.conditions.takes = ++plays_;
     played_ = std::chrono::steady_clock::now();
     snd_.mciSendString(audio::kCloseAll);
     snd_.mciSendString(audio::kOpenCapture);

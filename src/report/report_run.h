@@ -67,6 +67,7 @@ class ReportRun : public QObject {
     Report report_;
     State state_ = State::Idle;
     int attempt_ = 0;
+    int plays_ = 0; // times the signal was played in this run
     bool cancelled_ = false;
     QTimer timer_;
     std::chrono::steady_clock::time_point since_, played_;

@@ -16,6 +16,7 @@ inline constexpr int kRate = 44100;
 inline constexpr double kTestLevelDb = -3.0;
 // Full scale of the signal's 24-bit samples.
 inline constexpr double kFullScale = 8388608.0;
+inline constexpr int kSignalBits = 24;
 
 enum class Part {
     Sweep,     // a sine on both channels at one step's frequency
