@@ -90,12 +90,14 @@ void PageWindow::buildLayout() {
     whole->setContentsMargins(0, 0, 0, 0);
     whole->setSpacing(0);
     whole->addWidget(scroll, 1);
-    whole->addWidget(makeMessageBar());
+    QWidget* messages = makeMessageBar();
+    whole->addWidget(messages);
     makeHidden();
     setTabOrder();
     nameForScreenReaders();
     addShortcuts();
-    resize(inner->sizeHint());
+    // The whole page and its bar where the screen has room for them.
+    resize(inner->sizeHint() + QSize(0, messages->sizeHint().height()));
     ui::fitToScreen(this);
 }
 
