@@ -52,7 +52,8 @@ TEST(App, ASaveRequestSavesEveryWindowAndClosesNone) {
         EXPECT_TRUE(window(w)->isVisible()) << w;
     }
     app.endSession();
-    QApplication::processEvents();
+    // The windows delete themselves once closed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace
