@@ -57,7 +57,11 @@ StepFile StepBuilder::pulseFile(const StepTable& t, std::int32_t L, int cycles, 
     const std::size_t B = static_cast<std::size_t>(L);
     const double on = std::floor(t.length[kPulseOn] / cycles);
     const double off = std::floor(t.length[kPulseOff]);
-    const double total = 44 + (std::max(on, 0.0) + std::max(off, 0.0)) * static_cast<double>(B);
+    // An empty block counts as one byte: lengths so long that the longest
+    // header holds no whole block are too long, not a header alone with
+    // counts past any size_t.
+    const double total = 44 + (std::max(on, 0.0) + std::max(off, 0.0)) *
+                                  static_cast<double>(std::max<std::size_t>(B, 1));
     if (!(total <= kMaxPulseFile))
         return {StepFile::Outcome::TooLong, {}, "    Pulse file too long: check T-on and T-off."};
     const std::size_t nOn = on > 0 ? static_cast<std::size_t>(on) : 0;
