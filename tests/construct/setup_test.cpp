@@ -92,12 +92,27 @@ TEST_F(SetupTest, PasteToNotesAppendsTwentyOneLines) {
               Strings({"notes", "20   1.08  -3.01", "30    ", "20000    "}));
 }
 
-TEST_F(SetupTest, LeftOffThenAutobuildPutsEveryLeftChannel99DbDown) {
+// L OFF and R OFF put their channel of every row 99 dB down, L ON and R ON
+// at 0 dB; the other channel keeps its own. Rows 1 (20 Hz), 7 (1000 Hz) and
+// 20 (20000 Hz) built.
+TEST_F(SetupTest, ColumnKeysSetTheirChannelInEveryRow) {
+    auto expectRows = [&](const char* keys, double gL, double gR) {
+        SCOPED_TRACE(keys);
+        page->autobuildAll();
+        EXPECT_EQ(slice(stepFile(1)), sineData(17640, 2, gL, gR));
+        EXPECT_EQ(slice(stepFile(7)), sineData(352, 2, gL, gR));
+        EXPECT_EQ(slice(stepFile(20)), sineData(88, 10, gL, gR));
+    };
+    const double off = std::pow(10.0, -4.95);
     page->lOff();
     EXPECT_EQ(c().attL[19], "99");
-    page->autobuildAll();
-    Bytes b = stepFile(7); // 1000 Hz
-    EXPECT_EQ(slice(b), sineData(352, 2, std::pow(10.0, -4.95), gainDb(3)));
+    expectRows("L OFF", off, gainDb(3));
+    page->lOn();
+    page->rOff();
+    EXPECT_EQ(std::tuple(c().attL[0], c().attR[0], c().attR[19]), std::tuple("0", "99", "99"));
+    expectRows("L ON, R OFF", 1.0, off);
+    page->rOn();
+    expectRows("R ON", 1.0, 1.0);
 }
 
 TEST_F(SetupTest, ViewGraphWritesEightyLines) {

@@ -79,6 +79,18 @@ TEST(GraphLevels, ReferenceAndRange) {
     EXPECT_EQ(ys(curves(r120)), (std::vector<float>{200, 0, 400, 1}));
 }
 
+// A level that falls exactly halfway between two plot rows is drawn on the
+// row nearer 0 dB, like any other fraction: the depth is cut, not rounded.
+// Over 8 dB a row is 0.02 dB (-0.05 is 2.5 rows, -0.25 is 12.5, -0.75 is
+// 37.5); over 80 dB a row is 0.2 dB and 20 dB at the top puts 0 dB at 100.
+TEST(GraphLevels, HalfwayBetweenRowsTheRowNearerZero) {
+    TempHome home;
+    auto c = curves(loaded("-.05 -.25 100 1  -.75 -.3 1000 1", "2 2 8 0 1 1"));
+    EXPECT_EQ(ys(c), (std::vector<float>{37, 2, 15, 12}));
+    c = curves(loaded("-.5 -1.5 100 1  -2.5 -3.5 1000 1", "2 2 80 20 1 1"));
+    EXPECT_EQ(ys(c), (std::vector<float>{112, 102, 117, 107}));
+}
+
 TEST(GraphFrequency, DecadePositions) {
     // Hertz and x; -1 where a frequency is not on the axis.
     const std::pair<float, float> positions[] = {{100, 6001},    {100.5f, 6012}, {1000, 12000},

@@ -55,6 +55,24 @@ TEST(GraphWindow, ColoursChannelsAndTheCloseBoxSavesAsExit) {
     }
 }
 
+// -21 dB lies at y = 210, exactly on the boundary between pixel rows 270
+// and 271 at the default size: a one-pixel line there covers half of each
+// and is drawn on the lower row, the curve (x 9000, column 379) and the grid
+// line beside it (column 600) alike.
+TEST(GraphWindow, AOnePixelLineOnAPixelBoundaryTakesTheRowBelow) {
+    OpenGraph g("-21 -10.5 100 1  -21 -10.5 1000 1");
+    g.w->action("Normal")->trigger();
+    const QImage im = g.w->image();
+    auto rows = [&](int column) { // rows 270 to 272
+        std::string out;
+        for (int y = 270; y <= 272; ++y)
+            out += QColor(im.pixel(column, y)).name().toStdString() + " ";
+        return out;
+    };
+    EXPECT_EQ(rows(379), "#ffffff #0000ff #ffffff ");
+    EXPECT_EQ(rows(600), "#ffffff #000000 #ffffff ");
+}
+
 TEST(GraphWindow, ACloseThatCannotSaveStaysOpenOnceUnlessTheSessionEnds) {
     OpenGraph g;
     std::filesystem::create_directory(dataPath("wavgraphsetup")); // cannot be replaced

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace fs = std::filesystem;
 using namespace qelvar::panel;
 using Bytes = std::vector<unsigned char>;
@@ -50,6 +52,44 @@ TEST(Tone, FirstFramesOfInvertedAndLeftOnly) {
     ASSERT_GT(t.F, 10);
     for (std::int64_t k = 0; k < t.F; ++k)
         EXPECT_EQ(t.image[static_cast<std::size_t>(44 + 2 * k + 2)], 127) << k;
+}
+
+// Every frame of the four stereo modes at each width, worked from the sine
+// and the channel's own gain (unequal gains, so a channel built at the
+// other's gain shows). A silent channel holds the width's zero level; the
+// right of L-R is the sine half a turn on. 1000 Hz: one turn in the file.
+TEST(Tone, EveryFrameOfTheStereoModes) {
+    auto code = [](int bits, double s, double g) {
+        using namespace qelvar::wav;
+        if (bits == 8)
+            return Bytes{encode8(s, g)};
+        if (bits == 16) {
+            const auto c = encode16(s, g);
+            return Bytes(c.begin(), c.end());
+        }
+        const auto c = encode24(s, g);
+        return Bytes(c.begin(), c.end());
+    };
+    Tone t;
+    for (int bits : {8, 16, 24})
+        for (std::string mode : {"ST L", "ST R", "ST L+R", "ST L-R"}) {
+            SCOPED_TRACE(mode + " " + std::to_string(bits));
+            const double gL = 0.9, gR = 0.35;
+            t.compute({1000, 44100, mode, static_cast<std::int16_t>(bits), gL, gR});
+            const std::int64_t frames = t.L / (2 * (bits / 8));
+            const double step = kFullTurn / static_cast<double>(frames); // phase a frame
+            Bytes want;
+            for (std::int64_t k = 0; k < frames; ++k) {
+                const double theta = static_cast<double>(k) * step;
+                const Bytes l = mode == "ST R" ? code(bits, 0, 0) : code(bits, std::sin(theta), gL);
+                const Bytes r = mode == "ST L"     ? code(bits, 0, 0)
+                                : mode == "ST L-R" ? code(bits, std::sin(kHalfTurn + theta), gR)
+                                                   : code(bits, std::sin(theta), gR);
+                want.insert(want.end(), l.begin(), l.end());
+                want.insert(want.end(), r.begin(), r.end());
+            }
+            EXPECT_EQ(bytes(t, 44, 44 + static_cast<std::size_t>(t.L)), want);
+        }
 }
 
 TEST(Tone, WriteToFileSizesAndTheOnceOnlyFiles) {

@@ -1,5 +1,6 @@
 // Figures of synthetic takes with a known flaw, against closed form or numpy.
 #include "report/channels.h"
+#include "report/figures.h"
 #include "report/imd.h"
 #include "report/noise_figures.h"
 #include "report/tone_figures.h"
@@ -8,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -18,7 +20,6 @@ using ::testing::Contains, ::testing::HasSubstr, ::testing::Not;
 
 namespace {
 
-constexpr double kRate = 44100;
 constexpr double kTol = 0.5; // dB
 
 struct Tone {
@@ -123,6 +124,92 @@ TEST(ChannelFigures, CrosstalkPolarityAndSwap) {
     const auto split = splitStereo(frames);
     EXPECT_EQ(split.left, std::vector<double>{-1.0});
     EXPECT_EQ(split.right, std::vector<double>{8388607 / 8388608.0});
+}
+
+// Both channels played, each its own tone: every way the two can come back,
+// each played channel followed to the take channel it reached.
+TEST(ChannelFigures, EachPlayedChannelFollowedWhereverItCameBack) {
+    const auto L = take(4410, {{1000, 0.5}}), R = take(4410, {{1500, 0.5}});
+    auto minus = [](std::vector<double> x) {
+        for (double& v : x)
+            v = -v;
+        return x;
+    };
+    auto seen = [&](const std::vector<double>& l, const std::vector<double>& r) {
+        const auto c = compareWithPlayed({l, r}, {L, R}); // swapped, left, right inverted
+        return std::tuple(c.swapped, c.leftInverted, c.rightInverted);
+    };
+    EXPECT_EQ(seen(L, R), std::tuple(false, false, false));
+    EXPECT_EQ(seen(L, minus(R)), std::tuple(false, false, true));
+    EXPECT_EQ(seen(minus(L), minus(R)), std::tuple(false, true, true));
+    EXPECT_EQ(seen(R, L), std::tuple(true, false, false));
+    EXPECT_EQ(seen(minus(R), L), std::tuple(true, false, true)); // the right came back left
+    EXPECT_EQ(seen(R, minus(L)), std::tuple(true, true, false));
+}
+
+namespace {
+
+// A take of the run's own signal made by hand: its 24-bit samples at the
+// take's full scale (2^31), lined up.
+std::vector<std::int32_t> takeOf(const Signal& s) {
+    std::vector<std::int32_t> t(s.samples);
+    for (auto& v : t)
+        v *= 256;
+    return t;
+}
+
+// The segment's 1 kHz tone, `db` under the test level and under its fades,
+// added to channel `ch` of the take.
+void leak(std::vector<std::int32_t>& t, const Signal& s, Part p, int ch, double db) {
+    const Segment& g = *std::ranges::find(s.segments, p, &Segment::part);
+    const double a = std::pow(10.0, (kTestLevelDb + db) / 20) * 2147483648.0;
+    for (std::int64_t n = 0; n < g.frames; ++n)
+        t[static_cast<std::size_t>(2 * (g.first + n) + ch)] += static_cast<std::int32_t>(
+            std::lround(a * envelope(g, n) * std::sin(2 * std::numbers::pi * 1000 * n / kRate)));
+}
+
+Report analysed(const Signal& s, const std::vector<std::int32_t>& t) {
+    Report r;
+    analyse(s, t, r);
+    return r;
+}
+
+} // namespace
+
+// Crosstalk leaks each way at its own level, so neither direction can pass
+// for the other; then the wiring: an inverted channel named, swapped
+// channels found from the one-sided tones.
+TEST(ReportFigures, CrosstalkEachWayAndTheWiringFromAHandMadeTake) {
+    const Signal s = makeSignal();
+    auto t = takeOf(s);
+    leak(t, s, Part::LeftOnly, 1, -70);  // into the right
+    leak(t, s, Part::RightOnly, 0, -50); // into the left
+    Report r = analysed(s, t);
+    ASSERT_TRUE(r.figure("crosstalk_l_to_r_db") && r.figure("crosstalk_r_to_l_db"));
+    EXPECT_NEAR(r.figure("crosstalk_l_to_r_db")->value, -70, 0.1);
+    EXPECT_NEAR(r.figure("crosstalk_r_to_l_db")->value, -50, 0.1);
+    // Polarity and swapped channels, and the warning every figure gets.
+    using Wiring = std::tuple<std::string, bool, std::string>;
+    auto wiring = [&](bool invertL, bool invertR, bool swap) {
+        auto w = takeOf(s);
+        for (std::size_t k = 0; k + 1 < w.size(); k += 2) {
+            if (swap)
+                std::swap(w[k], w[k + 1]);
+            w[k] *= invertL ? -1 : 1;
+            w[k + 1] *= invertR ? -1 : 1;
+        }
+        const Report x = analysed(s, w);
+        const auto& warnings = x.figures.at(0).warnings;
+        return Wiring{x.conditions.polarity, x.conditions.channelsSwapped,
+                      warnings.empty() ? "" : warnings.back()};
+    };
+    EXPECT_EQ(wiring(false, false, false), (Wiring{"normal", false, ""}));
+    EXPECT_EQ(wiring(false, true, false),
+              (Wiring{"inverted", false, "polarity inverted on the right"}));
+    EXPECT_EQ(wiring(true, false, false),
+              (Wiring{"inverted", false, "polarity inverted on the left"}));
+    EXPECT_EQ(wiring(true, true, false), (Wiring{"inverted", false, "polarity inverted"}));
+    EXPECT_EQ(wiring(false, false, true), (Wiring{"normal", true, "channels swapped"}));
 }
 
 TEST(ImdFigures, SmpteSidebandsAndCcifProducts) {

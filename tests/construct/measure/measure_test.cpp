@@ -53,6 +53,33 @@ TEST_F(PeakreadTest, SetCalThenUseCalZeroesEveryRow) {
     }
 }
 
+// A positive sample whose bytes give magnitude m (hi × 255 + lo).
+int ofMagnitude(int m) {
+    return m / 255 * 256 + m % 255;
+}
+
+// A reading within a tenth of a dB of 0 shows as 0; the rule applies to
+// the reading as shown, after the offset and the calibration are added.
+// The magnitudes are a step either side of ±0.1 dB, and a few hundredths
+// in; the levels are 20·ln(m/32640)/2.302585 + 5, worked out separately.
+TEST_F(PeakreadTest, ReadingsWithinATenthOfADbOfZeroReadZero) {
+    auto boxes = [&](int mL, int mR, int step = 1, const MeasureSettings& s = {}) {
+        const Reading r = read(constantCapture(ofMagnitude(mL), ofMagnitude(mR), 100), step, s);
+        return readingText(r.left) + "|" + readingText(r.right);
+    };
+    EXPECT_EQ(boxes(18567, 18145), " 0| 0");         // +0.09983, -0.09986
+    EXPECT_EQ(boxes(18568, 18144), " .1002|-.1003"); // +0.10030, -0.10034
+    EXPECT_EQ(boxes(18461, 18332), " 0| 0");         // +0.05010, -0.01081
+    // The same two takes with a 0.05 dB offset (0.0500000007 in single
+    // precision) and row 3's calibration: +0.12010 and -0.10081.
+    MeasureSettings s;
+    s.offsetOn = s.calOn = true;
+    s.offsetDb = 0.05;
+    s.calL[3] = 0.02;
+    s.calR[3] = -0.14;
+    EXPECT_EQ(boxes(18461, 18332, 3, s), " .1201|-.1008");
+}
+
 TEST_F(PeakreadTest, TruncatedAndRandomFilesMatchTheArithmetic) {
     auto full = constantCapture(12345, -23456, 64);
     std::vector<std::vector<unsigned char>> files;

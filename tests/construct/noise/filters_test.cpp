@@ -3,6 +3,7 @@
 #include "construct/noise/noise_frame.h"
 #include "construct/noise/noise_run.h"
 #include "construct/noise/section.h"
+#include "noise_designs.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,27 @@ TEST(RandomTable, NewrandomNeverReturnsEntry101AndIndexZeroIsSilent) {
     // Every white value is 0.25 − 0.5; index 44100 gives −8191.875 → 57343.
     EXPECT_EQ(frameBytes(im, 1), (std::array<int, 4>{0x00, 0x00, 0xFF, 0xDF}));
     EXPECT_EQ(std::tuple(st.noiseL[1], st.noiseL[2]), std::tuple(0.0, -8191.875));
+}
+
+// The stored coefficients carry 15 significant digits of their designs
+// (noise_designs.h); a digit changed anywhere above that moves samples in
+// the files.
+TEST(NoiseFilters, CoefficientsAreTheirDesigns) {
+    auto expectClose = [](const Section& got, const Section& want, const std::string& name) {
+        for (std::size_t k = 0; k < 5; ++k) {
+            EXPECT_NEAR(got.b[k], want.b[k], 1e-14 * std::fabs(want.b[k])) << name << " b" << k;
+            EXPECT_NEAR(got.a[k], want.a[k], 1e-14 * std::fabs(want.a[k])) << name << " a" << k;
+        }
+    };
+    for (std::size_t i = 0; i < 2; ++i) {
+        expectClose(iecSections()[i], noisetest::iecDesign()[i], "IEC " + std::to_string(i));
+        expectClose(subSections()[i], noisetest::subDesign()[i], "SUB " + std::to_string(i));
+    }
+    expectClose(pinkHighPass(), noisetest::pinkHighPassDesign(), "pink high-pass");
+    expectClose(ulHighPass(), noisetest::ulHighPassDesign(), "UL high-pass");
+    for (std::size_t i = 0; i < 7; ++i)
+        expectClose(pinkSections()[i], noisetest::pinkBankDesign()[i],
+                    "pink bank " + std::to_string(i));
 }
 
 // Quiet everywhere: S = 1 and E = 44100 − D − M − 1 (D, M 1000, 1000 and 6000, 4000).
