@@ -168,7 +168,7 @@ grep -q '^graph=1$' "$work/keys.out" || fail "the graph is not shown after the k
 wmctrl -F -c Qelvar
 ended || fail "the program did not end after the keyboard's sweep"
 
-# 7. The display goes away (the X server dies under a logout): every
+# 8. The display goes away (the X server dies under a logout): every
 # window's work is saved on the way out and the data folder let go. Last:
 # nothing runs on this display after it.
 run xgone "kept without a display"
