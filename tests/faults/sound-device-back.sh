@@ -90,14 +90,32 @@ expected="|Sound device stopped|Sound device back||Sound device stopped|Sound de
 [ "$(sed -n 's/^panel.Status=//p' "$out" | tr '\n' '|')" = "$expected" ] ||
     fail "status lines: $(grep '^panel.Status=' "$out" | tr '\n' ' ')"
 [ "$(grep -c '^page.PlayLamp=0x808000$' "$out")" -eq 3 ] || fail "a sweep did not come to its end"
-[ "$(grep -c '^page.MeasureNotes=$' "$out")" -eq 3 ] ||
-    fail "a sweep has notes: $(grep '^page.MeasureNotes=.' "$out")"
+# The sweeps' notes, one a line. A busy machine may spoil a step or two
+# of a sweep after the return with a timing fault, which the notes name:
+# such rows are let off (at most 5 a sweep); any other note fails.
+sed -n 's/^page.MeasureNotes=//p' "$out" > "$work/notes"
+[ "$(head -1 "$work/notes")" = "" ] || fail "the first sweep has notes: $(head -1 "$work/notes")"
+excused=$(awk -F'[.] ' '{
+    for (i = 1; i <= NF; i++) {
+        if ($i !~ /frames were lost|moved the recording/) { if ($i != "") bad = 1; continue }
+        if (!match($i, /^Rows? [0-9]+(-[0-9]+)?/)) { bad = 1; continue }
+        split(substr($i, RSTART, RLENGTH), w, /[ -]/)
+        last = (w[3] == "" ? w[2] : w[3])
+        for (r = w[2]; r <= last; r++) { print NR, r; n[NR]++ }
+    }
+    if (n[NR] > 5) bad = 1
+} END { if (bad) print "bad" }' "$work/notes")
+case "$excused" in *bad*) fail "a sweep after the return has notes: $(tail -2 "$work/notes")" ;; esac
+[ -z "$excused" ] || echo "let off for timing faults (sweep, row): $(echo "$excused" | tr '\n' ' ')"
 # Every sweep reads every row, and the same (within 0.005 dB: where a
 # step's take window falls in the tone moves its reading a little).
 grep -E '^page.(Left|Right)\(' "$out" | sed 's/=/ /' > "$work/rows"
 [ "$(head -40 "$work/rows" | grep -c ' -\?[0-9]')" -eq 40 ] || fail "the first sweep has empty rows"
-differ=$(awk 'NR <= 40 { was[NR] = $2; next }
+differ=$(awk -v off="$(echo "$excused" | tr '\n' ',')" '
+              BEGIN { n = split(off, o, ","); for (i = 1; i <= n; i++) let[o[i]] = 1 }
+              NR <= 40 { was[NR] = $2; next }
               { r = (NR - 1) % 40 + 1 }
+              ((int((NR - 1) / 40) + 1) " " int((r + 1) / 2)) in let { next }
               $2 == "" || (was[r] - $2) ^ 2 > 0.005 ^ 2 {
                   print (NR <= 80 ? "after the sink: " : "after the server: ") $1 "=" $2 " (before " was[r] ")" }' \
     "$work/rows")

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <thread>
 
 using namespace qelvar::construct;
@@ -140,8 +141,15 @@ TEST_F(LoopbackMeasure, NothingComingBackIsReportedNotRead) {
     page->play();
     runSequence(*page);
     commandOutput("pactl unload-module " + module);
-    EXPECT_EQ(page->controls().measureNotes,
-              "Rows 1-20: nothing came back from the input; check the input device");
+    // PipeWire may stop feeding a capture of an idle sink's monitor at
+    // all; the rows from there on then name the stopped device instead.
+    const std::string notes = page->controls().measureNotes;
+    const std::string nothing = "nothing came back from the input; check the input device";
+    const std::string stopped = "the sound device stopped; check the sound server and play again";
+    EXPECT_TRUE(notes == "Rows 1-20: " + nothing ||
+                std::regex_match(notes, std::regex("Rows? 1(-[0-9]+)?: " + nothing +
+                                                   "\\. Rows? [0-9]+(-20)?: " + stopped + "\\.?")))
+        << notes;
     for (int r = 1; r <= kRows; ++r) {
         EXPECT_EQ(page->controls().left[r] + page->controls().right[r], "") << "row " << r;
         EXPECT_FALSE(std::filesystem::exists(page->captureFile(r))) << "row " << r;
