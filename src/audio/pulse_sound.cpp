@@ -149,6 +149,20 @@ void onOverflow(pa_stream*, void* user) {
     e.noteGlitch();
 }
 
+// The device was suspended or woke up (a desktop's idle suspend, or a
+// user's): the server reports neither as an underflow or an overflow, yet
+// the frames on their way across it may have been dropped, and what comes
+// back no longer lines up with what played. Noted as trouble over every
+// input frame that can hold them: from what has come back, up to what the
+// output has written plus its round trip.
+void onSuspended(pa_stream*, void* user) {
+    Engine& e = *static_cast<Streams*>(user)->engine;
+    const std::int64_t back = e.outFrames() + e.latency.load();
+    const std::int64_t buffered = static_cast<std::int64_t>(2 * kPlayBufferS * kRate);
+    e.glitches.note(std::min(e.inFrames(), back - buffered), back + 1,
+                    GlitchLog::Trouble::Suspended);
+}
+
 void onState(pa_stream*, void* user) {
     pa_threaded_mainloop_signal(static_cast<Streams*>(user)->client.loop(), 0);
 }
@@ -190,6 +204,7 @@ bool connectRecord(Streams& s, const std::string& source) {
         return false;
     pa_stream_set_read_callback(d.stream, onRead, &s);
     pa_stream_set_overflow_callback(d.stream, onOverflow, &s);
+    pa_stream_set_suspended_callback(d.stream, onSuspended, &s);
     const pa_sample_spec* format = pa_stream_get_sample_spec(d.stream);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
@@ -211,6 +226,7 @@ bool connectPlay(Streams& s, const std::string& sink) {
         return false;
     pa_stream_set_write_callback(d.stream, onWrite, &s);
     pa_stream_set_underflow_callback(d.stream, onUnderflow, &s);
+    pa_stream_set_suspended_callback(d.stream, onSuspended, &s);
     const pa_sample_spec* format = pa_stream_get_sample_spec(d.stream);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
@@ -237,6 +253,7 @@ void disconnect(Streams& s) {
             pa_stream_set_write_callback(d->stream, nullptr, nullptr);
             pa_stream_set_overflow_callback(d->stream, nullptr, nullptr);
             pa_stream_set_underflow_callback(d->stream, nullptr, nullptr);
+            pa_stream_set_suspended_callback(d->stream, nullptr, nullptr);
             pa_stream_set_state_callback(d->stream, nullptr, nullptr);
             pa_stream_disconnect(d->stream);
             pa_stream_unref(d->stream);

@@ -358,12 +358,15 @@ TakeResult Recorder::judge(Take& t, bool saved, std::int64_t latency) {
     if (t.kept * 2 < t.full)
         return {S::Failed, kWhyLost};
     const std::int64_t fromIn = t.start + t.lag;
-    if (glitches_ && glitches_->within(fromIn, fromIn + t.kept))
-        return {S::Failed, kWhyLost};
+    using Trouble = GlitchLog::Trouble;
+    const auto why = [](Trouble w) { return w == Trouble::Suspended ? kWhySuspended : kWhyLost; };
+    if (const auto w = glitches_ ? glitches_->within(fromIn, fromIn + t.kept) : std::nullopt)
+        return {S::Failed, why(*w)};
     // A round trip taken over from an earlier take holds only while the
     // device reported no trouble since.
-    if (!t.lagFound && glitches_ && tracked_ >= 0 && glitches_->within(trackedAtIn_, fromIn))
-        return {S::Failed, kWhyLost};
+    if (!t.lagFound && glitches_ && tracked_ >= 0)
+        if (const auto w = glitches_->within(trackedAtIn_, fromIn))
+            return {S::Failed, why(*w)};
     if (!t.lagFound && tracked_ < 0)
         return {S::Suspect, kWhyUnaligned};
     // After frames broke off, a take placed by a round trip found in its

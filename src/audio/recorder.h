@@ -49,6 +49,8 @@ inline constexpr const char* kWhyNothingBack =
     "nothing came back from the input; check the input device";
 inline constexpr const char* kWhyLost =
     "frames were lost on the way; close busy programs and play again";
+inline constexpr const char* kWhySuspended =
+    "the sound device was suspended while it played; play again";
 inline constexpr const char* kWhyClipped =
     "the input reached full scale; turn the input level down";
 inline constexpr const char* kWhyNotSaved =

@@ -27,7 +27,7 @@ constexpr double kAnalysisSeconds = 1.0;
 bool troubled(const audio::TakeResult& r) {
     using S = audio::TakeResult::State;
     return (r.state == S::Failed || r.state == S::Suspect) &&
-           (r.why == audio::kWhyLost || r.why == audio::kWhyShifted ||
+           (r.why == audio::kWhyLost || r.why == audio::kWhySuspended || r.why == audio::kWhyShifted ||
             r.why == audio::kWhyUnaligned);
 }
 

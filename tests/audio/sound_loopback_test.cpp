@@ -76,7 +76,8 @@ class Loopback : public ::testing::Test {
             // Cut short where it stopped lining up, a take may still be good.
             const bool whole =
                 readFrames(path)[0].size() * 1000 > 800 * 441 * size_t(length.count() / 10);
-            if (r.why != kWhyShifted && r.why != kWhyLost && (whole || !r.usable()))
+            if (r.why != kWhyShifted && r.why != kWhyLost && r.why != kWhySuspended &&
+                (whole || !r.usable()))
                 break;
             const std::string again = playing;
             stop();

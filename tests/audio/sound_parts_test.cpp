@@ -335,6 +335,7 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         std::int64_t lossAt = none, shift = 0, gap = 0; // input frame from the take's first
         std::int64_t glitchAt = none;
         int gain = 1;
+        GlitchLog::Trouble trouble = GlitchLog::Trouble::Lost;
     };
     const Case cases[] = {
         {"dropped late", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 200, -1000},
@@ -352,6 +353,8 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         {"nothing back", rampLoop, 10 * L, 0, State::Failed, kWhyNothingBack, none, 0, 0, none, 0},
         {"reported at its end", rampLoop, 10 * L, 0, State::Failed, kWhyLost, none, 0, 0,
          10 * L - 1},
+        {"suspended inside", rampLoop, 10 * L, 0, State::Failed, kWhySuspended, none, 0, 0, 3 * L,
+         1, GlitchLog::Trouble::Suspended},
         {"reported before", rampLoop, 10 * L, 10 * L, State::Good, "", none, 0, 0, -1},
         {"reported after", rampLoop, 10 * L, 10 * L, State::Good, "", none, 0, 0, 10 * L},
         {"clipped on the way", quiet, 10 * L, 10 * L, State::Suspect, kWhyClipped, none, 0, 0, none,
@@ -373,7 +376,7 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         }
         const std::int64_t start = b.record(loopOf(c.left), c.frames);
         if (c.glitchAt != none)
-            b.d.glitches.note(start + 3000 + c.glitchAt);
+            b.d.glitches.note(start + 3000 + c.glitchAt, start + 3001 + c.glitchAt, c.trouble);
         const TakeResult r = b.save();
         EXPECT_EQ(r.state, c.state) << r.why;
         EXPECT_EQ(r.why, c.why);

@@ -97,7 +97,7 @@ sed -n 's/^page.MeasureNotes=//p' "$out" > "$work/notes"
 [ "$(head -1 "$work/notes")" = "" ] || fail "the first sweep has notes: $(head -1 "$work/notes")"
 excused=$(awk -F'[.] ' '{
     for (i = 1; i <= NF; i++) {
-        if ($i !~ /frames were lost|moved the recording/) { if ($i != "") bad = 1; continue }
+        if ($i !~ /frames were lost|was suspended|moved the recording/) { if ($i != "") bad = 1; continue }
         if (!match($i, /^Rows? [0-9]+(-[0-9]+)?/)) { bad = 1; continue }
         split(substr($i, RSTART, RLENGTH), w, /[ -]/)
         last = (w[3] == "" ? w[2] : w[3])

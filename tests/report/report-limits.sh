@@ -16,7 +16,7 @@ report() {
     for _ in 1 2 3; do
         "$q" --report "$1" --limits "$2" > "$3" 2>&1
         rc=$?
-        grep -qE "no figures: (frames were lost|the sound server moved|the take came back short)" "$3" ||
+        grep -qE "no figures: (frames were lost|the sound device was suspended|the sound server moved|the take came back short)" "$3" ||
             return "$rc"
         sleep 3
     done
