@@ -131,12 +131,21 @@ class Engine {
             // has played or recorded for a second.
             quiet = recorder.shifted() && recorder.idle() && silent() ? quiet + 1 : 0;
             if (quiet == 200) {
+                const bool cameBack = measured.load();
                 setState(State::Measuring);
                 if (realign) {
                     realign();
                 } else {
                     probeAgain();
                     measureLatency(latency.load());
+                }
+                // The probe came back before and now does not: the path
+                // stopped carrying sound (PipeWire's monitor of a sink that
+                // was suspended gives silence from then on). Opened again,
+                // it works.
+                if (cameBack && !measured.load()) {
+                    fail("Sound device stopped");
+                    return;
                 }
                 setState(State::Ready);
                 quiet = 0;
