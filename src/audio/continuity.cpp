@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace qelvar::audio {
 namespace {
@@ -36,6 +37,7 @@ void ContinuityMonitor::restart(std::int64_t lag, std::int64_t from) {
     period_ = 0;
     pending_.reset();
     before_ = -1;
+    settle_.reset();
 }
 
 bool ContinuityMonitor::repeats(std::int64_t from, std::int64_t to, std::int64_t period) const {
@@ -181,10 +183,70 @@ void ContinuityMonitor::endSound() {
     period_ = 0;
 }
 
+// Looks at the start of the sound being read once the period after it has
+// come back (or the sound ended); false while that is still on its way.
+bool ContinuityMonitor::checkSettling() {
+    const Settling s = *settle_;
+    const std::int64_t p = s.period;
+    if (out_.written() < s.to + p || in_.written() < s.to + p + lag_)
+        return false;
+    settle_.reset();
+    if (s.from + lag_ < in_.oldest() || s.from < out_.oldest())
+        return true;
+    // Only where the output itself repeats a period on (a faded start
+    // does not), and within the sound.
+    const std::int64_t end = firstChange(s.from + p, s.to + p, p) - p;
+    std::int64_t from = s.from;
+    for (std::int64_t n = s.from; n < end; ++n)
+        if (!same(out_.load(n), out_.load(n + p)))
+            from = n + 1;
+    from += kSettleMargin;
+    if (end - from < 2 * kEdge)
+        return true;
+    const auto forward = [&](std::int64_t n, double& energy) {
+        const std::uint64_t a = in_.load(n + lag_), b = in_.load(n + lag_ + p);
+        const double al = FrameRing::left(a) / 65536.0, ar = FrameRing::right(a) / 65536.0;
+        const double bl = FrameRing::left(b) / 65536.0, br = FrameRing::right(b) / 65536.0;
+        energy = al * al + ar * ar + bl * bl + br * br;
+        return (al - bl) * (al - bl) + (ar - br) * (ar - br);
+    };
+    // Sums over three kEdge-frame windows, [x - 2 kEdge, x), [x - kEdge,
+    // x) and [x, x + kEdge), moved on frame by frame.
+    const std::int64_t first = from - 2 * kEdge;
+    std::vector<double> diff(static_cast<std::size_t>(end - first)), energy(diff.size());
+    for (std::size_t i = 0; i < diff.size(); ++i)
+        diff[i] = forward(first + static_cast<std::int64_t>(i), energy[i]);
+    const auto at = [&](const std::vector<double>& v, std::int64_t n) {
+        return v[static_cast<std::size_t>(n - first)];
+    };
+    double earlier = 0, before = 0, after = 0, power = 0;
+    for (std::int64_t k = 0; k < kEdge; ++k) {
+        earlier += at(diff, first + k);
+        before += at(diff, from - kEdge + k);
+        power += at(energy, from - kEdge + k);
+        after += at(diff, from + k);
+    }
+    for (std::int64_t x = from; x + kEdge < end; ++x) {
+        // A difference that held on and ends at once; one that dies away
+        // (a filter's ringing) falls as steeply before.
+        if (before > kFloor * power && before > kSudden * after && 4 * before >= earlier) {
+            noteBreak(x);
+            return true;
+        }
+        earlier += at(diff, x - kEdge) - at(diff, x - 2 * kEdge);
+        before += at(diff, x) - at(diff, x - kEdge);
+        power += at(energy, x) - at(energy, x - kEdge);
+        after += at(diff, x + kEdge) - at(diff, x);
+    }
+    return true;
+}
+
 void ContinuityMonitor::advance() {
     if (lag_ < 0)
         return;
     findBlanks();
+    if (settle_ && !checkSettling())
+        return;
     for (;;) {
         // The ring may have moved on past what is still to be read.
         const std::int64_t oldest =
@@ -201,6 +263,8 @@ void ContinuityMonitor::advance() {
         const std::int64_t change = period_ == 0 ? next_ : firstChange(from, end, period_);
         if (change < end) {
             // A new sound: the one before ends where the output changed.
+            if (settle_ && !checkSettling())
+                return;
             endSound();
             next_ = judged_ = change;
             if (!findSound(change))
@@ -212,6 +276,7 @@ void ContinuityMonitor::advance() {
             }
             verified_ = change + period_ + kStretch;
             next_ = change + period_ + kSettle;
+            settle_ = Settling{change, next_, period_};
             continue;
         }
         verified_ = end;

@@ -17,9 +17,17 @@
 // noise and the end of its settling give every stretch some, so a stretch
 // breaks only when its mismatch stands far above that of its neighbours
 // in the same sound (and above kFloor), and the difference starts at once
-// where it breaks (a path still settling changes it slowly). A stretch alone in its sound, the
-// first period and kSettle frames of each sound, silence and sounds that
-// do not repeat within kMaxPeriod frames are not judged.
+// where it breaks (a path still settling changes it slowly). A stretch
+// alone in its sound, silence and sounds that do not repeat within
+// kMaxPeriod frames are not judged.
+//
+// The first period and kSettle frames of each sound have no period before
+// them in the same sound; they are read against the period after them
+// instead. There the difference in[n] - in[n + P] is large only where the
+// sound had not yet come back (the onset, and a filter's first ringing,
+// which dies away smoothly), so frames that broke off show as a stretch of
+// difference that held on and ends at one frame (kSettleMargin frames or
+// more past the sound's start): the frame where they broke off.
 #pragma once
 
 #include "audio/frame_ring.h"
@@ -55,6 +63,9 @@ class ContinuityMonitor {
     // gives that) this long while a sound plays are a blank the server put
     // in, wherever they fall, settling or not.
     static constexpr std::int64_t kBlank = 64;
+    // Where a sound's start may still differ from its next period without
+    // a break: a path's own delay beyond its impulse's onset.
+    static constexpr std::int64_t kSettleMargin = 2 * kEdge;
 
     ContinuityMonitor(const FrameRing& out, const FrameRing& in) : out_(out), in_(in) {}
 
@@ -66,7 +77,9 @@ class ContinuityMonitor {
 
     std::int64_t lag() const { return lag_; }
     // Output frame before which every stretch has been judged.
-    std::int64_t judgedTo() const { return std::min(judged_, blankNext_); }
+    std::int64_t judgedTo() const {
+        return std::min({judged_, blankNext_, settle_ ? settle_->from : judged_});
+    }
     // The output frame of the first frame that broke off in [from, to), if any.
     std::optional<std::int64_t> firstBreak(std::int64_t from, std::int64_t to) const;
     std::int64_t breaks() const { return count_; }
@@ -102,6 +115,7 @@ class ContinuityMonitor {
     void endSound();
     void noteBreak(std::int64_t at);
     void findBlanks();
+    bool checkSettling();
 
     const FrameRing& out_;
     const FrameRing& in_;
@@ -118,6 +132,12 @@ class ContinuityMonitor {
     // and the mismatch of the one before it (negative: none).
     std::optional<Stretch> pending_;
     double before_ = -1;
+    // The start of the sound being read, its first period and kSettle
+    // frames, still to be looked at against the period after it.
+    struct Settling {
+        std::int64_t from, to, period;
+    };
+    std::optional<Settling> settle_;
     std::deque<std::int64_t> breaks_; // output frames, oldest first
     std::deque<Stretch> measured_;    // the latest stretches, oldest first
     std::int64_t count_ = 0;

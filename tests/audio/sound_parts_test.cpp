@@ -343,6 +343,11 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
         {"dropped at a loop's end", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 440, -1000},
         {"3 dropped from a low tone", lowTone, 20 * L, 12 * L, State::Good, "", 12 * L + 200, -3},
         {"dropped early", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 7 * L + 200, -1000},
+        // Out of step before the sound's first period has come back whole.
+        {"dropped while settling", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 600, -1000},
+        {"inserted while settling", rampLoop, 20 * L, 0, State::Failed, kWhyLost, 300, 700},
+        {"3 dropped from a low tone while settling", lowTone, 20 * L, 0, State::Failed, kWhyLost,
+         500, -3},
         {"a silent gap late", rampLoop, 20 * L, 12 * L, State::Good, "", 12 * L + 200, 0, 35},
         // Blanked from where the sound is still settling to past its end:
         // no period of it repeats, but nothing at all came back.

@@ -214,10 +214,11 @@ TEST_F(LoopbackMeasure, TimingFaultsAreMarkedNeverReadUnmarked) {
         std::printf("%s: %d rows marked; notes: %s\n", what, marked,
                     page->controls().measureNotes.c_str());
         // PulseAudio tells of a suspend, and the row it spoilt says so.
-        if (!pipewire && std::string(what) == "sink suspended")
+        if (!pipewire && std::string(what) == "sink suspended") {
             EXPECT_NE(page->controls().measureNotes.find(
                           "the sound device was suspended while it played"),
                       std::string::npos);
+        }
         // Then the path carries sound again, lined up afresh or opened
         // again (PipeWire's monitor of a suspended sink stays silent until
         // then).
