@@ -1,8 +1,10 @@
 #include "app/app.h"
 
 #include "audio/sound.h"
+#include "common/files.h"
 #include "construct/page_window.h"
 #include "graph/graph_window.h"
+#include "graph/live_window.h"
 #include "panel/panel_window.h"
 #include "ui/registry.h"
 
@@ -28,7 +30,21 @@ void App::start() {
         QCoreApplication::quit();
     });
     panel_ = panel;
+    liveKey(panel_);
     panel_->show();
+}
+
+void App::liveKey(QWidget* w) {
+    auto* key = new QShortcut(QKeySequence(QStringLiteral("Ctrl+L")), w);
+    connect(key, &QShortcut::activated, this, &App::showLive);
+}
+
+void App::showLive() {
+    if (!live_)
+        live_ = new graph::LiveWindow(dataDir());
+    live_->show();
+    live_->raise();
+    live_->activateWindow();
 }
 
 void App::showPage() {
@@ -36,6 +52,7 @@ void App::showPage() {
         auto* page = new construct::PageWindow(sound_);
         connect(page, &construct::PageWindow::viewGraphRequested, this, &App::showGraph);
         page_ = page;
+        liveKey(page_);
     }
     page_->show();
     page_->raise();
@@ -49,7 +66,9 @@ void App::showGraph() {
             suspect[static_cast<std::size_t>(r)] =
                 page->model().rowMarked(r) && !page->model().rowFailed(r);
     if (!graph_) {
-        graph_ = new graph::GraphWindow();
+        auto* graph = new graph::GraphWindow();
+        connect(graph, &graph::GraphWindow::liveInputRequested, this, &App::showLive);
+        graph_ = graph;
         // The graph has no help of its own: F1 there shows the construction
         // page's help, which covers it, or the main help once the page is gone.
         auto* f1 = new QShortcut(QKeySequence::HelpContents, graph_);

@@ -27,6 +27,9 @@ class App : public QObject {
   public slots:
     void showPage();
     void showGraph();
+    // The live input window (Ctrl+L on the panel and the page, the graph's
+    // Analysis menu): one for the program, brought forward when open.
+    void showLive();
     // Brings the open windows forward (a second copy asked for it).
     void bringForward();
     // Closes every window as its off control would, then ends the program.
@@ -40,6 +43,8 @@ class App : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Ctrl+L on `w` shows the live input window.
+    void liveKey(QWidget* w);
     // Closes the page and the graph; false when one stayed open.
     bool closeWorkWindows(bool quitting);
 
@@ -47,6 +52,7 @@ class App : public QObject {
     QPointer<QWidget> panel_;
     QPointer<QWidget> page_;
     QPointer<QWidget> graph_;
+    QPointer<QWidget> live_;
 };
 
 } // namespace qelvar::app

@@ -104,6 +104,11 @@ void describeOptions(QCommandLineParser& parser) {
                       "report.csv and report.pdf into DIR. Exit status 0, 1 when a figure fails "
                       "the limits, 2 when the test could not be run.",
                       "DIR"});
+    parser.addOption({"check",
+                      "Check the set-up without a window: volumes, effects between the program "
+                      "and the card, the input's level, hum, DC and the channels. Set-up "
+                      "warnings and notes on standard output; exit status 0 when nothing was "
+                      "found, 1 when something was, 2 when the check could not be run."});
     parser.addOption({"limits", "With --report: hold the figures to the limits in FILE.", "FILE"});
     parser.addOption({"output-device",
                       "Play through the device whose name contains NAME (remembered; an empty "
@@ -119,6 +124,7 @@ void describeOptions(QCommandLineParser& parser) {
 // --version and the device options work without a display.
 struct ReportRequest {
     QString dir; // empty: no report run
+    bool check = false;
     std::optional<qelvar::report::Limits> limits;
 };
 
@@ -138,6 +144,11 @@ int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::Dev
     }
     if (parser.isSet("limits") && !parser.isSet("report")) {
         std::fprintf(stderr, "qelvar: --limits goes with --report\n");
+        return 2;
+    }
+    report.check = parser.isSet("check");
+    if (report.check && parser.isSet("report")) {
+        std::fprintf(stderr, "qelvar: --check and --report run apart\n");
         return 2;
     }
     if (parser.isSet("report")) {
@@ -223,7 +234,8 @@ int main(int argc, char** argv) {
     if (int rc = readCommandLine(argc, argv, script, choice, report); rc >= 0)
         return rc;
     // The report needs no window, only fonts for its PDF.
-    if (!report.dir.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    const bool headless = !report.dir.isEmpty() || report.check;
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     bool scripted = false;
     for (int i = 1; i < argc; ++i)
@@ -252,15 +264,16 @@ int main(int argc, char** argv) {
 
     qelvar::app::DataFolderLock lock(QString::fromStdString(qelvar::dataDir()));
     if (!lock.acquire()) {
-        const int rc = refuseSecondCopy(lock, scripted || !report.dir.isEmpty());
-        return report.dir.isEmpty() ? rc : qelvar::app::kReportCouldNotRun;
+        const int rc = refuseSecondCopy(lock, scripted || headless);
+        return headless ? qelvar::app::kReportCouldNotRun : rc;
     }
 
     auto sound = std::make_unique<qelvar::audio::SystemSound>(
         qelvar::audio::SoundOptions{choice.output, choice.input});
     qelvar::audio::setServices(sound.get());
-    if (!report.dir.isEmpty()) {
-        const int rc = qelvar::app::runReport(*sound, report.dir, report.limits);
+    if (headless) {
+        const int rc = report.check ? qelvar::app::runCheck(*sound)
+                                    : qelvar::app::runReport(*sound, report.dir, report.limits);
         qelvar::audio::setServices(nullptr);
         return rc;
     }

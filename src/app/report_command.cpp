@@ -6,9 +6,11 @@
 #include "formats/textfile.h"
 #include "report/report_files.h"
 #include "report/report_run.h"
+#include "report/test_signal.h"
 
 #include <QEventLoop>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -87,9 +89,11 @@ std::optional<report::Limits> readLimitsFile(const QString& path) {
     return limits;
 }
 
-int runReport(audio::SoundServices& snd, const QString& dir,
-              const std::optional<report::Limits>& limits) {
-    report::ReportRun run(snd, dataDir());
+namespace {
+
+// Runs `run` to its end with the event loop, the progress on standard
+// error. The signal that stopped it (Ctrl+C, a hang-up, SIGTERM), or 0.
+int runToEnd(report::ReportRun& run) {
     QEventLoop loop;
     ProgressLine line;
     QObject::connect(&run, &report::ReportRun::progress, &run,
@@ -97,7 +101,6 @@ int runReport(audio::SoundServices& snd, const QString& dir,
     QObject::connect(&run, &report::ReportRun::advanced, &run,
                      [&line](int, int secondsLeft) { line.left(secondsLeft); });
     QObject::connect(&run, &report::ReportRun::finished, &loop, &QEventLoop::quit);
-    // Ctrl+C, a hang-up or SIGTERM stops the run and writes nothing.
     int stoppedBy = 0;
     onSessionEnd(&run, [&run, &stoppedBy](int sig) {
         stoppedBy = sig;
@@ -107,9 +110,42 @@ int runReport(audio::SoundServices& snd, const QString& dir,
     if (run.running())
         loop.exec();
     line.end();
-    if (stoppedBy != 0) {
+    return stoppedBy;
+}
+
+void printSetup(const report::Report& r) {
+    for (const auto& n : r.setup)
+        std::printf("%s: %s\n", n.finding ? "set-up warning" : "note", n.text.c_str());
+}
+
+} // namespace
+
+int runCheck(audio::SoundServices& snd) {
+    report::ReportRun run(snd, dataDir());
+    run.setSignal(report::makeCheckSignal());
+    if (const int sig = runToEnd(run); sig != 0) {
+        std::fprintf(stderr, "qelvar: stopped\n");
+        return 128 + sig;
+    }
+    const report::Report& r = run.report();
+    printSetup(r);
+    if (!r.failure.empty())
+        std::fprintf(stderr, "qelvar: the check's tones could not be read: %s\n",
+                     r.failure.c_str());
+    const bool found = std::any_of(r.setup.begin(), r.setup.end(),
+                                   [](const audio::SetupNote& n) { return n.finding; });
+    if (found)
+        return kCheckFound;
+    return r.failure.empty() ? kCheckClean : kCheckCouldNotRun;
+}
+
+int runReport(audio::SoundServices& snd, const QString& dir,
+              const std::optional<report::Limits>& limits) {
+    report::ReportRun run(snd, dataDir());
+    // Ctrl+C, a hang-up or SIGTERM stops the run and writes nothing.
+    if (const int sig = runToEnd(run); sig != 0) {
         std::fprintf(stderr, "qelvar: stopped; no report written\n");
-        return 128 + stoppedBy;
+        return 128 + sig;
     }
     report::Report r = run.report();
     int status = kReportPassed;
@@ -126,6 +162,7 @@ int runReport(audio::SoundServices& snd, const QString& dir,
         std::fprintf(stderr, "qelvar: no figures: %s\n", r.failure.c_str());
         return kReportCouldNotRun;
     }
+    printSetup(r);
     printSummary(r);
     if (status == kReportPassed && r.limitsApplied && !r.passed)
         status = kReportFailedLimits;

@@ -1,6 +1,6 @@
 // `qelvar --report DIR [--limits FILE]`: the sound-card test run without a
 // window. Writes report.json, report.csv and report.pdf into DIR and says
-// on standard output what it found.
+// on standard output what it found. `qelvar --check`, the set-up check.
 #pragma once
 
 #include "audio/sound.h"
@@ -21,6 +21,16 @@ inline constexpr int kReportCouldNotRun = 2; // no figures, or files not written
 // application and returns the exit status.
 int runReport(audio::SoundServices& snd, const QString& dir,
               const std::optional<report::Limits>& limits);
+
+// Exit statuses of a set-up check.
+inline constexpr int kCheckClean = 0;
+inline constexpr int kCheckFound = 1;       // a set-up warning, at least one
+inline constexpr int kCheckCouldNotRun = 2; // nothing found, but the tones were not read
+
+// `qelvar --check`: what the server says of the devices, then a short
+// signal played and recorded (the tone's level, the channels, hum and DC),
+// set-up warnings and notes on standard output. Returns the exit status.
+int runCheck(audio::SoundServices& snd);
 
 // Reads a limits file; on a fault prints why and returns nullopt.
 std::optional<report::Limits> readLimitsFile(const QString& path);

@@ -6,8 +6,6 @@
 #include <numeric>
 #include <vector>
 
-#include <cmath>
-
 namespace qelvar::audio {
 
 std::vector<std::int16_t> probeBurst(std::size_t frames, std::int16_t level) {
@@ -24,11 +22,12 @@ std::vector<std::int16_t> probeBurst(std::size_t frames, std::int16_t level) {
     return out;
 }
 
-Match bestMatch(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
-                std::int64_t lagEnd, std::vector<float>* all) {
+Match bestMatch(std::span<const float> probe, std::span<const float> left,
+                std::span<const float> right, std::int64_t lagBegin, std::int64_t lagEnd,
+                std::vector<float>* all) {
     Match best;
     const auto p = static_cast<std::int64_t>(probe.size());
-    const auto n = static_cast<std::int64_t>(input.size());
+    const auto n = static_cast<std::int64_t>(std::min(left.size(), right.size()));
     if (p == 0 || lagBegin < 0)
         return best;
     if (lagEnd > n - p + 1)
@@ -38,23 +37,30 @@ Match bestMatch(std::span<const float> probe, std::span<const float> input, std:
         pe += double(v) * v;
     if (pe <= 0 || lagBegin >= lagEnd)
         return best;
-    // Energy of the input window, kept as a running sum.
-    double xe = 0;
-    for (std::int64_t k = 0; k < p; ++k)
-        xe += double(input[lagBegin + k]) * input[lagBegin + k];
+    // Energy of each channel's window, kept as a running sum.
+    double le = 0, re = 0;
+    for (std::int64_t k = 0; k < p; ++k) {
+        le += double(left[lagBegin + k]) * left[lagBegin + k];
+        re += double(right[lagBegin + k]) * right[lagBegin + k];
+    }
     for (std::int64_t lag = lagBegin; lag < lagEnd; ++lag) {
         if (lag > lagBegin) {
-            const double out = input[lag - 1], in = input[lag + p - 1];
-            xe += in * in - out * out;
+            const double lo = left[lag - 1], li = left[lag + p - 1];
+            const double ro = right[lag - 1], ri = right[lag + p - 1];
+            le = std::max(0.0, le + li * li - lo * lo);
+            re = std::max(0.0, re + ri * ri - ro * ro);
         }
-        double dot = 0;
-        for (std::int64_t k = 0; k < p; ++k)
-            dot += double(probe[k]) * input[lag + k];
-        const double c = xe > 1e-9 ? dot / std::sqrt(pe * xe) : 0.0;
+        double dl = 0, dr = 0;
+        for (std::int64_t k = 0; k < p; ++k) {
+            dl += double(probe[k]) * left[lag + k];
+            dr += double(probe[k]) * right[lag + k];
+        }
+        const double norm = std::sqrt(pe) * (std::sqrt(le) + std::sqrt(re));
+        const double c = norm > 1e-9 ? (std::abs(dl) + std::abs(dr)) / norm : 0.0;
         if (all)
             all->push_back(static_cast<float>(c));
         if (best.lag < 0 || c > best.corr)
-            best = {lag, c};
+            best = {lag, c, dl < 0, dr < 0};
     }
     return best;
 }

@@ -20,15 +20,27 @@ std::vector<std::int16_t> probeBurst(std::size_t frames, std::int16_t level);
 
 struct Match {
     std::int64_t lag = -1; // frames; -1 when nothing was searched
-    double corr = 0;       // normalised correlation at that lag, -1..1
+    double corr = 0;       // normalised correlation at that lag, 0..1
+    // The channels that came back upside down: a card may invert either.
+    bool invertedL = false, invertedR = false;
 };
 
-// Best normalised correlation of `probe` against `input` (mono) over lags
-// [lagBegin, lagEnd): input[lag + k] lines up with probe[k]. Lags whose
-// window would run past the input are skipped. `all`, when given, gets the
-// correlation at every lag tried, in order.
-Match bestMatch(std::span<const float> probe, std::span<const float> input, std::int64_t lagBegin,
-                std::int64_t lagEnd, std::vector<float>* all = nullptr);
+// Best normalised correlation of `probe` (played on both channels) against
+// the input's `left` and `right` over lags [lagBegin, lagEnd): input[lag +
+// k] lines up with probe[k]. Each channel counts by the size of its match,
+// whatever its sign, so a path that inverts one channel or both matches
+// as well as a wire: (|dot L| + |dot R|) / (|probe| (|L| + |R|)). Lags
+// whose window would run past the input are skipped. `all`, when given,
+// gets the correlation at every lag tried, in order.
+Match bestMatch(std::span<const float> probe, std::span<const float> left,
+                std::span<const float> right, std::int64_t lagBegin, std::int64_t lagEnd,
+                std::vector<float>* all = nullptr);
+// The same with one input carried on both channels.
+inline Match bestMatch(std::span<const float> probe, std::span<const float> input,
+                       std::int64_t lagBegin, std::int64_t lagEnd,
+                       std::vector<float>* all = nullptr) {
+    return bestMatch(probe, input, input, lagBegin, lagEnd, all);
+}
 
 // Whether `best` stands alone among the correlations `all` (lag `first`
 // at index 0): nothing more than `apart` frames from it reaches half of it.

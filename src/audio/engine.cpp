@@ -4,20 +4,37 @@
 #include "audio/pa_host.h"
 #include "audio/wav_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qelvar::audio {
 namespace {
 
-// The input as mono floats from frame `from` on, `count` frames, in
-// 16-bit steps like the probe.
-std::vector<float> monoInput(const FrameRing& ring, std::int64_t from, std::int64_t count) {
-    std::vector<float> v(static_cast<std::size_t>(count));
+// The input's channels as floats from frame `from` on, `count` frames,
+// in 16-bit steps like the probe.
+struct StereoInput {
+    std::vector<float> left, right;
+};
+
+StereoInput stereoInput(const FrameRing& ring, std::int64_t from, std::int64_t count) {
+    StereoInput v{std::vector<float>(static_cast<std::size_t>(count)),
+                  std::vector<float>(static_cast<std::size_t>(count))};
     for (std::int64_t i = 0; i < count; ++i) {
         const std::uint64_t f = ring.load(from + i);
-        v[static_cast<std::size_t>(i)] = static_cast<float>(
-            (static_cast<double>(FrameRing::left(f)) + FrameRing::right(f)) * (0.5 / 65536));
+        v.left[static_cast<std::size_t>(i)] =
+            static_cast<float>(static_cast<double>(FrameRing::left(f)) / 65536);
+        v.right[static_cast<std::size_t>(i)] =
+            static_cast<float>(static_cast<double>(FrameRing::right(f)) / 65536);
     }
+    return v;
+}
+
+// Both channels as one, each turned the right way up as `m` found them.
+std::vector<float> upright(const StereoInput& in, const Match& m) {
+    std::vector<float> v(in.left.size());
+    const float l = m.invertedL ? -0.5f : 0.5f, r = m.invertedR ? -0.5f : 0.5f;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        v[i] = l * in.left[i] + r * in.right[i];
     return v;
 }
 
@@ -142,8 +159,8 @@ bool Engine::measureLatency(std::int64_t fallback) {
         const std::int64_t lagEnd = std::min(searchEnd, avail - 2 * len);
         if (lagEnd <= searched)
             continue;
-        const Match m =
-            bestMatch(p, monoInput(ring, start, lagEnd + len - 1), searched, lagEnd, &all);
+        const StereoInput in = stereoInput(ring, start, lagEnd + len - 1);
+        const Match m = bestMatch(p, in.left, in.right, searched, lagEnd, &all);
         if (m.lag >= 0 && m.corr > best.corr)
             best = m;
         searched = lagEnd;
@@ -165,8 +182,10 @@ bool Engine::measureLatency(std::int64_t fallback) {
     // any frames the server dropped or inserted since (an output underrun
     // moves the input's count on alone), until the path is lined up again.
     roundTrip.store(outFrames() - (inFrames() - latency.load()));
-    fraction.store(found ? fractionalLag(p, monoInput(ring, start, best.lag + 2 * len), best.lag)
-                         : 0.0);
+    fraction.store(
+        found ? fractionalLag(p, upright(stereoInput(ring, start, best.lag + 2 * len), best),
+                              best.lag)
+              : 0.0);
     probing_.store(false, std::memory_order_release);
     recorder.lineUp(latency.load(), found);
     return found;
@@ -280,6 +299,25 @@ Readiness EngineSound::readiness() const {
     default:
         return Readiness::Opening;
     }
+}
+
+InputTail EngineSound::inputTail(std::size_t frames) const {
+    InputTail t;
+    if (engine_->state.load() != State::Ready)
+        return t;
+    const FrameRing& ring = engine_->ring;
+    t.end = ring.written();
+    const std::int64_t from =
+        std::max({t.end - static_cast<std::int64_t>(frames), ring.oldest(), std::int64_t{0}});
+    t.stereo.reserve(2 * static_cast<std::size_t>(t.end - from));
+    for (std::int64_t f = from; f < t.end; ++f) {
+        const std::uint64_t v = ring.load(f);
+        t.stereo.push_back(FrameRing::left(v));
+        t.stereo.push_back(FrameRing::right(v));
+    }
+    if (from < ring.oldest()) // overwritten while being read
+        t.stereo.clear();
+    return t;
 }
 
 TakeResult EngineSound::takeResult(const std::string& path) const {

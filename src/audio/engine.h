@@ -220,6 +220,7 @@ class EngineSound : public SoundServices {
                 latencyMeasured()};
     }
     TakeResult takeResult(const std::string& path) const override;
+    InputTail inputTail(std::size_t frames) const override;
 
     State state() const { return engine_->state.load(); }
     // Waits until the stream is ready or has failed; true when ready. For

@@ -32,7 +32,11 @@ class FakeSound : public SoundServices {
     TakeResult result{TakeResult::State::Good, {}};
     std::map<std::string, TakeResult> results;
 
+    // What setupNotes() answers.
+    std::vector<SetupNote> setup;
+
     Readiness readiness() const override { return ready; }
+    std::vector<SetupNote> setupNotes() const override { return setup; }
     bool soundPlaying() const override { return playing; }
     TakeResult takeResult(const std::string& path) const override {
         const auto it = results.find(path);

@@ -58,17 +58,18 @@ double correlationAt(std::span<const std::uint64_t> ref, std::span<const std::ui
     const auto n = static_cast<std::int64_t>(ref.size());
     if (offset < 0 || offset + n > static_cast<std::int64_t>(input.size()) || n == 0)
         return 0;
-    double dot = 0, re = 0, ie = 0;
+    double dl = 0, dr = 0, re = 0, ie = 0;
     for (std::int64_t k = 0; k < n; ++k) {
         const Cx r = asComplex(ref[static_cast<std::size_t>(k)]);
         const Cx x = asComplex(input[static_cast<std::size_t>(offset + k)]);
-        dot += r.real() * x.real() + r.imag() * x.imag();
+        dl += r.real() * x.real();
+        dr += r.imag() * x.imag();
         re += std::norm(r);
         ie += std::norm(x);
     }
     if (re == 0 && ie == 0)
         return 1.0; // silence came back as silence
-    return re > 0 && ie > 0 ? dot / std::sqrt(re * ie) : 0.0;
+    return re > 0 && ie > 0 ? (std::abs(dl) + std::abs(dr)) / std::sqrt(re * ie) : 0.0;
 }
 
 LagMatch bestOffset(std::span<const std::uint64_t> ref, std::span<const std::uint64_t> input,
@@ -90,9 +91,19 @@ LagMatch bestOffset(std::span<const std::uint64_t> ref, std::span<const std::uin
         a[k] = asComplex(input[k]);
     fft(a, false);
     fft(b, false);
-    for (std::size_t k = 0; k < size; ++k)
-        a[k] *= std::conj(b[k]);
-    fft(a, true);
+    // Each channel's spectrum from the packed one (a real signal's is
+    // Hermitian), and both cross spectra packed again: the inverse holds
+    // the left channel's correlation as its real part, the right's as its
+    // imaginary part.
+    std::vector<Cx> c(size);
+    const Cx i2(0, 2);
+    for (std::size_t k = 0; k < size; ++k) {
+        const std::size_t m = (size - k) % size;
+        const Cx inL = (a[k] + std::conj(a[m])) / 2.0, inR = (a[k] - std::conj(a[m])) / i2;
+        const Cx refL = (b[k] + std::conj(b[m])) / 2.0, refR = (b[k] - std::conj(b[m])) / i2;
+        c[k] = inL * std::conj(refL) + Cx(0, 1) * (inR * std::conj(refR));
+    }
+    fft(c, true);
     // Normalised correlation at each offset, the input's energy under the
     // window kept as a running sum.
     std::vector<double> corr(n - p + 1);
@@ -103,7 +114,9 @@ LagMatch bestOffset(std::span<const std::uint64_t> ref, std::span<const std::uin
     for (std::size_t off = 0; off < corr.size(); ++off) {
         if (off > 0)
             ie = std::max(0.0, ie + energy(input[off + p - 1]) - energy(input[off - 1]));
-        const double dot = a[off].real() / static_cast<double>(size);
+        // Either channel may come back inverted: each counts by its size.
+        const double dot =
+            (std::abs(c[off].real()) + std::abs(c[off].imag())) / static_cast<double>(size);
         corr[off] = re > 0 && ie > 0.5 ? dot / std::sqrt(re * ie) : 0.0;
         top = std::max(top, corr[off]);
     }

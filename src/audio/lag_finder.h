@@ -16,7 +16,7 @@ namespace qelvar::audio {
 
 struct LagMatch {
     std::int64_t lag = -1; // frames; -1 when nothing could be searched
-    double corr = 0;       // normalised correlation there, -1..1
+    double corr = 0;       // normalised correlation there, 0..1
 };
 
 // Best normalised correlation of the packed stereo frames `ref` against

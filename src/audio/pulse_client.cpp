@@ -78,6 +78,114 @@ void onSource(pa_context*, const pa_source_info* i, int eol, void* user) {
     collect(i, eol, user);
 }
 
+struct FactsQuery {
+    pa_threaded_mainloop* loop;
+    std::optional<DeviceFacts> facts;
+    bool done = false;
+    std::uint32_t owner = PA_INVALID_INDEX; // the module that made it
+};
+
+std::string property(const pa_proplist* p, const char* key) {
+    const char* v = p ? pa_proplist_gets(p, key) : nullptr;
+    return v ? v : "";
+}
+
+template <class Info> DeviceFacts factsOf(const Info* i, bool hardwareFlag) {
+    DeviceFacts d;
+    d.name = i->name ? i->name : "";
+    d.description = i->description ? i->description : "";
+    d.driver = i->driver ? i->driver : "";
+    d.deviceClass = property(i->proplist, PA_PROP_DEVICE_CLASS);
+    d.master = property(i->proplist, "device.master_device");
+    d.linkGroup = property(i->proplist, "node.link-group");
+    // PipeWire's card nodes say which API drives them.
+    d.hardware = hardwareFlag || !property(i->proplist, PA_PROP_DEVICE_API).empty();
+    d.muted = i->mute != 0;
+    for (unsigned c = 0; c < i->volume.channels; ++c)
+        d.volume.push_back(static_cast<double>(i->volume.values[c]) / PA_VOLUME_NORM);
+    return d;
+}
+
+template <class Info> FactsQuery* answer(const Info* i, int eol, void* user) {
+    auto* q = static_cast<FactsQuery*>(user);
+    if (eol || !i) {
+        q->done = true;
+        pa_threaded_mainloop_signal(q->loop, 0);
+        return nullptr;
+    }
+    return q;
+}
+
+// The streams of one link group, and the devices they reach.
+struct LinkQuery {
+    pa_threaded_mainloop* loop;
+    std::string group;
+    std::uint32_t device = PA_INVALID_INDEX;
+    bool done = false;
+};
+
+template <class Info> void linked(const Info* i, std::uint32_t device, int eol, void* user) {
+    auto* q = static_cast<LinkQuery*>(user);
+    if (eol || !i) {
+        q->done = true;
+        pa_threaded_mainloop_signal(q->loop, 0);
+        return;
+    }
+    if (property(i->proplist, "node.link-group") == q->group)
+        q->device = device;
+}
+
+void onSinkInput(pa_context*, const pa_sink_input_info* i, int eol, void* user) {
+    linked(i, i ? i->sink : PA_INVALID_INDEX, eol, user);
+}
+void onSourceOutput(pa_context*, const pa_source_output_info* i, int eol, void* user) {
+    linked(i, i ? i->source : PA_INVALID_INDEX, eol, user);
+}
+
+// A device's name by its index.
+struct NameQuery {
+    pa_threaded_mainloop* loop;
+    std::string name;
+    bool done = false;
+};
+
+template <class Info> void named(const Info* i, int eol, void* user) {
+    auto* q = static_cast<NameQuery*>(user);
+    if (eol || !i) {
+        q->done = true;
+        pa_threaded_mainloop_signal(q->loop, 0);
+        return;
+    }
+    q->name = i->name ? i->name : "";
+}
+
+void onSinkName(pa_context*, const pa_sink_info* i, int eol, void* user) {
+    named(i, eol, user);
+}
+void onSourceName(pa_context*, const pa_source_info* i, int eol, void* user) {
+    named(i, eol, user);
+}
+
+void onModule(pa_context*, const pa_module_info* i, int eol, void* user) {
+    named(i, eol, user);
+}
+
+void onSinkFacts(pa_context*, const pa_sink_info* i, int eol, void* user) {
+    if (FactsQuery* q = answer(i, eol, user)) {
+        q->facts = factsOf(i, (i->flags & PA_SINK_HARDWARE) != 0);
+        q->owner = i->owner_module;
+    }
+}
+
+void onSourceFacts(pa_context*, const pa_source_info* i, int eol, void* user) {
+    if (FactsQuery* q = answer(i, eol, user)) {
+        q->facts = factsOf(i, (i->flags & PA_SOURCE_HARDWARE) != 0);
+        q->owner = i->owner_module;
+        if (i->monitor_of_sink != PA_INVALID_INDEX && i->monitor_of_sink_name)
+            q->facts->monitorOf = i->monitor_of_sink_name;
+    }
+}
+
 struct ServerQuery {
     pa_threaded_mainloop* loop;
     PulseServer server;
@@ -176,6 +284,53 @@ std::vector<DeviceInfo> PulseClient::sources() {
     await(loop_, pa_context_get_source_info_list(context_, onSource, &q), [&] { return q.done; });
     pa_threaded_mainloop_unlock(loop_);
     return q.devices;
+}
+
+std::optional<DeviceFacts> PulseClient::sinkFacts(const std::string& name) {
+    FactsQuery q{loop_, std::nullopt, false, PA_INVALID_INDEX};
+    pa_threaded_mainloop_lock(loop_);
+    await(loop_, pa_context_get_sink_info_by_name(context_, name.c_str(), onSinkFacts, &q),
+          [&] { return q.done; });
+    pa_threaded_mainloop_unlock(loop_);
+    if (q.facts && q.owner != PA_INVALID_INDEX)
+        q.facts->module = moduleName(q.owner);
+    return q.facts;
+}
+
+std::optional<DeviceFacts> PulseClient::sourceFacts(const std::string& name) {
+    FactsQuery q{loop_, std::nullopt, false, PA_INVALID_INDEX};
+    pa_threaded_mainloop_lock(loop_);
+    await(loop_, pa_context_get_source_info_by_name(context_, name.c_str(), onSourceFacts, &q),
+          [&] { return q.done; });
+    pa_threaded_mainloop_unlock(loop_);
+    if (q.facts && q.owner != PA_INVALID_INDEX)
+        q.facts->module = moduleName(q.owner);
+    return q.facts;
+}
+
+std::string PulseClient::moduleName(std::uint32_t index) {
+    NameQuery q{loop_, {}, false};
+    pa_threaded_mainloop_lock(loop_);
+    await(loop_, pa_context_get_module_info(context_, index, onModule, &q), [&] { return q.done; });
+    pa_threaded_mainloop_unlock(loop_);
+    return q.name;
+}
+
+std::string PulseClient::linkedDevice(const std::string& linkGroup, bool playback) {
+    LinkQuery l{loop_, linkGroup, PA_INVALID_INDEX, false};
+    NameQuery n{loop_, {}, false};
+    pa_threaded_mainloop_lock(loop_);
+    await(loop_,
+          playback ? pa_context_get_sink_input_info_list(context_, onSinkInput, &l)
+                   : pa_context_get_source_output_info_list(context_, onSourceOutput, &l),
+          [&] { return l.done; });
+    if (l.device != PA_INVALID_INDEX)
+        await(loop_,
+              playback ? pa_context_get_sink_info_by_index(context_, l.device, onSinkName, &n)
+                       : pa_context_get_source_info_by_index(context_, l.device, onSourceName, &n),
+              [&] { return n.done; });
+    pa_threaded_mainloop_unlock(loop_);
+    return n.name;
 }
 
 } // namespace qelvar::audio

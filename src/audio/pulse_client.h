@@ -5,8 +5,11 @@
 #pragma once
 
 #include "audio/devices.h"
+#include "audio/setup_facts.h"
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,16 @@ class PulseClient {
     // Audio Analog Stereo"); a sink's channels are outputs, a source's inputs.
     std::vector<DeviceInfo> sinks();
     std::vector<DeviceInfo> sources();
+
+    // What the server says about one sink or source (by name) that the
+    // set-up checks judge; nullopt when there is none of that name.
+    std::optional<DeviceFacts> sinkFacts(const std::string& name);
+    std::optional<DeviceFacts> sourceFacts(const std::string& name);
+    // The device that a PipeWire filter's other end (a stream of the same
+    // link group) plays to (`playback`) or records from; "" when none.
+    std::string linkedDevice(const std::string& linkGroup, bool playback);
+    // A module's name ("module-ladspa-sink") by its index; "" when none.
+    std::string moduleName(std::uint32_t index);
 
     pa_threaded_mainloop* loop() { return loop_; }
     pa_context* context() { return context_; }

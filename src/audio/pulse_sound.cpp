@@ -378,7 +378,7 @@ void keepOpening(Engine& e, const SoundOptions& o) {
 
 } // namespace
 
-PulseSound::PulseSound(Options options) {
+PulseSound::PulseSound(Options options) : options_(options) {
     start([o = std::move(options)](Engine& e) {
         if (!runPulse(e, o))
             e.fail("No sound device found");
@@ -386,7 +386,7 @@ PulseSound::PulseSound(Options options) {
     });
 }
 
-SystemSound::SystemSound(SoundOptions options) {
+SystemSound::SystemSound(SoundOptions options) : options_(options) {
     start([o = std::move(options)](Engine& e) {
         if (runPulse(e, o))
             keepOpening(e, o);

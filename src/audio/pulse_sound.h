@@ -27,12 +27,26 @@ class PulseSound : public EngineSound {
     PulseSound() : PulseSound(Options{}) {}
     explicit PulseSound(Options options);
 
+    std::vector<SetupNote> setupNotes() const override;
+
     // Whether a server answers within `timeout`.
     static bool serverAnswers(std::chrono::milliseconds timeout);
     // The server's sinks (outputs) and sources (inputs, monitors among
     // them); nullopt when no server answers within `timeout`.
     static std::optional<std::vector<DeviceInfo>> listDevices(std::chrono::milliseconds timeout);
+
+  private:
+    Options options_;
 };
+
+// How long the set-up checks wait for the server to answer: they run as
+// PLAY is pressed, and a server that hangs is reported by the path itself.
+inline constexpr std::chrono::milliseconds kSetupPatience{300};
+
+// What the server says about the devices `options` chooses (the set-up
+// notes); nullopt when no server answers within `timeout`.
+std::optional<std::vector<SetupNote>> checkPulseSetup(const SoundOptions& options,
+                                                      std::chrono::milliseconds timeout);
 
 // Runs the path on `engine` until it is shut down or the server goes away.
 // False, with nothing reported, when no server is there at all (no socket
@@ -44,6 +58,12 @@ bool runPulse(Engine& engine, const SoundOptions& options);
 class SystemSound : public EngineSound {
   public:
     explicit SystemSound(SoundOptions options);
+
+    // The server's notes; none on plain ALSA.
+    std::vector<SetupNote> setupNotes() const override;
+
+  private:
+    SoundOptions options_;
 };
 
 } // namespace qelvar::audio

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qelvar::audio {
 
@@ -63,6 +64,24 @@ struct PathInfo {
     bool latencyMeasured = false;   // found in the signal, not the host's guess
 };
 
+// Something about the set-up that the figures depend on: a finding is what
+// makes them mislead (a volume below 100 %, an effects sink, clipping); a
+// note only says what is measured (the input is the output's monitor).
+// Neither stops a measurement.
+struct SetupNote {
+    bool finding = false;
+    std::string text; // a sentence a user can act on, without its full stop
+    bool operator==(const SetupNote&) const = default;
+};
+
+// The latest frames that came in: the input's last `stereo.size() / 2`
+// frames up to frame `end` (counted from the stream's start), interleaved
+// stereo at 44100 Hz, full scale 2^31.
+struct InputTail {
+    std::int64_t end = 0;
+    std::vector<std::int32_t> stereo;
+};
+
 class SoundServices {
   public:
     virtual ~SoundServices() = default;
@@ -91,6 +110,18 @@ class SoundServices {
     // A looping sound (a tone, a sweep's step) plays or was asked for: a
     // window that needs the device to itself (the sound-card test) waits.
     virtual bool soundPlaying() const { return false; }
+
+    // What the sound server says about the devices in use that the figures
+    // depend on: their volumes, effects between the program and a card, a
+    // monitor as the input. Costs no sound; asks the server anew each time.
+    virtual std::vector<SetupNote> setupNotes() const { return {}; }
+
+    // The input's latest `frames` frames (fewer when fewer came), for a
+    // live meter; empty while no input runs. Never blocks.
+    virtual InputTail inputTail(std::size_t frames) const {
+        (void)frames;
+        return {};
+    }
 
     // The result of the latest take saved to `path` (as given to "save
     // capture"). Never blocks.

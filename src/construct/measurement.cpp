@@ -3,6 +3,7 @@
 
 #include "construct/measure/take_notes.h"
 
+#include <cctype>
 #include <span>
 
 namespace qelvar::construct {
@@ -44,6 +45,23 @@ bool Measurement::endTake(int step, const std::string& path) {
 
 void Measurement::newRun() {
     ++run_;
+    // Only what costs no sound, asked as PLAY is pressed: a volume or an
+    // effects sink changed since is seen at the next PLAY.
+    setup_.clear();
+    if (fullDuplex_)
+        for (const audio::SetupNote& n : snd_.setupNotes()) {
+            if (!n.finding || n.text.empty())
+                continue;
+            if (setup_.empty()) {
+                setup_ = "Set-up: " + n.text;
+            } else {
+                setup_ += ". " + n.text;
+                char& first = setup_[setup_.size() - n.text.size()];
+                first = static_cast<char>(std::toupper(static_cast<unsigned char>(first)));
+            }
+        }
+    if (!setup_.empty())
+        setup_ += '.';
     why_.fill("");
     failed_.fill(false);
     measured_.fill(false);
@@ -75,7 +93,8 @@ void Measurement::settle(int row, const audio::TakeResult& result) {
 }
 
 std::string Measurement::notes() const {
-    return takeNotes(std::span<const std::string>(why_.data() + 1, kRows));
+    const std::string rows = takeNotes(std::span<const std::string>(why_.data() + 1, kRows));
+    return setup_.empty() || rows.empty() ? setup_ + rows : setup_ + ' ' + rows;
 }
 
 } // namespace qelvar::construct

@@ -34,7 +34,8 @@ class Measurement {
     // any other step is read at once, as it always was, and not shown.
     bool endTake(int step, const std::string& path);
 
-    // PLAY: what became of the last run's takes no longer matters.
+    // PLAY: what became of the last run's takes no longer matters. In full
+    // duplex, the set-up is checked anew for the notes line.
     void newRun();
     // The rows whose takes have settled since the last poll.
     std::vector<int> poll();
@@ -51,7 +52,8 @@ class Measurement {
     bool plottable(int r) const {
         return r >= 1 && r <= kRows && (run_ == 0 || (measured_[r] && !failed_[r]));
     }
-    // The notes line: the rows whose takes are not good, and why.
+    // The notes line: the set-up's warnings, then the rows whose takes are
+    // not good, and why.
     std::string notes() const;
 
   private:
@@ -70,6 +72,7 @@ class Measurement {
     };
     std::vector<PendingTake> pending_;
     int run_ = 0;
+    std::string setup_; // "Set-up: ...." or ""
     // Per row 1..20, this run's latest take: why it is not good ("" when
     // it is), and whether it failed outright.
     std::array<std::string, kRows + 1> why_{};

@@ -21,7 +21,7 @@ void PageModel::play() {
     setLamp(Lamp::Pulse, false);
     // A new run: what became of the last run's takes no longer matters.
     m_.newRun();
-    c_.measureNotes.clear();
+    c_.measureNotes = m_.notes();
 }
 
 void PageModel::tick() {

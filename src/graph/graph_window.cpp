@@ -187,6 +187,11 @@ void GraphWindow::buildMenus() {
     analysis->addSeparator();
     connect(addItem(analysis, "mnuReport", QStringLiteral("Sound-card &report...")),
             &QAction::triggered, this, &GraphWindow::mnuReport);
+    connect(addItem(analysis, "mnuCheckSetup", QStringLiteral("Check &set-up")),
+            &QAction::triggered, this, &GraphWindow::mnuCheckSetup);
+    QAction* live = addItem(analysis, "mnuLiveInput", QStringLiteral("&Live input..."));
+    live->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+    connect(live, &QAction::triggered, this, &GraphWindow::liveInputRequested);
 
     auto* clearAct = menuBar()->addAction(QStringLiteral("&Clear"));
     clearAct->setObjectName(QStringLiteral("Clear"));

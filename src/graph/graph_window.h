@@ -29,6 +29,7 @@ class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 
@@ -59,6 +60,15 @@ class GraphWindow : public QMainWindow {
     // Analysis: THD+N instead of the levels; the sound-card test run.
     void mnuThdN(bool on);
     void mnuReport();
+    // Analysis > Check set-up: the short check signal through the same run;
+    // its findings and notes in a window of their own.
+    void mnuCheckSetup();
+
+  signals:
+    // Analysis > Live input: the program's one live input window.
+    void liveInputRequested();
+
+  public:
     // Stops the test run going on, if any; its report is not written.
     void cancelReport();
     void exitForm();
@@ -96,6 +106,8 @@ class GraphWindow : public QMainWindow {
     void showDialogError(int number);
     void buildRunControls();
     void reportEnded();
+    void startRun(bool check);
+    void showSetup(const report::Report& r);
     void showRunProgress(int percent, int secondsLeft);
     ScreenScale screenScale() const;
 
@@ -115,6 +127,8 @@ class GraphWindow : public QMainWindow {
     bool closingForQuit_ = false;      // see setClosingForQuit
     report::ReportRun* run_ = nullptr; // the test run going on, if any
     QString reportDir_;
+    bool checking_ = false; // the run is the set-up check, not the report
+    QMessageBox* setupBox_ = nullptr;
 };
 
 } // namespace qelvar::graph

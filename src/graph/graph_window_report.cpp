@@ -1,14 +1,17 @@
-// The Analysis menu: THD+N against frequency from the page's takes, and the
-// sound-card test run, which writes its report into a folder chosen here.
+// The Analysis menu: THD+N against frequency from the page's takes, the
+// sound-card test run, which writes its report into a folder chosen here,
+// and the set-up check, which shows what it found.
 #include "audio/sound.h"
 #include "graph/graph_window.h"
 #include "report/report_files.h"
+#include "report/test_signal.h"
 #include "ui/file_dialogs.h"
 #include "ui/registry.h"
 
 #include <QAction>
 #include <QDir>
 #include <QKeySequence>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -66,13 +69,23 @@ void GraphWindow::showRunProgress(int percent, int secondsLeft) {
                                        : QStringLiteral("%1 s left").arg(secondsLeft));
 }
 
+namespace {
+
+bool deviceBusy() {
+    return audio::services().soundPlaying();
+}
+
+const QString kDeviceBusy =
+    QStringLiteral("Stop the sound first: the test needs the sound device to itself");
+
+} // namespace
+
 void GraphWindow::mnuReport() {
     if (run_)
         return; // one run at a time
-    if (audio::services().soundPlaying()) {
+    if (deviceBusy()) {
         // The run would replace the sound, and spoil a sweep's takes.
-        setStatus(
-            QStringLiteral("Stop the sound first: the test needs the sound device to itself"));
+        setStatus(kDeviceBusy);
         return;
     }
     const QString start = QDir(QString::fromStdString(model_.folder)).filePath("report");
@@ -81,15 +94,68 @@ void GraphWindow::mnuReport() {
     if (dir.isEmpty())
         return;
     reportDir_ = dir;
+    startRun(false);
+}
+
+void GraphWindow::mnuCheckSetup() {
+    if (run_)
+        return;
+    if (deviceBusy()) {
+        setStatus(kDeviceBusy);
+        return;
+    }
+    startRun(true);
+}
+
+void GraphWindow::startRun(bool check) {
+    checking_ = check;
     run_ = new report::ReportRun(audio::services(), model_.folder, this);
+    if (check)
+        run_->setSignal(report::makeCheckSignal());
     connect(run_, &report::ReportRun::progress, this, &GraphWindow::setStatus);
     connect(run_, &report::ReportRun::advanced, this, &GraphWindow::showRunProgress);
     connect(run_, &report::ReportRun::finished, this, &GraphWindow::reportEnded);
     action(QStringLiteral("mnuReport"))->setEnabled(false);
+    action(QStringLiteral("mnuCheckSetup"))->setEnabled(false);
     showRunProgress(0, -1);
     runBar_->show();
     runCancel_->show();
     run_->start();
+}
+
+// One line a finding or note, findings first, in a window that stays
+// beside the graph while the user puts the set-up right.
+void GraphWindow::showSetup(const report::Report& r) {
+    int found = 0;
+    QString text;
+    for (const auto& n : r.setup) {
+        found += n.finding ? 1 : 0;
+        text += (n.finding ? QStringLiteral("\u26a0 ") : QStringLiteral("\u2139 ")) +
+                QString::fromStdString(n.text) + QStringLiteral(".\n\n");
+    }
+    if (!r.failure.empty())
+        text += QStringLiteral("The check's tones could not be read: %1.")
+                    .arg(QString::fromStdString(r.failure));
+    if (text.isEmpty())
+        text = QStringLiteral("Nothing found: the volumes are at 100 %, no effects are in the "
+                              "way, and the tone came back clean on both channels.");
+    const QString summary = found == 0   ? QStringLiteral("Set-up checked: nothing found")
+                            : found == 1 ? QStringLiteral("Set-up checked: 1 warning")
+                                         : QStringLiteral("Set-up checked: %1 warnings").arg(found);
+    if (!setupBox_) {
+        setupBox_ = new QMessageBox(this);
+        setupBox_->setObjectName(QStringLiteral("SetupCheck"));
+        setupBox_->setWindowTitle(QStringLiteral("Set-up check"));
+        setupBox_->setStandardButtons(QMessageBox::Close);
+        setupBox_->setModal(false);
+        ui::Registry::instance().addControl(QStringLiteral("graph"), QStringLiteral("SetupCheck"),
+                                            setupBox_);
+    }
+    setupBox_->setIcon(found ? QMessageBox::Warning : QMessageBox::Information);
+    setupBox_->setText(summary);
+    setupBox_->setInformativeText(text.trimmed());
+    setupBox_->show();
+    setStatus(summary);
 }
 
 void GraphWindow::cancelReport() {
@@ -101,12 +167,17 @@ void GraphWindow::reportEnded() {
     runBar_->hide();
     runCancel_->hide();
     action(QStringLiteral("mnuReport"))->setEnabled(true);
+    action(QStringLiteral("mnuCheckSetup"))->setEnabled(true);
     const report::Report r = run_->report();
     const bool cancelled = run_->cancelled();
     run_->deleteLater();
     run_ = nullptr;
     std::string error;
-    if (cancelled)
+    if (checking_ && cancelled)
+        setStatus(QStringLiteral("Set-up check cancelled"));
+    else if (checking_)
+        showSetup(r);
+    else if (cancelled)
         setStatus(QStringLiteral("Test run cancelled: no report written"));
     else if (!report::writeReport(r, reportDir_.toStdString(), error))
         setStatus(QStringLiteral("Could not write %1").arg(QString::fromStdString(error)));

@@ -14,16 +14,6 @@ namespace {
 // Lower than any take of 24 bits can show: a figure below it says only
 // that nothing was found.
 constexpr double kFloorDb = -150;
-// A take as readClip gives it: full scale 2^31 whatever its depth.
-constexpr double kTakeFullScale = 2147483648.0;
-
-// The analysed frames of segment `g` of interleaved stereo samples whose
-// full scale is `full`.
-StereoTake cut(const std::vector<std::int32_t>& stereo, const Segment& g, double full) {
-    const auto first = std::min(stereo.size(), 2 * static_cast<std::size_t>(g.analyseFirst()));
-    const auto n = std::min(stereo.size() - first, 2 * static_cast<std::size_t>(g.analyseFrames()));
-    return splitStereo(std::span(stereo).subspan(first, n), full);
-}
 
 struct Adder {
     Report& r;
@@ -125,6 +115,12 @@ void checkWiring(const Signal& s, const std::vector<std::int32_t>& take, Report&
 }
 
 } // namespace
+
+StereoTake cut(const std::vector<std::int32_t>& stereo, const Segment& g, double full) {
+    const auto first = std::min(stereo.size(), 2 * static_cast<std::size_t>(g.analyseFirst()));
+    const auto n = std::min(stereo.size() - first, 2 * static_cast<std::size_t>(g.analyseFrames()));
+    return splitStereo(std::span(stereo).subspan(first, n), full);
+}
 
 const std::vector<std::string>& figureKeys() {
     static const std::vector<std::string> keys = [] {

@@ -1,6 +1,7 @@
 // From the take of the test signal to the report's figures and sweep.
 #pragma once
 
+#include "report/channels.h"
 #include "report/report.h"
 #include "report/test_signal.h"
 
@@ -14,6 +15,13 @@ namespace qelvar::report {
 // scale 2^31), lined up with the signal (frame k of the take is frame k of
 // the signal come back).
 void analyse(const Signal& signal, const std::vector<std::int32_t>& take, Report& report);
+
+// A take as readClip gives it: full scale 2^31 whatever its depth.
+inline constexpr double kTakeFullScale = 2147483648.0;
+
+// The analysed frames of segment `g` of interleaved stereo samples whose
+// full scale is `full`.
+StereoTake cut(const std::vector<std::int32_t>& stereo, const Segment& g, double full);
 
 // The keys of every figure analyse() gives: a limits file is checked
 // against them before anything plays.

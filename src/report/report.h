@@ -2,6 +2,8 @@
 // sweep, and every single figure with its unit and its warnings.
 #pragma once
 
+#include "audio/sound.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,6 +54,9 @@ struct Report {
     Conditions conditions;
     std::vector<SweepRow> sweep;
     std::vector<Figure> figures;
+    // What of the set-up the figures depend on (volumes, effects, levels,
+    // hum, wiring): findings first, then notes.
+    std::vector<audio::SetupNote> setup;
     // Why the take failed; then there are no figures.
     std::string failure;
     // A limits file was applied, and what it made of the unit.

@@ -78,8 +78,15 @@ std::string jsonText(const Report& r) {
             o["failed"] = row.failed;
         sweep.append(o);
     }
-    QJsonObject root{
-        {"conditions", conditions(r.conditions)}, {"figures", figures}, {"sweep", sweep}};
+    // Set-up warnings (findings) apart from what is only a note.
+    QJsonArray warnings, notes;
+    for (const auto& n : r.setup)
+        (n.finding ? warnings : notes).append(QString::fromStdString(n.text));
+    QJsonObject root{{"conditions", conditions(r.conditions)},
+                     {"setup_warnings", warnings},
+                     {"setup_notes", notes},
+                     {"figures", figures},
+                     {"sweep", sweep}};
     if (!r.failure.empty())
         root["failure"] = QString::fromStdString(r.failure);
     if (r.limitsApplied)

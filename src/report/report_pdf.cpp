@@ -219,6 +219,27 @@ void table(QPainter& p, QRectF box, const Report& r) {
     }
 }
 
+// The set-up's findings and notes, wrapped, from the top of `box`; the
+// height they took.
+double setupBlock(QPainter& p, const QRectF& box, const Report& r) {
+    if (r.setup.empty())
+        return 0;
+    p.setFont(QFont("DejaVu Sans", 7));
+    double y = box.top();
+    for (const auto& n : r.setup) {
+        const QString text =
+            (n.finding ? QStringLiteral("Set-up warning: ") : QStringLiteral("Note: ")) +
+            QString::fromStdString(n.text) + QLatin1Char('.');
+        const QRectF room(box.left(), y, box.width(), box.bottom() - y);
+        const QRectF used = p.boundingRect(room, Qt::AlignLeft | Qt::TextWordWrap, text);
+        p.setPen(n.finding ? QColor(150, 90, 0) : Qt::black);
+        p.drawText(room, Qt::AlignLeft | Qt::TextWordWrap, text);
+        y += used.height() + 2;
+    }
+    p.setPen(Qt::black);
+    return y - box.top();
+}
+
 } // namespace
 
 bool writePdf(const Report& r, const std::string& path) {
@@ -255,16 +276,19 @@ bool writePdf(const Report& r, const std::string& path) {
                    r.passed ? QStringLiteral("Limits: PASSED") : QStringLiteral("Limits: FAILED"));
     }
     p.setPen(Qt::black);
+    const double setupH =
+        setupBlock(p, QRectF(page.left(), page.top() + 130, page.width(), 200), r);
     if (!r.failure.empty()) {
         p.setFont(QFont("DejaVu Sans", 11, QFont::Bold));
         p.setPen(kFail);
-        p.drawText(QRectF(page.left(), page.top() + 160, page.width(), 200),
+        p.drawText(QRectF(page.left(), page.top() + 160 + setupH, page.width(), 200),
                    Qt::AlignLeft | Qt::TextWordWrap,
                    QStringLiteral("No figures: ") + QString::fromStdString(r.failure));
         return p.end();
     }
-    const double plotH = page.height() * 0.25;
-    double top = page.top() + 140;
+    // The set-up's lines come out of the plots' room, not the table's.
+    const double plotH = page.height() * 0.25 - setupH / 2;
+    double top = page.top() + 140 + setupH;
     plot(p, QRectF(page.left(), top, page.width(), plotH), "Frequency response", "dB", r.sweep,
          &SweepRow::levelL, &SweepRow::levelR, 0.5, 2, true);
     top += plotH + 20;

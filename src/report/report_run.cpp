@@ -4,6 +4,7 @@
 #include "audio/wav_reader.h"
 #include "common/files.h"
 #include "report/figures.h"
+#include "report/setup_sound.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -27,8 +28,8 @@ constexpr double kAnalysisSeconds = 1.0;
 bool troubled(const audio::TakeResult& r) {
     using S = audio::TakeResult::State;
     return (r.state == S::Failed || r.state == S::Suspect) &&
-           (r.why == audio::kWhyLost || r.why == audio::kWhySuspended || r.why == audio::kWhyShifted ||
-            r.why == audio::kWhyUnaligned);
+           (r.why == audio::kWhyLost || r.why == audio::kWhySuspended ||
+            r.why == audio::kWhyShifted || r.why == audio::kWhyUnaligned);
 }
 
 } // namespace
@@ -73,6 +74,8 @@ void ReportRun::start() {
     // What is played, said also by a run that comes to no figures.
     report_.conditions.bits = kSignalBits;
     report_.conditions.signalSeconds = static_cast<double>(signal_.frames()) / kRate;
+    // Said also when no take comes back: a muted output is why.
+    report_.setup = snd_.setupNotes();
     attempt_ = 0;
     plays_ = 0;
     cancelled_ = false;
@@ -154,6 +157,10 @@ void ReportRun::step() {
                           static_cast<int>(std::ceil(kAnalysisSeconds)));
         }
         analyse(signal_, take->samples, report_);
+        for (audio::SetupNote& n : soundChecks(signal_, take->samples))
+            report_.setup.push_back(std::move(n));
+        std::stable_partition(report_.setup.begin(), report_.setup.end(),
+                              [](const audio::SetupNote& n) { return n.finding; });
         report_.conditions.bits = take->bits;
         report_.conditions.runSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - played_).count();

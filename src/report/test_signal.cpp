@@ -112,6 +112,16 @@ Signal makeSignal() {
     return b.s;
 }
 
+Signal makeCheckSignal() {
+    Builder b;
+    b.add(Part::Reference, 1000, 0, kTestLevelDb, framesFor(1000, 0.5));
+    b.add(Part::LeftOnly, 1000, 0, kTestLevelDb, framesFor(1000, 0.3));
+    b.add(Part::RightOnly, 1000, 0, kTestLevelDb, framesFor(1000, 0.3));
+    b.add(Part::Silence, 0, 0, -200, framesFor(1000, 1.0));
+    render(b.s);
+    return b.s;
+}
+
 std::vector<std::uint8_t> wavFile(const std::vector<std::int32_t>& stereo) {
     const auto data = static_cast<std::uint32_t>(stereo.size() * 3);
     const auto header = audio::captureHeader(data, 24);

@@ -61,6 +61,9 @@ struct Signal {
 };
 
 Signal makeSignal();
+// The set-up check's signal: the reference tone, each channel alone, and a
+// second of silence (hum, DC), about 2.5 s in all.
+Signal makeCheckSignal();
 
 // 24-bit samples as a WAV file of the capture's layout (stereo, 44100).
 std::vector<std::uint8_t> wavFile(const std::vector<std::int32_t>& stereo);

@@ -2,6 +2,7 @@
 #include "audio/aligner.h"
 #include "audio/engine.h"
 #include "audio/glitch_log.h"
+#include "audio/lag_finder.h"
 #include "audio/pa_host.h"
 #include "audio/player.h"
 #include "audio/portaudio_sound.h"
@@ -234,6 +235,39 @@ TEST(Aligner, FindsAKnownDelayInNoise) {
     EXPECT_EQ(m.lag, 4099);
     EXPECT_GT(m.corr, 0.9);
     EXPECT_LT(bestMatch(probe, input, 0, 4000).corr, 0.5); // stops short of it
+    // A card that inverts a channel, or both: as good a match, and said.
+    std::vector<float> inverted(input);
+    for (auto& v : inverted)
+        v = -v;
+    const Match right = bestMatch(probe, input, inverted, 0, 20000);
+    EXPECT_EQ(std::tuple(right.lag, right.invertedL, right.invertedR),
+              std::tuple(4099, false, true));
+    EXPECT_NEAR(right.corr, m.corr, 1e-6);
+    const Match both = bestMatch(probe, inverted, 0, 20000);
+    EXPECT_EQ(std::tuple(both.lag, both.invertedL, both.invertedR), std::tuple(4099, true, true));
+}
+
+// A take's own lag, found by both channels: either may come back inverted.
+TEST(Aligner, ATakesLagIsFoundWhicheverChannelsComeBackInverted) {
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<std::int32_t> any(-20000, 20000);
+    std::vector<std::uint64_t> ref(512), input(4096);
+    const auto frame = [](std::int32_t l, std::int32_t r) {
+        return FrameRing::pack(l * 65536, r * 65536);
+    };
+    for (const auto& [signL, signR] : {std::pair{1, 1}, std::pair{1, -1}, std::pair{-1, -1}}) {
+        for (auto& f : input)
+            f = frame(any(rng) / 100, any(rng) / 100); // the card's noise
+        for (std::size_t k = 0; k < ref.size(); ++k) {
+            const std::int32_t l = any(rng), r = any(rng);
+            ref[k] = frame(l, r);
+            input[1234 + k] = frame(signL * l, signR * r);
+        }
+        const LagMatch m = bestOffset(ref, input, 0);
+        EXPECT_EQ(m.lag, 1234) << signL << signR;
+        EXPECT_GT(m.corr, 0.99);
+        EXPECT_NEAR(correlationAt(ref, input, 1234), m.corr, 1e-9);
+    }
 }
 
 TEST(Aligner, FractionalLagFindsThePartOfAFrameOfABandLimitedDelay) {
@@ -474,7 +508,8 @@ TEST(RecorderSim, ACardsFiltersNoiseAndDistortionAreNoTimingFault) {
 TEST(RecorderSim, ALoudInputThatIsNotTheSoundPlayedIsSaidSo) {
     std::vector<std::int16_t> tone;
     for (int k = 0; k < 441; ++k)
-        tone.push_back(static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * M_PI * 10 * k / 441))));
+        tone.push_back(
+            static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * M_PI * 10 * k / 441))));
     for (const double level : {12000.0, 20.0}) {
         SCOPED_TRACE(level);
         RecorderBench b;
@@ -482,7 +517,8 @@ TEST(RecorderSim, ALoudInputThatIsNotTheSoundPlayedIsSaidSo) {
         std::mt19937 rng(3);
         std::normal_distribution<double> noise(0, 30);
         b.d.card = [&](std::int32_t& l, std::int32_t& r) {
-            const double other = level * std::sin(2 * M_PI * 777.7 * static_cast<double>(n++) / 44100);
+            const double other =
+                level * std::sin(2 * M_PI * 777.7 * static_cast<double>(n++) / 44100);
             const auto v = static_cast<std::int32_t>(std::lround(other + noise(rng)));
             l = r = v * 65536;
         };

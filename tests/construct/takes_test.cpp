@@ -53,6 +53,29 @@ TEST_F(TakesTest, FailedTakesLeaveTheirRowsEmptyAndNamed) {
     EXPECT_EQ(std::tuple(c().measureNotes, page->rowFailed(9)), std::tuple(std::string(), false));
 }
 
+// The set-up's warnings lead the notes line from PLAY on, asked anew at
+// each PLAY; a note that is no warning, and half duplex, say nothing.
+TEST_F(TakesTest, SetupWarningsLeadTheNotesLine) {
+    snd.setup = {{true, "the output \"loop\" is at 60 % (-13.3 dB)"},
+                 {false, "the input is the monitor of the output"},
+                 {true, "the output \"dut\" is a LADSPA effects sink"}};
+    snd.results[page->captureFile(4)] = {State::Failed, kNothing};
+    page->play();
+    EXPECT_EQ(c().measureNotes, "Set-up: the output \"loop\" is at 60 % (-13.3 dB). The output "
+                                "\"dut\" is a LADSPA effects sink.");
+    runToEnd();
+    EXPECT_EQ(c().measureNotes, "Set-up: the output \"loop\" is at 60 % (-13.3 dB). The output "
+                                "\"dut\" is a LADSPA effects sink. Row 4: " +
+                                    kNothing);
+    snd.setup.resize(2);
+    snd.results.clear();
+    sweep();
+    EXPECT_EQ(c().measureNotes, "Set-up: the output \"loop\" is at 60 % (-13.3 dB).");
+    page->fullDuplex();
+    sweep();
+    EXPECT_EQ(c().measureNotes, "");
+}
+
 TEST_F(TakesTest, ResultsThatComeAfterTheSweepFillTheirRows) {
     snd.result = {State::Pending, ""};
     sweep();
@@ -113,8 +136,9 @@ TEST_F(TakesTest, ViewGraphDuringASweepPlotsOnlyTheRowsMeasured) {
         const std::string row = lines[4 * r - 4] + " " + lines[4 * r - 1];
         EXPECT_TRUE(row == "-1.02 1" || row == "0 0") << r << ": " << row;
         plotted += row == "-1.02 1";
-        if (r > 5)
+        if (r > 5) {
             EXPECT_EQ(row, "0 0") << r;
+        }
     }
     EXPECT_GE(plotted, 3);
     runToEnd();

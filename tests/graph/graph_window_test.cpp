@@ -224,4 +224,18 @@ TEST(GraphAnalysis, ThdNWithoutTakesAndAReportWithoutSoundSaySo) {
     audio::setServices(nullptr);
     EXPECT_EQ(g.w->statusText(), "Stop the sound first: the test needs the sound device to itself");
     EXPECT_TRUE(playing.calls.empty());
+    // Check set-up: what the server said, and that nothing came back to judge,
+    // in a window that stays beside the graph.
+    audio::FakeSound muted;
+    muted.ready = audio::Readiness::Failed;
+    muted.setup = {{true, "the output \"loop\" is muted"}, {false, "the input is a monitor"}};
+    audio::setServices(&muted);
+    g.w->action("mnuCheckSetup")->trigger();
+    audio::setServices(nullptr);
+    EXPECT_EQ(g.w->statusText(), "Set-up checked: 1 warning");
+    auto* box = g.w->findChild<QMessageBox*>("SetupCheck");
+    ASSERT_TRUE(box && box->isVisible());
+    EXPECT_EQ(box->informativeText().toStdString(),
+              "\u26a0 the output \"loop\" is muted.\n\n\u2139 the input is a monitor.\n\nThe "
+              "check's tones could not be read: the sound device did not answer.");
 }

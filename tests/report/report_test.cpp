@@ -3,6 +3,7 @@
 #include "report/figures.h"
 #include "report/imd.h"
 #include "report/noise_figures.h"
+#include "report/setup_sound.h"
 #include "report/tone_figures.h"
 #include "report/weighting.h"
 
@@ -16,7 +17,7 @@
 #include <tuple>
 
 using namespace qelvar::report;
-using ::testing::Contains, ::testing::HasSubstr, ::testing::Not;
+using ::testing::AllOf, ::testing::Contains, ::testing::HasSubstr, ::testing::Not;
 
 namespace {
 
@@ -240,4 +241,71 @@ TEST(TakeChecks, ClippedAndQuietTakesWarn) {
     const auto quiet = analyseTone(take(44100, {{1000, 3e-5}}, 24), kRate, 1000);
     EXPECT_THAT(quiet.warnings, Contains(HasSubstr("too quiet to trust: tone at -90.5 dBFS")));
     EXPECT_THAT(quiet.warnings, Not(Contains(HasSubstr("clipped"))));
+}
+
+// The check signal's take with one set-up fault each: the words that name
+// it, and nothing said of a clean take, of one with a card's white noise at
+// -40 dBFS (no hum), or of a card's gain of -6 dB.
+TEST(SetupSound, EachFaultNamedAndACleanOrNoisyTakeLeftAlone) {
+    const Signal s = makeCheckSignal();
+    // Each frame's left and right through `f`.
+    auto made = [&](auto f) {
+        auto t = takeOf(s);
+        for (std::size_t k = 0; k + 1 < t.size(); k += 2) {
+            double l = t[k], r = t[k + 1];
+            f(k / 2, l, r);
+            t[k] = static_cast<std::int32_t>(std::clamp(l, -2147483648.0, 2147483647.0));
+            t[k + 1] = static_cast<std::int32_t>(std::clamp(r, -2147483648.0, 2147483647.0));
+        }
+        return t;
+    };
+    auto said = [&](const std::vector<std::int32_t>& t) {
+        std::string all;
+        for (const auto& n : soundChecks(s, t)) {
+            EXPECT_TRUE(n.finding) << n.text;
+            all += n.text + "|";
+        }
+        return all;
+    };
+    constexpr double full = 2147483648.0;
+    std::mt19937 rng(7);
+    std::normal_distribution<double> noise(0, 0.01 * full / std::sqrt(2.0));
+
+    EXPECT_EQ(said(takeOf(s)), "");
+    EXPECT_EQ(said(made([&](std::size_t, double& l, double& r) {
+                  l = l / 2 + noise(rng);
+                  r = r / 2 + noise(rng);
+              })),
+              "");
+    EXPECT_THAT(said(made([](std::size_t, double& l, double& r) { l *= 1.5, r *= 1.5; })),
+                AllOf(HasSubstr("the left input peaks at 0.0 dBFS"),
+                      HasSubstr("the right input peaks at 0.0 dBFS"), HasSubstr("by 3.0 dB")));
+    EXPECT_THAT(said(made([](std::size_t, double& l, double& r) { l *= 0.05, r *= 0.05; })),
+                AllOf(HasSubstr("comes back at -29.0 dBFS on the left, 26.0 dB low"),
+                      HasSubstr("on the right, 26.0 dB low")));
+    EXPECT_EQ(said(made([](std::size_t, double&, double& r) { r = 0; })),
+              "nothing of the 1 kHz tone came back on the right input channel; check its cable, "
+              "or a device that drops that channel|");
+    EXPECT_THAT(said(made([](std::size_t, double& l, double& r) { std::swap(l, r); })),
+                HasSubstr("the channels are swapped"));
+    EXPECT_EQ(said(made([](std::size_t, double& l, double&) { l = -l; })),
+              "the left channel comes back inverted (its polarity reversed) and the other does "
+              "not; check its cable and any plugin in the path|");
+    const auto both =
+        soundChecks(s, made([](std::size_t, double& l, double& r) { l = -l, r = -r; }));
+    ASSERT_EQ(both.size(), 1u);
+    EXPECT_FALSE(both[0].finding);
+    EXPECT_THAT(said(made([](std::size_t, double& l, double& r) { l = r = (l + r) / 2; })),
+                HasSubstr("the input carries the same sound on both channels"));
+    EXPECT_EQ(said(made([](std::size_t, double& l, double& r) { r = l; })),
+              "nothing played on the right output comes back on either input channel; check "
+              "that output's cable|");
+    // 60 Hz's 3rd harmonic at -80 dBFS, and a DC offset of -50 dBFS.
+    EXPECT_THAT(said(made([&](std::size_t n, double& l, double& r) {
+                    l += 1e-4 * full * std::sin(2 * std::numbers::pi * 180 * double(n) / kRate);
+                    r += std::pow(10.0, -50 / 20.0) * full;
+                })),
+                AllOf(HasSubstr("hum at 180 Hz, -80.0 dBFS, in the left input"),
+                      HasSubstr("the right input has a DC offset of -50.0 dBFS"),
+                      Not(HasSubstr("hum at 180 Hz, -80.0 dBFS, in the right"))));
 }

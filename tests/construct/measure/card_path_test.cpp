@@ -364,7 +364,8 @@ INSTANTIATE_TEST_SUITE_P(Paths, CardPathSweep, ::testing::Values("ac", "lp2k", "
 INSTANTIATE_TEST_SUITE_P(Paths, CardPathSweep,
                          ::testing::Values("ac", "lp2k", "lp8k", "rc2k", "rc15k", "hp250",
                                            "rchp200", "bump", "thd40",
-                                           "thd60", "thd80", "clip", "h3", "half", "card", "vol60",
+                                           "thd60", "thd80", "clip", "h3", "half", "inv", "card",
+                                           "vol60",
                                            "noise"),
                          [](const auto& info) { return std::string(info.param); });
 #endif
