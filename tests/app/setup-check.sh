@@ -55,12 +55,19 @@ pactl set-sink-volume loop 150%
 check sink-150 1 "is at 150 % (10.6 dB)" "input peaks at 0.0 dBFS with the 1 kHz tone at -3 dBFS"
 pactl set-source-volume loop.monitor 60%
 check source-60 1 "the input \"Monitor of" "is at 60 % (-13.3 dB)"
+pactl set-source-volume loop.monitor 150%
+check source-150 1 "is at 150 % (10.6 dB)" "input peaks at 0.0 dBFS"
 pactl set-sink-mute loop 1
 check muted 1 "is muted: nothing played comes back; unmute it"
 
 load module-ladspa-sink sink_name=qcheck sink_master=loop plugin=amp label=amp_mono control=1 &&
     pactl set-default-sink qcheck
 check ladspa 1 "is a LADSPA effects sink between the program and"
+# An inverting plugin: both channels upside down read as well as a wire
+# (a note, not a warning: many cards invert).
+load module-ladspa-sink sink_name=qcheck sink_master=loop plugin=inv_1429 label=inv &&
+    pactl set-default-sink qcheck
+check inverted 1 "is a LADSPA effects sink" "note: both channels come back inverted"
 load module-remap-sink sink_name=qcheck master=loop channels=2 \
     master_channel_map=front-right,front-left channel_map=front-left,front-right remix=no &&
     pactl set-default-sink qcheck
@@ -78,7 +85,12 @@ check other-monitor 1 "which the program does not play to, so nothing played com
 beside() {
     sox -n -r 44100 -c 2 -b 16 -t wav - synth 30 "$@" 2>/dev/null |
         pacat -d loop --client-name=qelvar-check &
-    sleep 1
+    # Until the server plays it (a loaded machine takes its time).
+    for _ in $(seq 50); do
+        pactl list sink-inputs 2>/dev/null | grep -q qelvar-check && break
+        sleep 0.1
+    done
+    sleep 0.5
 }
 beside sine 50 vol -60dB
 check hum 1 "hum at 50 Hz, -60.0 dBFS, in the left input"
