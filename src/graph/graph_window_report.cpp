@@ -130,8 +130,11 @@ void GraphWindow::showSetup(const report::Report& r) {
     QString text;
     for (const auto& n : r.setup) {
         found += n.finding ? 1 : 0;
-        text += (n.finding ? QStringLiteral("\u26a0 ") : QStringLiteral("\u2139 ")) +
-                QString::fromStdString(n.text) + QStringLiteral(".\n\n");
+        QString line = QString::fromStdString(n.text);
+        if (!line.isEmpty())
+            line[0] = line[0].toUpper();
+        text += (n.finding ? QStringLiteral("\u26a0 ") : QStringLiteral("\u2139 ")) + line +
+                QStringLiteral(".\n\n");
     }
     if (!r.failure.empty())
         text += QStringLiteral("The check's tones could not be read: %1.")
@@ -148,8 +151,12 @@ void GraphWindow::showSetup(const report::Report& r) {
         setupBox_->setWindowTitle(QStringLiteral("Set-up check"));
         setupBox_->setStandardButtons(QMessageBox::Close);
         setupBox_->setModal(false);
+        // Room for a sentence a line or two, not a narrow column of them.
+        setupBox_->setStyleSheet(
+            QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 30em; }"));
         ui::Registry::instance().addControl(QStringLiteral("graph"), QStringLiteral("SetupCheck"),
                                             setupBox_);
+        ui::Registry::instance().addWindow(QStringLiteral("setupcheck"), setupBox_);
     }
     setupBox_->setIcon(found ? QMessageBox::Warning : QMessageBox::Information);
     setupBox_->setText(summary);

@@ -236,6 +236,6 @@ TEST(GraphAnalysis, ThdNWithoutTakesAndAReportWithoutSoundSaySo) {
     auto* box = g.w->findChild<QMessageBox*>("SetupCheck");
     ASSERT_TRUE(box && box->isVisible());
     EXPECT_EQ(box->informativeText().toStdString(),
-              "\u26a0 the output \"loop\" is muted.\n\n\u2139 the input is a monitor.\n\nThe "
+              "\u26a0 The output \"loop\" is muted.\n\n\u2139 The input is a monitor.\n\nThe "
               "check's tones could not be read: the sound device did not answer.");
 }
