@@ -2,6 +2,7 @@
 // 44100 Hz, THD+N and THD of both channels. The goal is 5 ms a take. The
 // FFT plan is made by the warm-up call, as the report run makes it once.
 #include "report/channels.h"
+#include "report/sweep.h"
 #include "report/tone_figures.h"
 
 #include <benchmark/benchmark.h>
@@ -38,6 +39,24 @@ void BM_ToneTake(benchmark::State& state) {
         benchmark::DoNotOptimize(right);
     }
 }
+// An 8-s sweep's take (and half a second of tail) to its impulse, curves
+// and harmonics. The goal: under 100 ms.
+void BM_SweepAnalysis(benchmark::State& state) {
+    qelvar::report::SweepSpec spec;
+    spec.seconds = 8;
+    const auto sweep = qelvar::report::makeSweep(spec);
+    std::vector<double> take(sweep.samples.size() + 22050, 0.0);
+    double y = 0;
+    for (std::size_t i = 0; i < take.size(); ++i) {
+        y = 0.3 * (i < sweep.samples.size() ? sweep.samples[i] : 0.0) + 0.7 * y;
+        take[i] = y;
+    }
+    for (auto _ : state) {
+        auto r = qelvar::report::analyseSweep(sweep, take);
+        benchmark::DoNotOptimize(r.linear.data());
+    }
+}
+BENCHMARK(BM_SweepAnalysis)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToneTake)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -12,6 +12,11 @@
 
 namespace qelvar::report {
 
+std::mutex& fftwPlannerLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 namespace {
 
 // 7-term Blackman-Harris coefficients (they sum to 1).
@@ -19,16 +24,12 @@ constexpr double kCoeffs[] = {0.27105140069342, 0.43329793923448, 0.218122999543
                               0.06592544638803, 0.01081174209837, 0.00077658482522,
                               0.00001388721735};
 
-// FFTW's planner is not thread safe: plans are made and destroyed under
-// this lock; executing a finished plan on new arrays is safe anywhere.
-std::mutex plannerLock;
-
 struct Plan {
     fftw_plan plan = nullptr;
     std::vector<double> window; // periodic, so lobe zeros fall on whole bins
     double windowPower = 0;     // sum of w²
     ~Plan() {
-        std::lock_guard lock(plannerLock);
+        std::lock_guard lock(fftwPlannerLock());
         fftw_destroy_plan(plan);
     }
 };
@@ -46,7 +47,7 @@ std::shared_ptr<const Plan> makePlan(std::size_t n) {
     }
     std::vector<double> in(n);
     std::vector<std::complex<double>> out(n / 2 + 1);
-    std::lock_guard lock(plannerLock);
+    std::lock_guard lock(fftwPlannerLock());
     p->plan = fftw_plan_dft_r2c_1d(int(n), in.data(), reinterpret_cast<fftw_complex*>(out.data()),
                                    FFTW_ESTIMATE | FFTW_UNALIGNED);
     return p;

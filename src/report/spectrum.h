@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -20,6 +21,10 @@ inline constexpr int kLobeBins = 7;
 // Longer takes are analysed over their first this many samples: finer
 // resolution would gain nothing and each length costs a cached FFT plan.
 inline constexpr std::size_t kMaxSamples = std::size_t{1} << 20;
+
+// FFTW's planner is not thread safe: every plan in the program is made and
+// destroyed under this lock; executing a finished plan is safe anywhere.
+std::mutex& fftwPlannerLock();
 
 // dBFS of a mean-square power (a full-scale sine has 0.5): 10·log10(2p).
 double dbfsOfPower(double power);

@@ -1,0 +1,274 @@
+#include "report/sweep.h"
+
+#include "report/spectrum.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+namespace qelvar::report {
+namespace {
+
+using Cx = std::complex<double>;
+constexpr double kPi = std::numbers::pi;
+// The least a bin of the sweep's power spectrum counts for in the curves,
+// against what the sweep holds at that frequency (at its band's edges,
+// outside it). The impulse itself divides exactly (a wire's is one
+// sample); the curves would take in what a path puts where the sweep has
+// next to nothing (an even harmonic's DC) raised by as much.
+constexpr double kFloor = 1e-6;
+
+std::size_t nextPow2(std::size_t n) {
+    std::size_t p = 1;
+    while (p < n)
+        p <<= 1;
+    return p;
+}
+
+// The real FFT of x, zero-padded to n (n/2 + 1 bins).
+std::vector<Cx> forward(const std::vector<double>& x, std::size_t n) {
+    std::vector<double> in(n, 0.0);
+    std::copy_n(x.begin(), std::min(x.size(), n), in.begin());
+    std::vector<Cx> out(n / 2 + 1);
+    fftw_plan p;
+    {
+        std::lock_guard lock(fftwPlannerLock());
+        p = fftw_plan_dft_r2c_1d(int(n), in.data(), reinterpret_cast<fftw_complex*>(out.data()),
+                                 FFTW_ESTIMATE);
+    }
+    fftw_execute(p);
+    std::lock_guard lock(fftwPlannerLock());
+    fftw_destroy_plan(p);
+    return out;
+}
+
+// The inverse of forward(), scaled: forward then inverse gives x back.
+std::vector<double> inverse(std::vector<Cx> spectrum, std::size_t n) {
+    std::vector<double> out(n);
+    fftw_plan p;
+    {
+        std::lock_guard lock(fftwPlannerLock());
+        p = fftw_plan_dft_c2r_1d(int(n), reinterpret_cast<fftw_complex*>(spectrum.data()),
+                                 out.data(), FFTW_ESTIMATE);
+    }
+    fftw_execute(p);
+    {
+        std::lock_guard lock(fftwPlannerLock());
+        fftw_destroy_plan(p);
+    }
+    for (double& v : out)
+        v /= double(n);
+    return out;
+}
+
+// Raised-cosine edge: 0 at x <= 0, 1 at x >= 1.
+double edge(double x) {
+    return x <= 0 ? 0 : x >= 1 ? 1 : 0.5 - 0.5 * std::cos(kPi * x);
+}
+
+// h's samples from `first` (negative: before index 0, from the end) for
+// `count`, tapered over `fadeIn` samples at the start and `fadeOut` at the
+// end, laid into an n-point array with the part before `origin` at the end.
+std::vector<double> cutOut(const std::vector<double>& h, std::int64_t origin, std::int64_t pre,
+                           std::int64_t post, std::size_t n) {
+    std::vector<double> out(n, 0.0);
+    const auto size = static_cast<std::int64_t>(h.size());
+    const std::int64_t fadeIn = std::max<std::int64_t>(1, pre / 2),
+                       fadeOut = std::max<std::int64_t>(1, post / 5);
+    for (std::int64_t k = -pre; k < post; ++k) {
+        const std::int64_t at = ((origin + k) % size + size) % size;
+        double w = 1;
+        if (k < -pre + fadeIn)
+            w = edge(double(k + pre) / double(fadeIn));
+        else if (k >= post - fadeOut)
+            w = edge(double(post - k) / double(fadeOut));
+        const std::int64_t to = (k % std::int64_t(n) + std::int64_t(n)) % std::int64_t(n);
+        out[static_cast<std::size_t>(to)] = w * h[static_cast<std::size_t>(at)];
+    }
+    return out;
+}
+
+} // namespace
+
+Sweep makeSweep(const SweepSpec& spec) {
+    Sweep s;
+    s.spec = spec;
+    const double f1 = spec.startHz, f2 = spec.endHz, span = std::log(f2 / f1);
+    // f1·L whole: then the sweep's phase at each harmonic's time repeats
+    // its start, and the harmonics' responses come out in step.
+    s.L = std::max(1.0, std::round(f1 * spec.seconds / span)) / f1;
+    s.seconds = s.L * span;
+    const auto n = static_cast<std::size_t>(std::llround(s.seconds * spec.rate));
+    s.samples.resize(n);
+    const double in = spec.fadeIn * spec.rate, out = spec.fadeOut * spec.rate;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = double(i) / spec.rate;
+        const double phase = 2 * kPi * f1 * s.L * std::expm1(t / s.L);
+        const double w = edge(double(i) / in) * edge(double(n - 1 - i) / out);
+        s.samples[i] = spec.peak * w * std::sin(phase);
+    }
+    return s;
+}
+
+SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, double preSeconds,
+                           double postSeconds) {
+    SweepResponse r;
+    const double rate = sweep.spec.rate;
+    r.rate = rate;
+    // The take holds the sweep and the path's tail: a transform that long
+    // divides exactly for a linear path (its output is wholly inside), and
+    // each harmonic's response, ahead of the linear one by L·ln(k), wraps
+    // round to the end of the impulse, clear of the linear one's start.
+    const std::size_t n = nextPow2(std::max(take.size(), sweep.samples.size() + 1));
+    const auto x = forward(sweep.samples, n);
+    const auto y = forward(take, n);
+    // The take's own noise, from what came back after the sweep and its
+    // echo had died away: the division is exact where the sweep stands
+    // above it (a digital wire: everywhere), and fades to nothing where it
+    // does not (below the sweep's start, above its end).
+    double noise = 0;
+    const std::size_t quietFrom = sweep.samples.size() + static_cast<std::size_t>(0.1 * rate);
+    if (take.size() > quietFrom + 1000) {
+        for (std::size_t i = quietFrom; i < take.size(); ++i)
+            noise += take[i] * take[i];
+        noise /= double(take.size() - quietFrom);
+    }
+    const double eps = noise * double(take.size()) + 1e-300;
+    // The harmonics are read from the sweep's band alone.
+    double most = 0;
+    for (const Cx& v : x)
+        most = std::max(most, std::norm(v));
+    const double binHz = rate / double(n), f1 = sweep.spec.startHz, f2 = sweep.spec.endHz;
+    // The sweep's power spectrum falls as 1/f across its band (pink): the
+    // floor follows it there, and stays at the band edges' level outside.
+    const double mid = std::sqrt(f1 * f2);
+    double midPower = 0;
+    std::size_t midBins = 0;
+    for (auto k = static_cast<std::size_t>(mid / 1.1 / binHz); k <= mid * 1.1 / binHz;
+         ++k, ++midBins)
+        midPower += std::norm(x[k]);
+    midPower /= double(std::max<std::size_t>(midBins, 1));
+    std::vector<Cx> h(x.size()), curves(x.size()), band(x.size());
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        const double f = double(k) * binHz;
+        // Below the start, over two octaves so that the band's edge rings
+        // for less than the impulse is read; above the end, at once (no
+        // curve is read up there, and a card's own filter has ended it).
+        double guard = 0;
+        if (f < f1 || f > f2) {
+            const double below = std::log2(f1 / std::max(f, 1e-9)) / 2,
+                         above = std::log2(f / f2) * 6;
+            const double outside = std::clamp(std::max(below, above), 0.0, 1.0);
+            guard = most * 1e3 * (0.5 - 0.5 * std::cos(kPi * outside));
+        }
+        const Cx cross = y[k] * std::conj(x[k]);
+        h[k] = cross / (std::norm(x[k]) + eps);
+        const double floor = kFloor * midPower * mid / std::clamp(f, f1, f2);
+        curves[k] = cross / (std::norm(x[k]) + eps + floor);
+        band[k] = cross / (std::norm(x[k]) + eps + floor + guard);
+    }
+    r.impulse = inverse(h, n);
+    const std::vector<double> floored = inverse(curves, n), inBand = inverse(band, n);
+
+    // Fine resolution: 1/48 octave at 20 Hz is 0.29 Hz; 2^18 points give
+    // 0.17 Hz at 44100.
+    const std::size_t fine = std::max<std::size_t>(nextPow2(std::size_t(rate / 0.2)), 1024);
+    r.binHz = rate / double(fine);
+    const double L = sweep.L;
+    const auto pre =
+        static_cast<std::int64_t>(std::min(preSeconds, 0.45 * L * std::log(2.0)) * rate);
+    const auto post = static_cast<std::int64_t>(postSeconds * rate);
+    r.linear = forward(cutOut(floored, 0, pre, post, fine), fine);
+
+    // Harmonic k lies L·ln(k) before the linear response; each is read
+    // up to nearly halfway to its neighbours.
+    for (int k = 2; k <= 5; ++k) {
+        const double at = -L * std::log(double(k)) * rate;
+        const auto origin = static_cast<std::int64_t>(std::llround(at));
+        const auto before = static_cast<std::int64_t>(
+            std::min(0.02 * rate, 0.45 * L * std::log((k + 1.0) / k) * rate));
+        const auto after =
+            static_cast<std::int64_t>(0.45 * L * std::log(double(k) / (k - 1.0)) * rate);
+        // Read at a quarter of the linear part's resolution, which is still
+        // finer than its window allows, and brought to the linear part's
+        // bins between its own.
+        const std::size_t coarse = fine / 4;
+        const auto hk = forward(cutOut(inBand, origin, before, after, coarse), coarse);
+        // The part of a sample the rounding of its time left, put back.
+        const double frac = at - double(origin);
+        std::vector<Cx> rel(r.linear.size(), Cx(0));
+        for (std::size_t i = 1; i < rel.size(); ++i) {
+            const double pos = double(i * k) / 4;
+            const auto j = static_cast<std::size_t>(pos);
+            if (j + 1 >= hk.size())
+                break;
+            const double t = pos - double(j);
+            const Cx v = (1 - t) * hk[j] + t * hk[j + 1];
+            const double w = 2 * kPi * pos / double(coarse);
+            if (std::abs(r.linear[i]) > 0)
+                rel[i] = v * std::polar(1.0, w * frac) / r.linear[i];
+        }
+        r.harmonics.push_back(std::move(rel));
+    }
+    return r;
+}
+
+double magnitudeDb(const SweepResponse& r, double hz) {
+    const double pos = hz / r.binHz;
+    const auto i = static_cast<std::size_t>(pos);
+    if (i + 1 >= r.linear.size())
+        return -300;
+    const double t = pos - double(i);
+    const double mag = (1 - t) * std::abs(r.linear[i]) + t * std::abs(r.linear[i + 1]);
+    return 20 * std::log10(std::max(mag, 1e-15));
+}
+
+std::vector<double> unwrappedPhaseDeg(const SweepResponse& r) {
+    std::vector<double> out(r.linear.size());
+    double last = 0, turns = 0;
+    for (std::size_t i = 0; i < r.linear.size(); ++i) {
+        const double p = std::arg(r.linear[i]);
+        if (i > 0) {
+            if (p - last > kPi)
+                turns -= 2 * kPi;
+            else if (p - last < -kPi)
+                turns += 2 * kPi;
+        }
+        last = p;
+        out[i] = (p + turns) * 180 / kPi;
+    }
+    return out;
+}
+
+std::vector<double> groupDelay(const SweepResponse& r) {
+    const auto phase = unwrappedPhaseDeg(r);
+    std::vector<double> out(phase.size(), 0.0);
+    const double dw = 2 * kPi * r.binHz;
+    for (std::size_t i = 1; i + 1 < phase.size(); ++i)
+        out[i] = -(phase[i + 1] - phase[i - 1]) * kPi / 180 / (2 * dw);
+    return out;
+}
+
+std::vector<double> smoothedDb(const SweepResponse& r, int fraction) {
+    std::vector<double> out(r.linear.size());
+    std::vector<double> sum(r.linear.size() + 1, 0.0);
+    for (std::size_t i = 0; i < r.linear.size(); ++i)
+        sum[i + 1] = sum[i] + std::norm(r.linear[i]);
+    const double half = fraction > 0 ? std::pow(2.0, 0.5 / fraction) : 1;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        std::size_t lo = i, hi = i + 1;
+        if (fraction > 0) {
+            lo = static_cast<std::size_t>(std::floor(double(i) / half));
+            hi = std::min(out.size(), static_cast<std::size_t>(std::ceil(double(i) * half)) + 1);
+            hi = std::max(hi, lo + 1);
+        }
+        const double p = (sum[hi] - sum[lo]) / double(hi - lo);
+        out[i] = 10 * std::log10(std::max(p, 1e-300));
+    }
+    return out;
+}
+
+} // namespace qelvar::report
