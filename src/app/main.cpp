@@ -109,6 +109,14 @@ void describeOptions(QCommandLineParser& parser) {
                       "and the card, the input's level, hum, DC and the channels. Set-up "
                       "warnings and notes on standard output; exit status 0 when nothing was "
                       "found, 1 when something was, 2 when the check could not be run."});
+    parser.addOption({"sweep",
+                      "Measure the response with one exponential sine sweep without a window and "
+                      "write sweep.csv (level, phase, group delay and harmonics at 1/48 octave), "
+                      "sweep.json and impulse.wav into DIR. Exit status 0, 2 when it could not "
+                      "be run.",
+                      "DIR"});
+    parser.addOption({"length", "With --sweep: the sweep's length, 1 to 16 seconds (2).", "S"});
+    parser.addOption({"averages", "With --sweep: how many sweeps are averaged, 1 to 8 (1).", "N"});
     parser.addOption({"limits", "With --report: hold the figures to the limits in FILE.", "FILE"});
     parser.addOption({"output-device",
                       "Play through the device whose name contains NAME (remembered; an empty "
@@ -125,6 +133,9 @@ void describeOptions(QCommandLineParser& parser) {
 struct ReportRequest {
     QString dir; // empty: no report run
     bool check = false;
+    QString sweepDir; // empty: no sweep
+    double seconds = 2;
+    int averages = 1;
     std::optional<qelvar::report::Limits> limits;
 };
 
@@ -147,6 +158,29 @@ int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::Dev
         return 2;
     }
     report.check = parser.isSet("check");
+    if (parser.isSet("sweep")) {
+        report.sweepDir = parser.value("sweep");
+        bool ok = true;
+        if (parser.isSet("length"))
+            report.seconds = parser.value("length").toDouble(&ok);
+        if (!ok || report.seconds < 1 || report.seconds > 16) {
+            std::fprintf(stderr, "qelvar: --length wants 1 to 16 seconds\n");
+            return 2;
+        }
+        if (parser.isSet("averages"))
+            report.averages = parser.value("averages").toInt(&ok);
+        if (!ok || report.averages < 1 || report.averages > 8) {
+            std::fprintf(stderr, "qelvar: --averages wants 1 to 8\n");
+            return 2;
+        }
+        if (report.sweepDir.isEmpty() || report.check || parser.isSet("report")) {
+            std::fprintf(stderr, "qelvar: --sweep wants a folder, and runs alone\n");
+            return 2;
+        }
+    } else if (parser.isSet("length") || parser.isSet("averages")) {
+        std::fprintf(stderr, "qelvar: --length and --averages go with --sweep\n");
+        return 2;
+    }
     if (report.check && parser.isSet("report")) {
         std::fprintf(stderr, "qelvar: --check and --report run apart\n");
         return 2;
@@ -234,7 +268,7 @@ int main(int argc, char** argv) {
     if (int rc = readCommandLine(argc, argv, script, choice, report); rc >= 0)
         return rc;
     // The report needs no window, only fonts for its PDF.
-    const bool headless = !report.dir.isEmpty() || report.check;
+    const bool headless = !report.dir.isEmpty() || report.check || !report.sweepDir.isEmpty();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     bool scripted = false;
@@ -272,8 +306,11 @@ int main(int argc, char** argv) {
         qelvar::audio::SoundOptions{choice.output, choice.input});
     qelvar::audio::setServices(sound.get());
     if (headless) {
-        const int rc = report.check ? qelvar::app::runCheck(*sound)
-                                    : qelvar::app::runReport(*sound, report.dir, report.limits);
+        const int rc =
+            report.check ? qelvar::app::runCheck(*sound)
+            : !report.sweepDir.isEmpty()
+                ? qelvar::app::runSweep(*sound, report.sweepDir, report.seconds, report.averages)
+                : qelvar::app::runReport(*sound, report.dir, report.limits);
         qelvar::audio::setServices(nullptr);
         return rc;
     }

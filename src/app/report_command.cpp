@@ -6,6 +6,7 @@
 #include "formats/textfile.h"
 #include "report/report_files.h"
 #include "report/report_run.h"
+#include "report/sweep_take.h"
 #include "report/test_signal.h"
 
 #include <QEventLoop>
@@ -137,6 +138,41 @@ int runCheck(audio::SoundServices& snd) {
     if (found)
         return kCheckFound;
     return r.failure.empty() ? kCheckClean : kCheckCouldNotRun;
+}
+
+int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int averages) {
+    report::SweepSpec spec;
+    spec.seconds = seconds;
+    const report::Sweep sweep = report::makeSweep(spec);
+    report::ReportRun run(snd, dataDir());
+    run.setSignal(report::sweepSignal(sweep, averages));
+    if (const int sig = runToEnd(run); sig != 0) {
+        std::fprintf(stderr, "qelvar: stopped; nothing written\n");
+        return 128 + sig;
+    }
+    const report::Report& r = run.report();
+    printSetup(r);
+    if (!r.failure.empty()) {
+        std::fprintf(stderr, "qelvar: no curves: %s\n", r.failure.c_str());
+        return kReportCouldNotRun;
+    }
+    const auto takes = report::averagedTake(sweep, averages, run.take());
+    const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
+                                                         report::analyseSweep(sweep, takes[1])};
+    std::string error;
+    if (!report::writeSweepFiles(dir.toStdString(), sweep, averages, r.conditions, responses,
+                                 error)) {
+        std::fprintf(stderr, "qelvar: cannot write %s\n", error.c_str());
+        return kReportCouldNotRun;
+    }
+    for (int ch = 0; ch < 2; ++ch) {
+        const report::SweepFigures f = report::sweepFigures(responses[ch], sweep.spec.endHz);
+        std::printf("%-5s level at 1 kHz %+.3f dB, flat within +/-%.3f dB (20 Hz to 20 kHz), "
+                    "-3 dB at %.1f Hz and %.1f Hz, THD at 1 kHz %.1f dB\n",
+                    ch == 0 ? "left" : "right", report::magnitudeDb(responses[ch], 1000),
+                    f.flatnessDb, f.lowerHz, f.upperHz, f.thd1kDb);
+    }
+    return kReportPassed;
 }
 
 int runReport(audio::SoundServices& snd, const QString& dir,

@@ -32,6 +32,11 @@ inline constexpr int kCheckCouldNotRun = 2; // nothing found, but the tones were
 // set-up warnings and notes on standard output. Returns the exit status.
 int runCheck(audio::SoundServices& snd);
 
+// `qelvar --sweep DIR`: the response from a synchronized exponential sweep
+// of `seconds` played `averages` times; sweep.csv, sweep.json and
+// impulse.wav into DIR. The exit statuses of a report run.
+int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int averages);
+
 // Reads a limits file; on a fault prints why and returns nullopt.
 std::optional<report::Limits> readLimitsFile(const QString& path);
 

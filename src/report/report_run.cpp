@@ -67,6 +67,7 @@ void ReportRun::start() {
     if (running())
         return;
     report_ = Report{};
+    take_.clear();
     report_.conditions.program =
         (QStringLiteral("qelvar ") + QCoreApplication::applicationVersion()).toStdString();
     report_.conditions.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
@@ -157,6 +158,7 @@ void ReportRun::step() {
                           static_cast<int>(std::ceil(kAnalysisSeconds)));
         }
         analyse(signal_, take->samples, report_);
+        take_ = take->samples;
         for (audio::SetupNote& n : soundChecks(signal_, take->samples))
             report_.setup.push_back(std::move(n));
         std::stable_partition(report_.setup.begin(), report_.setup.end(),

@@ -33,6 +33,9 @@ class ReportRun : public QObject {
     bool running() const { return state_ != State::Idle; }
     bool cancelled() const { return cancelled_; }
     const Report& report() const { return report_; }
+    // The take the figures were read from (interleaved stereo, full scale
+    // 2^31, lined up with the signal); empty when there are none.
+    const std::vector<std::int32_t>& take() const { return take_; }
 
     // How long the device may take to open, and the take to come back.
     static constexpr std::chrono::milliseconds kOpening{5000};
@@ -65,6 +68,7 @@ class ReportRun : public QObject {
     std::optional<Signal> custom_;
     Signal signal_;
     Report report_;
+    std::vector<std::int32_t> take_;
     State state_ = State::Idle;
     int attempt_ = 0;
     int plays_ = 0; // times the signal was played in this run

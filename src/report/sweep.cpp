@@ -64,6 +64,17 @@ std::vector<double> inverse(std::vector<Cx> spectrum, std::size_t n) {
     return out;
 }
 
+// A 4th-order Butterworth high-pass at lo and low-pass at hi, as analog
+// filters at f.
+Cx bandEdges(double f, double lo, double hi) {
+    const Cx s(0, f);
+    const auto poles = [&](double fc) {
+        return (s * s + 0.7653668647 * fc * s + fc * fc) *
+               (s * s + 1.8477590650 * fc * s + fc * fc);
+    };
+    return (s * s * s * s) / poles(lo) * (hi * hi * hi * hi) / poles(hi);
+}
+
 // Raised-cosine edge: 0 at x <= 0, 1 at x >= 1.
 double edge(double x) {
     return x <= 0 ? 0 : x >= 1 ? 1 : 0.5 - 0.5 * std::cos(kPi * x);
@@ -137,11 +148,12 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
         noise /= double(take.size() - quietFrom);
     }
     const double eps = noise * double(take.size()) + 1e-300;
-    // The harmonics are read from the sweep's band alone.
-    double most = 0;
-    for (const Cx& v : x)
-        most = std::max(most, std::norm(v));
     const double binHz = rate / double(n), f1 = sweep.spec.startHz, f2 = sweep.spec.endHz;
+    // The harmonics are read from the sweep's band alone, its edges drawn by
+    // filters that ring only after a response (causal): a zero-phase edge
+    // rings before the linear response too, where the harmonics lie, and
+    // read as distortion at the lowest frequencies.
+    const double edgeHigh = std::min(f2 * 1.05, 0.49 * rate);
     // The sweep's power spectrum falls as 1/f across its band (pink): the
     // floor follows it there, and stays at the band edges' level outside.
     const double mid = std::sqrt(f1 * f2);
@@ -157,18 +169,11 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
         // Below the start, over two octaves so that the band's edge rings
         // for less than the impulse is read; above the end, at once (no
         // curve is read up there, and a card's own filter has ended it).
-        double guard = 0;
-        if (f < f1 || f > f2) {
-            const double below = std::log2(f1 / std::max(f, 1e-9)) / 2,
-                         above = std::log2(f / f2) * 6;
-            const double outside = std::clamp(std::max(below, above), 0.0, 1.0);
-            guard = most * 1e3 * (0.5 - 0.5 * std::cos(kPi * outside));
-        }
         const Cx cross = y[k] * std::conj(x[k]);
         h[k] = cross / (std::norm(x[k]) + eps);
         const double floor = kFloor * midPower * mid / std::clamp(f, f1, f2);
         curves[k] = cross / (std::norm(x[k]) + eps + floor);
-        band[k] = cross / (std::norm(x[k]) + eps + floor + guard);
+        band[k] = cross / (std::norm(x[k]) + eps + floor) * bandEdges(f, f1 / 2, edgeHigh);
     }
     r.impulse = inverse(h, n);
     const std::vector<double> floored = inverse(curves, n), inBand = inverse(band, n);
@@ -208,8 +213,10 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
             const double t = pos - double(j);
             const Cx v = (1 - t) * hk[j] + t * hk[j + 1];
             const double w = 2 * kPi * pos / double(coarse);
-            if (std::abs(r.linear[i]) > 0)
-                rel[i] = v * std::polar(1.0, w * frac) / r.linear[i];
+            // The band's edges divided out again: they are known exactly.
+            const Cx edges = bandEdges(pos * rate / double(coarse), f1 / 2, edgeHigh);
+            if (std::abs(r.linear[i]) > 0 && std::abs(edges) > 1e-3)
+                rel[i] = v * std::polar(1.0, w * frac) / edges / r.linear[i];
         }
         r.harmonics.push_back(std::move(rel));
     }

@@ -27,6 +27,7 @@ enum class Part {
     RightOnly, // and the other way
     Smpte,     // 60 Hz and 7 kHz, 4:1
     Ccif,      // 19 kHz and 20 kHz, equal
+    Chirp,     // a sweep's whole take (its samples are made elsewhere)
 };
 
 struct Segment {
