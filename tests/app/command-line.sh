@@ -21,6 +21,16 @@ run 2 "unknown output device" "$q" --output-device no-such-card
 echo "$err" | grep -q 'no output device matches "no-such-card"' || fail "message was '$err'"
 [ ! -e "$home/Qelvarfiles/wavdevices" ] || fail "a rejected choice was remembered"
 
+# Options that go together, and their ranges, before anything plays.
+for bad in "--length 2" "--sweep $home/s --length 0.5" "--sweep $home/s --averages 9" \
+    "--sweep $home/s --check" "--check --report $home/r"; do
+    # shellcheck disable=SC2086 # the words are the options
+    run 2 "$bad" "$q" $bad
+done
+[ ! -e "$home/s" ] || fail "a refused sweep wrote its folder"
+run 2 "--check without a sound server" timeout 60 "$q" --check
+echo "$err" | grep -q "could not be read" || fail "--check without a sound server said: $err"
+
 run 1 "--list-devices without a sound server" timeout 60 "$q" --list-devices
 echo "$err" | grep -q "no sound device found" || fail "--list-devices without a sound server said: $err"
 
