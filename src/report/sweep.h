@@ -53,7 +53,7 @@ struct SweepResponse {
 // impulse is read from `preSeconds` before its start to `postSeconds`
 // after, never reaching the 2nd harmonic's.
 SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take,
-                           double preSeconds = 0.002, double postSeconds = 0.2);
+                           double preSeconds = 0.002, double postSeconds = 0.45);
 
 // Magnitude in dB, phase in degrees (unwrapped from the lowest frequency
 // of the sweep up), and group delay in seconds of a response at `hz`.
