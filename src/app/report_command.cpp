@@ -167,10 +167,15 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
     }
     for (int ch = 0; ch < 2; ++ch) {
         const report::SweepFigures f = report::sweepFigures(responses[ch], sweep.spec.endHz);
+        const auto point = [](double hz) {
+            return hz > 0 ? QString::number(hz, 'f', 1) + QStringLiteral(" Hz")
+                          : QStringLiteral("none within the sweep");
+        };
         std::printf("%-5s level at 1 kHz %+.3f dB, flat within +/-%.3f dB (20 Hz to 20 kHz), "
-                    "-3 dB at %.1f Hz and %.1f Hz, THD at 1 kHz %.1f dB\n",
+                    "-3 dB points: %s and %s, THD at 1 kHz %.1f dB\n",
                     ch == 0 ? "left" : "right", report::magnitudeDb(responses[ch], 1000),
-                    f.flatnessDb, f.lowerHz, f.upperHz, f.thd1kDb);
+                    f.flatnessDb, qPrintable(point(f.lowerHz)), qPrintable(point(f.upperHz)),
+                    f.thd1kDb);
     }
     return kReportPassed;
 }
