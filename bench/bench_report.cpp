@@ -42,9 +42,9 @@ void BM_ToneTake(benchmark::State& state) {
 // An 8-s sweep's take (and half a second of tail) to its impulse, curves
 // and harmonics. The goal: under 100 ms.
 void BM_SweepAnalysis(benchmark::State& state) {
-    qelvar::report::SweepSpec spec;
-    spec.seconds = 8;
-    const auto sweep = qelvar::report::makeSweep(spec);
+    qelvar::report::SweepPlan plan;
+    plan.seconds = 8;
+    const auto sweep = qelvar::report::makeSweep(plan);
     std::vector<double> take(sweep.samples.size() + 22050, 0.0);
     double y = 0;
     for (std::size_t i = 0; i < take.size(); ++i) {

@@ -141,9 +141,9 @@ int runCheck(audio::SoundServices& snd) {
 }
 
 int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int averages) {
-    report::SweepSpec spec;
-    spec.seconds = seconds;
-    const report::Sweep sweep = report::makeSweep(spec);
+    report::SweepPlan plan;
+    plan.seconds = seconds;
+    const report::Sweep sweep = report::makeSweep(plan);
     report::ReportRun run(snd, dataDir());
     run.setSignal(report::sweepSignal(sweep, averages));
     if (const int sig = runToEnd(run); sig != 0) {
@@ -166,7 +166,7 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
         return kReportCouldNotRun;
     }
     for (int ch = 0; ch < 2; ++ch) {
-        const report::SweepFigures f = report::sweepFigures(responses[ch], sweep.spec.endHz);
+        const report::SweepFigures f = report::sweepFigures(responses[ch], sweep.plan.endHz);
         const auto point = [](double hz) {
             return hz > 0 ? QString::number(hz, 'f', 1) + QStringLiteral(" Hz")
                           : QStringLiteral("none within the sweep");

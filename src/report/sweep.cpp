@@ -104,22 +104,22 @@ std::vector<double> cutOut(const std::vector<double>& h, std::int64_t origin, st
 
 } // namespace
 
-Sweep makeSweep(const SweepSpec& spec) {
+Sweep makeSweep(const SweepPlan& plan) {
     Sweep s;
-    s.spec = spec;
-    const double f1 = spec.startHz, f2 = spec.endHz, span = std::log(f2 / f1);
+    s.plan = plan;
+    const double f1 = plan.startHz, f2 = plan.endHz, span = std::log(f2 / f1);
     // f1·L whole: then the sweep's phase at each harmonic's time repeats
     // its start, and the harmonics' responses come out in step.
-    s.L = std::max(1.0, std::round(f1 * spec.seconds / span)) / f1;
+    s.L = std::max(1.0, std::round(f1 * plan.seconds / span)) / f1;
     s.seconds = s.L * span;
-    const auto n = static_cast<std::size_t>(std::llround(s.seconds * spec.rate));
+    const auto n = static_cast<std::size_t>(std::llround(s.seconds * plan.rate));
     s.samples.resize(n);
-    const double in = spec.fadeIn * spec.rate, out = spec.fadeOut * spec.rate;
+    const double in = plan.fadeIn * plan.rate, out = plan.fadeOut * plan.rate;
     for (std::size_t i = 0; i < n; ++i) {
-        const double t = double(i) / spec.rate;
+        const double t = double(i) / plan.rate;
         const double phase = 2 * kPi * f1 * s.L * std::expm1(t / s.L);
         const double w = edge(double(i) / in) * edge(double(n - 1 - i) / out);
-        s.samples[i] = spec.peak * w * std::sin(phase);
+        s.samples[i] = plan.peak * w * std::sin(phase);
     }
     return s;
 }
@@ -127,7 +127,7 @@ Sweep makeSweep(const SweepSpec& spec) {
 SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, double preSeconds,
                            double postSeconds) {
     SweepResponse r;
-    const double rate = sweep.spec.rate;
+    const double rate = sweep.plan.rate;
     r.rate = rate;
     // The take holds the sweep and the path's tail: a transform that long
     // divides exactly for a linear path (its output is wholly inside), and
@@ -148,7 +148,7 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
         noise /= double(take.size() - quietFrom);
     }
     const double eps = noise * double(take.size()) + 1e-300;
-    const double binHz = rate / double(n), f1 = sweep.spec.startHz, f2 = sweep.spec.endHz;
+    const double binHz = rate / double(n), f1 = sweep.plan.startHz, f2 = sweep.plan.endHz;
     // The harmonics are read from the sweep's band alone, its edges drawn by
     // filters that ring only after a response (causal): a zero-phase edge
     // rings before the linear response too, where the harmonics lie, and

@@ -12,7 +12,7 @@
 
 namespace qelvar::report {
 
-struct SweepSpec {
+struct SweepPlan {
     double startHz = 10;
     double endHz = 0.45 * 44100;
     double seconds = 2; // asked for; the synchronized length is near it
@@ -23,14 +23,14 @@ struct SweepSpec {
 };
 
 struct Sweep {
-    SweepSpec spec;
+    SweepPlan plan;
     double L = 0;       // seconds for the frequency to grow by e
     double seconds = 0; // its synchronized length, L·ln(f2/f1)
     std::vector<double> samples;
 };
 
-// The sweep for `spec`, with its fades.
-Sweep makeSweep(const SweepSpec& spec);
+// The sweep for `plan`, with its fades.
+Sweep makeSweep(const SweepPlan& plan);
 
 // A path's response to a sweep.
 struct SweepResponse {

@@ -16,7 +16,7 @@ namespace qelvar::report {
 namespace {
 
 std::int64_t pauseFrames(const Sweep& s) {
-    return std::llround(kSweepPause * s.spec.rate);
+    return std::llround(kSweepPause * s.plan.rate);
 }
 
 std::string number(double v, int decimals) {
@@ -87,7 +87,7 @@ Signal sweepSignal(const Sweep& s, int averages) {
         }
     // The take must hold all of it but the last moments of the last pause.
     sig.segments.push_back(
-        {Part::Chirp, 0, 0, 20 * std::log10(s.spec.peak), 0, total - Segment::kSettle});
+        {Part::Chirp, 0, 0, 20 * std::log10(s.plan.peak), 0, total - Segment::kSettle});
     return sig;
 }
 
@@ -157,7 +157,7 @@ bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const
     csv += "\r\n";
     std::array<std::vector<double>, 2> phase{unwrappedPhaseDeg(r[0]), unwrappedPhaseDeg(r[1])};
     std::array<std::vector<double>, 2> delay{groupDelay(r[0]), groupDelay(r[1])};
-    for (double hz = s.spec.startHz; hz <= s.spec.endHz * 1.0001; hz *= std::pow(2.0, 1.0 / 48)) {
+    for (double hz = s.plan.startHz; hz <= s.plan.endHz * 1.0001; hz *= std::pow(2.0, 1.0 / 48)) {
         csv += number(hz, 3);
         for (int ch = 0; ch < 2; ++ch) {
             const double pos = hz / r[ch].binHz;
@@ -167,19 +167,19 @@ bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const
             for (int k = 2; k <= 5; ++k) {
                 const auto& h = r[ch].harmonics[std::size_t(k - 2)];
                 const auto bin = static_cast<std::size_t>(std::lround(pos));
-                const bool inside = k * hz <= s.spec.endHz && bin < h.size();
+                const bool inside = k * hz <= s.plan.endHz && bin < h.size();
                 const double p = inside ? std::norm(h[bin]) : NAN;
                 thd += inside ? p : 0;
                 csv += "," + (inside ? number(10 * std::log10(std::max(p, 1e-30)), 2) : "");
             }
-            csv += "," + (2 * hz <= s.spec.endHz ? number(10 * std::log10(std::max(thd, 1e-30)), 2)
+            csv += "," + (2 * hz <= s.plan.endHz ? number(10 * std::log10(std::max(thd, 1e-30)), 2)
                                                  : std::string());
         }
         csv += "\r\n";
     }
     QJsonObject channels;
     for (int ch = 0; ch < 2; ++ch) {
-        const SweepFigures f = sweepFigures(r[ch], s.spec.endHz);
+        const SweepFigures f = sweepFigures(r[ch], s.plan.endHz);
         channels[ch == 0 ? "left" : "right"] = QJsonObject{
             {"flatness_db", std::round(f.flatnessDb * 1e4) / 1e4},
             {"minus_3db_low_hz",
@@ -198,14 +198,14 @@ bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const
                                    {"device_rate_hz", c.deviceRate},
                                    {"latency_frames", static_cast<double>(c.latencyFrames)},
                                    {"takes", c.takes}}},
-        {"sweep", QJsonObject{{"start_hz", s.spec.startHz},
-                              {"end_hz", s.spec.endHz},
+        {"sweep", QJsonObject{{"start_hz", s.plan.startHz},
+                              {"end_hz", s.plan.endHz},
                               {"seconds", std::round(s.seconds * 1e4) / 1e4},
-                              {"peak_dbfs", std::round(db(s.spec.peak) * 100) / 100},
+                              {"peak_dbfs", std::round(db(s.plan.peak) * 100) / 100},
                               {"averages", averages}}},
         {"channels", channels}};
     // The impulse's first second: index 0 is the sound's own return.
-    const std::size_t n = std::min<std::size_t>(r[0].impulse.size(), std::size_t(s.spec.rate));
+    const std::size_t n = std::min<std::size_t>(r[0].impulse.size(), std::size_t(s.plan.rate));
     std::vector<float> stereo(2 * n);
     for (std::size_t i = 0; i < n; ++i)
         for (int ch = 0; ch < 2; ++ch)
@@ -214,7 +214,7 @@ bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const
     const std::string files[3] = {dir + "/sweep.csv", dir + "/sweep.json", dir + "/impulse.wav"};
     const std::string bodies[3] = {
         csv, QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString(),
-        floatWav(stereo, static_cast<int>(s.spec.rate))};
+        floatWav(stereo, static_cast<int>(s.plan.rate))};
     for (int k = 0; k < 3; ++k)
         if (!replaceFile(files[k], bodies[k], true)) {
             error = files[k];

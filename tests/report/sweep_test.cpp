@@ -27,10 +27,10 @@ template <class Path> std::vector<double> through(const Sweep& s, Path path) {
 
 TEST(Sweep, AWireGivesASingleSample) {
     const Sweep s = makeSweep({});
-    EXPECT_NEAR(s.L * s.spec.startHz, std::round(s.L * s.spec.startHz), 1e-9); // synchronized
+    EXPECT_NEAR(s.L * s.plan.startHz, std::round(s.L * s.plan.startHz), 1e-9); // synchronized
     // As near the length asked as a whole f1·L allows.
     EXPECT_LE(std::abs(s.seconds - 2),
-              std::log(s.spec.endHz / s.spec.startHz) / 2 / s.spec.startHz);
+              std::log(s.plan.endHz / s.plan.startHz) / 2 / s.plan.startHz);
     const SweepResponse r = analyseSweep(s, through(s, [](double v) { return v; }));
     EXPECT_NEAR(r.impulse[0], 1, 1e-9);
     double rest = 0;
@@ -83,10 +83,10 @@ TEST(Sweep, ALowPassReadsItsMagnitudePhaseAndGroupDelay) {
 // at 100 Hz): read from 500 Hz here.
 TEST(Sweep, HarmonicsStandWhereTheyShouldThroughAFilterAfterThem) {
     const double c2 = 0.02, c3 = 0.04, a = 0.3;
-    SweepSpec spec;
-    spec.endHz = 7000;
-    const Sweep s = makeSweep(spec);
-    const double A = s.spec.peak;
+    SweepPlan plan;
+    plan.endHz = 7000;
+    const Sweep s = makeSweep(plan);
+    const double A = s.plan.peak;
     double state = 0;
     const SweepResponse r =
         analyseSweep(s, through(s, [&](double v) {
