@@ -61,10 +61,15 @@ std::string volumesText(const std::vector<double>& v) {
 void judgeDevice(const DeviceFacts& d, const std::vector<DeviceFacts>& chain, std::size_t at,
                  const char* way, std::vector<SetupNote>& out) {
     const std::string w = way;
+    // A filter sink shows its master's volume as its own (PulseAudio shares
+    // it): that one volume is named once, at the master.
+    const bool shared =
+        at + 1 < chain.size() && chain[at + 1].name == d.master && chain[at + 1].volume == d.volume;
     if (d.muted)
         out.push_back({true, "the " + w + " " + quoted(d) +
                                  " is muted: nothing played comes back; unmute it"});
-    else if (!d.volume.empty() && !std::all_of(d.volume.begin(), d.volume.end(), atUnity))
+    else if (!shared && !d.volume.empty() &&
+             !std::all_of(d.volume.begin(), d.volume.end(), atUnity))
         out.push_back({true, "the " + w + " " + quoted(d) + " is at " + volumesText(d.volume) +
                                  ", and every figure includes it; set it to 100 % (0 dB)"});
     if (isFilter(d)) {

@@ -70,6 +70,14 @@ TEST(SetupFacts, VolumesFiltersAndMonitorsInWordsAUserCanActOn) {
               "does; choose the card's own output\n" +
                   onMonitor);
 
+    // The master at 60 %, which PulseAudio shows on the filter sink too:
+    // named once.
+    PathFacts sharedVolume{{ladspa, loop}, {monitor}};
+    sharedVolume.outputs[0].volume = sharedVolume.outputs[1].volume = {0.6, 0.6};
+    const std::string s = said(sharedVolume);
+    EXPECT_EQ(s.find("(dut) is at"), std::string::npos) << s;
+    EXPECT_NE(s.find("(loop) is at 60 %"), std::string::npos) << s;
+
     // PipeWire's filter-chain: no class, no master, one of a link group;
     // a card behind it (device.api), a card's own input.
     DeviceFacts chain = device("effect_input.eq", "Equaliser Sink");
