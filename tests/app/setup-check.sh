@@ -15,7 +15,7 @@ modules=""
 load() { m=$(pactl load-module "$@") && modules="$m $modules"; }
 # The loopback as the fixture left it.
 restore() {
-    pkill -f "pacat -d loop --client-name=qelvar-check" 2>/dev/null
+    pkill -f "pacat -d loop --client-name=qelvar-check-${QELVAR_TEST_SERVER:-}" 2>/dev/null
     for m in $modules; do pactl unload-module "$m" 2>/dev/null; done
     modules=""
     pactl set-default-sink loop
@@ -84,10 +84,10 @@ check other-monitor 1 "which the program does not play to, so nothing played com
 # Hum and DC mixed into the sink beside the program.
 beside() {
     sox -n -r 44100 -c 2 -b 16 -t wav - synth 30 "$@" 2>/dev/null |
-        pacat -d loop --client-name=qelvar-check &
+        pacat -d loop --client-name=qelvar-check-${QELVAR_TEST_SERVER:-} &
     # Until the server plays it (a loaded machine takes its time).
     for _ in $(seq 50); do
-        pactl list sink-inputs 2>/dev/null | grep -q qelvar-check && break
+        pactl list sink-inputs 2>/dev/null | grep -q "qelvar-check-${QELVAR_TEST_SERVER:-}" && break
         sleep 0.1
     done
     sleep 0.5

@@ -19,13 +19,13 @@ fail() { echo "sound-device-back ($server, ${mode:-}): $*"; status=1; }
 
 # A sweep, then its lamp, its notes and its 40 readings.
 sweep() {
-    printf '%s\n' "click page.Play" "wait 25000" "colour page.PlayLamp" "print page.MeasureNotes"
+    printf '%s\n' "click page.Play" "wait 14000" "colour page.PlayLamp" "print page.MeasureNotes"
     for r in $(seq 1 20); do printf 'print page.Left(%s)\nprint page.Right(%s)\n' "$r" "$r"; done
 }
 # The driver takes the device away on a gone() line's first status line and
 # brings it back on its second; the third says whether it is back.
 gone() {
-    printf '%s\n' "print panel.Status" "wait 5000" "print panel.Status" "wait 10000" \
+    printf '%s\n' "print panel.Status" "wait 5000" "print panel.Status" "wait 6000" \
         "print panel.Status"
 }
 {

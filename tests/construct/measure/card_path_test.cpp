@@ -356,9 +356,9 @@ TEST_P(CardPathSweep, EveryRowReadsThePathOrSaysWhyNot) {
 // readings differ by about 0.0005 dB (one standard deviation), far inside
 // the tolerance.
 // Under the sanitizers (twice as slow, and for the program's memory, not
-// its readings) one path of each kind.
+// its readings) a filter and the sink's own volume.
 #ifdef QELVAR_SANITIZED
-INSTANTIATE_TEST_SUITE_P(Paths, CardPathSweep, ::testing::Values("ac", "lp2k", "thd40", "vol60"),
+INSTANTIATE_TEST_SUITE_P(Paths, CardPathSweep, ::testing::Values("lp2k", "vol60"),
                          [](const auto& info) { return std::string(info.param); });
 #else
 INSTANTIATE_TEST_SUITE_P(Paths, CardPathSweep,
