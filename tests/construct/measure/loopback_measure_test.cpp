@@ -16,6 +16,7 @@
 #include <functional>
 #include <regex>
 #include <thread>
+#include <vector>
 
 using namespace qelvar::construct;
 using namespace std::chrono;
@@ -172,15 +173,21 @@ long serverPid(const std::string& name) {
 }
 
 // Timing faults through the real server a second into a sweep: the sink
-// suspended for 100 ms, the server stopped for 100 ms. A row the fault
-// spoilt is marked (empty, or named in the notes); an unmarked row reads
-// what its step file reads through a wire.
+// suspended for 100 ms, the server stopped for 100 ms, and on PipeWire its
+// quantum (the graph's period) forced from 1024 to 256 frames, which moves
+// the path for the rest of the sweep. A row the fault spoilt is marked
+// (empty, or named in the notes); an unmarked row reads what its step file
+// reads through a wire.
 TEST_F(LoopbackMeasure, TimingFaultsAreMarkedNeverReadUnmarked) {
     const char* which = std::getenv("QELVAR_TEST_SERVER");
     const bool pipewire = which && std::string(which) == "pipewire";
     const long server = serverPid(pipewire ? "pipewire" : "pulseaudio");
     ASSERT_GT(server, 0) << "no server pid in XDG_RUNTIME_DIR/server.pids";
-    const std::pair<const char*, std::function<void()>> faults[] = {
+    const auto forceQuantum = [](int frames) {
+        commandOutput("pw-metadata -n settings 0 clock.force-quantum " + std::to_string(frames) +
+                      " >/dev/null 2>&1");
+    };
+    std::vector<std::pair<const char*, std::function<void()>>> faults = {
         {"sink suspended",
          [] {
              commandOutput("pactl suspend-sink loop 1");
@@ -192,6 +199,8 @@ TEST_F(LoopbackMeasure, TimingFaultsAreMarkedNeverReadUnmarked) {
              std::this_thread::sleep_for(milliseconds(100));
              kill(static_cast<pid_t>(server), SIGCONT);
          }}};
+    if (pipewire)
+        faults.emplace_back("quantum forced", [forceQuantum] { forceQuantum(256); });
     for (const auto& [what, fault] : faults) {
         SCOPED_TRACE(what);
         std::this_thread::sleep_for(seconds(2)); // the path lines up again after the last one
@@ -202,6 +211,8 @@ TEST_F(LoopbackMeasure, TimingFaultsAreMarkedNeverReadUnmarked) {
         });
         runSequence(*page);
         at.join();
+        if (pipewire)
+            forceQuantum(0); // the graph's own choice again
         int marked = 0;
         for (int r = 1; r <= kRows; ++r) {
             if (page->rowMarked(r)) {
