@@ -112,12 +112,15 @@ void describeOptions(QCommandLineParser& parser) {
     parser.addOption({"sweep",
                       "Measure the response with one exponential sine sweep without a window and "
                       "write sweep.csv (level, phase, group delay and harmonics at 1/48 octave), "
-                      "sweep.json and impulse.wav into DIR. Exit status 0, 2 when it could not "
-                      "be run.",
+                      "sweep.json and impulse.wav into DIR. Exit status 0, 1 when the response "
+                      "fails the limits, 2 when it could not be run.",
                       "DIR"});
     parser.addOption({"length", "With --sweep: the sweep's length, 1 to 16 seconds (2).", "S"});
     parser.addOption({"averages", "With --sweep: how many sweeps are averaged, 1 to 8 (1).", "N"});
-    parser.addOption({"limits", "With --report: hold the figures to the limits in FILE.", "FILE"});
+    parser.addOption({"limits",
+                      "With --report or --sweep: hold the figures (a sweep: its response) to the "
+                      "limits in FILE.",
+                      "FILE"});
     parser.addOption({"output-device",
                       "Play through the device whose name contains NAME (remembered; an empty "
                       "NAME goes back to the default).",
@@ -153,8 +156,8 @@ int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::Dev
                      parser.value("script").toLocal8Bit().constData());
         return 2;
     }
-    if (parser.isSet("limits") && !parser.isSet("report")) {
-        std::fprintf(stderr, "qelvar: --limits goes with --report\n");
+    if (parser.isSet("limits") && !parser.isSet("report") && !parser.isSet("sweep")) {
+        std::fprintf(stderr, "qelvar: --limits goes with --report or --sweep\n");
         return 2;
     }
     report.check = parser.isSet("check");
@@ -177,6 +180,9 @@ int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::Dev
             std::fprintf(stderr, "qelvar: --sweep wants a folder, and runs alone\n");
             return 2;
         }
+        if (parser.isSet("limits") &&
+            !(report.limits = qelvar::app::readLimitsFile(parser.value("limits"))))
+            return 2;
     } else if (parser.isSet("length") || parser.isSet("averages")) {
         std::fprintf(stderr, "qelvar: --length and --averages go with --sweep\n");
         return 2;
@@ -306,11 +312,11 @@ int main(int argc, char** argv) {
         qelvar::audio::SoundOptions{choice.output, choice.input});
     qelvar::audio::setServices(sound.get());
     if (headless) {
-        const int rc =
-            report.check ? qelvar::app::runCheck(*sound)
-            : !report.sweepDir.isEmpty()
-                ? qelvar::app::runSweep(*sound, report.sweepDir, report.seconds, report.averages)
-                : qelvar::app::runReport(*sound, report.dir, report.limits);
+        const int rc = report.check ? qelvar::app::runCheck(*sound)
+                       : !report.sweepDir.isEmpty()
+                           ? qelvar::app::runSweep(*sound, report.sweepDir, report.seconds,
+                                                   report.averages, report.limits)
+                           : qelvar::app::runReport(*sound, report.dir, report.limits);
         qelvar::audio::setServices(nullptr);
         return rc;
     }

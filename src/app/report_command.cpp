@@ -140,7 +140,8 @@ int runCheck(audio::SoundServices& snd) {
     return r.failure.empty() ? kCheckClean : kCheckCouldNotRun;
 }
 
-int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int averages) {
+int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int averages,
+             const std::optional<report::Limits>& limits) {
     report::SweepPlan plan;
     plan.seconds = seconds;
     const report::Sweep sweep = report::makeSweep(plan);
@@ -160,8 +161,15 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};
     std::string error;
-    if (!report::writeSweepFiles(dir.toStdString(), sweep, averages, r.conditions, responses,
-                                 error)) {
+    report::SweepLimits held;
+    int status = kReportPassed;
+    if (limits && !report::checkSweepLimits(*limits, sweep, responses, held, error)) {
+        std::fprintf(stderr, "qelvar: the limits file: %s\n", error.c_str());
+        status = kReportCouldNotRun;
+    }
+    const bool limitsHeld = limits && status == kReportPassed;
+    if (!report::writeSweepFiles(dir.toStdString(), sweep, averages, r.conditions, responses, error,
+                                 limitsHeld ? &held : nullptr)) {
         std::fprintf(stderr, "qelvar: cannot write %s\n", error.c_str());
         return kReportCouldNotRun;
     }
@@ -177,7 +185,21 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
                     f.flatnessDb, qPrintable(point(f.lowerHz)), qPrintable(point(f.upperHz)),
                     f.thd1kDb);
     }
-    return kReportPassed;
+    if (!limitsHeld)
+        return status;
+    for (const report::SweepLimitLine& l : held.lines) {
+        const auto bound = [](const std::optional<double>& b) {
+            return b ? QString::number(*b) : QStringLiteral("-");
+        };
+        std::printf("limits: response %s to %s dB from %.1f to %.1f Hz: %s\n",
+                    qPrintable(bound(l.limit.lowest)), qPrintable(bound(l.limit.highest)), l.fromHz,
+                    l.toHz, l.failed ? "FAILED" : "passed");
+        for (int ch = 0; ch < 2; ++ch)
+            std::printf("    %-5s from %+.3f dB at %.1f Hz to %+.3f dB at %.1f Hz\n",
+                        ch == 0 ? "left" : "right", l.lowestDb[ch], l.lowestHz[ch], l.highestDb[ch],
+                        l.highestHz[ch]);
+    }
+    return held.passed ? kReportPassed : kReportFailedLimits;
 }
 
 int runReport(audio::SoundServices& snd, const QString& dir,

@@ -35,7 +35,8 @@ int runCheck(audio::SoundServices& snd);
 // `qelvar --sweep DIR`: the response from a synchronized exponential sweep
 // of `seconds` played `averages` times; sweep.csv, sweep.json and
 // impulse.wav into DIR. The exit statuses of a report run.
-int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int averages);
+int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int averages,
+             const std::optional<report::Limits>& limits = std::nullopt);
 
 // Reads a limits file; on a fault prints why and returns nullopt.
 std::optional<report::Limits> readLimitsFile(const QString& path);

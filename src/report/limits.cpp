@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <sstream>
+#include <vector>
 
 namespace qelvar::report {
 namespace {
@@ -38,17 +39,34 @@ std::optional<Limits> parseLimits(const std::string& text, std::string& error) {
     for (int n = 1; std::getline(in, line); ++n) {
         if (auto hash = line.find('#'); hash != std::string::npos)
             line.erase(hash);
-        std::istringstream words(line);
-        std::string key, low, high, extra;
-        if (!(words >> key))
+        std::istringstream fields(line);
+        std::vector<std::string> words;
+        for (std::string w; fields >> w;)
+            words.push_back(w);
+        if (words.empty())
             continue;
+        const std::string& key = words[0];
         Limit l{key, {}, {}};
-        if (!(words >> low >> high) || (words >> extra) || !readBound(low, l.lowest) ||
-            !readBound(high, l.highest)) {
+        const bool band = key == kResponseKey && words.size() == 5;
+        if ((words.size() != 3 && !band) || !readBound(words[1], l.lowest) ||
+            !readBound(words[2], l.highest)) {
             error = "line " + std::to_string(n) +
                     ": want a figure, its lowest and its highest "
                     "value (\"-\" for none)";
+            if (key == kResponseKey)
+                error += ", and for response_db the band's two frequencies if it has one";
             return std::nullopt;
+        }
+        std::optional<double> from, to;
+        if (band && (!readBound(words[3], from) || !readBound(words[4], to) || !from || !to ||
+                     *from <= 0 || *to <= *from)) {
+            error = "line " + std::to_string(n) +
+                    ": the band wants two frequencies in Hz, the lower first";
+            return std::nullopt;
+        }
+        if (band) {
+            l.fromHz = *from;
+            l.toHz = *to;
         }
         const auto& keys = figureKeys();
         if (key != kResponseKey && std::find(keys.begin(), keys.end(), key) == keys.end()) {
@@ -81,7 +99,10 @@ bool applyLimits(const Limits& limits, Report& report, std::string& error) {
             }
             const double refL = ref->levelL, refR = ref->levelR;
             for (auto& row : report.sweep) {
-                row.failed = outside(row.levelL - refL, l) || outside(row.levelR - refR, l);
+                if (l.toHz > 0 && (row.hz < l.fromHz || row.hz > l.toHz))
+                    continue;
+                row.failed =
+                    row.failed || outside(row.levelL - refL, l) || outside(row.levelR - refR, l);
                 report.passed = report.passed && !row.failed;
             }
             continue;

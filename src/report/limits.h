@@ -8,8 +8,9 @@
 //
 // One figure a line, "-" where there is no bound; "#" starts a comment.
 // `response_db` bounds every sweep step of both channels, taken relative
-// to the 1 kHz step. A name that is no figure of the report is an error,
-// so a misspelt line can never pass a unit unchecked.
+// to the 1 kHz step; two more numbers hold it between two frequencies
+// only (`response_db -0.5 0.5 20 20000`). A name that is no figure of the
+// report is an error, so a misspelt line can never pass a unit unchecked.
 #pragma once
 
 #include "report/report.h"
@@ -23,6 +24,7 @@ namespace qelvar::report {
 struct Limit {
     std::string key;
     std::optional<double> lowest, highest;
+    double fromHz = 0, toHz = 0; // response_db's band (0 and 0: the whole sweep)
 };
 
 struct Limits {

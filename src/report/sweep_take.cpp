@@ -144,8 +144,55 @@ SweepFigures sweepFigures(const SweepResponse& r, double endHz) {
     return f;
 }
 
+bool checkSweepLimits(const Limits& limits, const Sweep& s, const std::array<SweepResponse, 2>& r,
+                      SweepLimits& out, std::string& error) {
+    out = {};
+    for (const Limit& l : limits.limits) {
+        if (l.key != kResponseKey) {
+            error = "\"" + l.key + "\" is a figure of the sound-card report; a sweep's limits " +
+                    "are response_db lines";
+            return false;
+        }
+        SweepLimitLine line{
+            l, l.toHz > 0 ? l.fromHz : 20, l.toHz > 0 ? l.toHz : 20000, {}, {}, {}, {}, false};
+        line.fromHz = std::max(line.fromHz, s.plan.startHz);
+        line.toHz = std::min(line.toHz, s.plan.endHz);
+        if (line.toHz <= line.fromHz) {
+            error = "the band of a response_db line lies outside the sweep (" +
+                    number(s.plan.startHz, 1) + " to " + number(s.plan.endHz, 1) + " Hz)";
+            return false;
+        }
+        for (int ch = 0; ch < 2; ++ch) {
+            const double ref = magnitudeDb(r[ch], 1000);
+            double lo = 1e300, hi = -1e300;
+            // Every 1/48 octave from the band's lower edge, and the upper edge itself.
+            for (double hz = line.fromHz;; hz = std::min(hz * std::pow(2.0, 1.0 / 48), line.toHz)) {
+                const double v = magnitudeDb(r[ch], hz) - ref;
+                if (v < lo) {
+                    lo = v;
+                    line.lowestHz[ch] = hz;
+                }
+                if (v > hi) {
+                    hi = v;
+                    line.highestHz[ch] = hz;
+                }
+                if (hz >= line.toHz)
+                    break;
+            }
+            line.lowestDb[ch] = lo;
+            line.highestDb[ch] = hi;
+            line.failed =
+                line.failed || (l.lowest && lo < *l.lowest) || (l.highest && hi > *l.highest);
+        }
+        out.passed = out.passed && !line.failed;
+        out.lines.push_back(line);
+    }
+    return true;
+}
+
 bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const Conditions& c,
-                     const std::array<SweepResponse, 2>& r, std::string& error) {
+                     const std::array<SweepResponse, 2>& r, std::string& error,
+                     const SweepLimits* limits) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     // The curves at 1/48 octave from the sweep's start to its end.
@@ -191,7 +238,7 @@ bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const
             {"thd_1k_db", std::round(f.thd1kDb * 100) / 100},
             {"impulse_peak", std::round(r[ch].impulse.empty() ? 0 : r[ch].impulse[0] * 1e6) / 1e6}};
     }
-    const QJsonObject root{
+    QJsonObject root{
         {"conditions", QJsonObject{{"program", QString::fromStdString(c.program)},
                                    {"date", QString::fromStdString(c.date)},
                                    {"device", QString::fromStdString(c.device)},
@@ -204,6 +251,29 @@ bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const
                               {"peak_dbfs", std::round(db(s.plan.peak) * 100) / 100},
                               {"averages", averages}}},
         {"channels", channels}};
+    if (limits) {
+        const auto rounded = [](double v) { return std::round(v * 1e4) / 1e4; };
+        const auto bound = [](const std::optional<double>& b) {
+            return b ? QJsonValue(*b) : QJsonValue();
+        };
+        QJsonArray lines;
+        for (const SweepLimitLine& l : limits->lines) {
+            QJsonObject line{{"key", QString::fromStdString(l.limit.key)},
+                             {"lowest", bound(l.limit.lowest)},
+                             {"highest", bound(l.limit.highest)},
+                             {"from_hz", l.fromHz},
+                             {"to_hz", rounded(l.toHz)},
+                             {"failed", l.failed}};
+            for (int ch = 0; ch < 2; ++ch)
+                line[ch == 0 ? "left" : "right"] =
+                    QJsonObject{{"lowest_db", rounded(l.lowestDb[ch])},
+                                {"lowest_at_hz", std::round(l.lowestHz[ch] * 10) / 10},
+                                {"highest_db", rounded(l.highestDb[ch])},
+                                {"highest_at_hz", std::round(l.highestHz[ch] * 10) / 10}};
+            lines.append(line);
+        }
+        root["limits"] = QJsonObject{{"passed", limits->passed}, {"lines", lines}};
+    }
     // The impulse's first second: index 0 is the sound's own return.
     const std::size_t n = std::min<std::size_t>(r[0].impulse.size(), std::size_t(s.plan.rate));
     std::vector<float> stereo(2 * n);

@@ -4,6 +4,7 @@
 // at 1/48 octave, the figures as JSON, the impulse as a WAV file.
 #pragma once
 
+#include "report/limits.h"
 #include "report/report.h"
 #include "report/sweep.h"
 #include "report/test_signal.h"
@@ -38,10 +39,30 @@ struct SweepFigures {
 
 SweepFigures sweepFigures(const SweepResponse& r, double endHz);
 
+// A sweep held to a limits file: each response_db line bounds the level
+// against the level at 1 kHz, at every 1/48 octave of its band (20 Hz to
+// 20 kHz without one) that the sweep covers.
+struct SweepLimitLine {
+    Limit limit;
+    double fromHz = 0, toHz = 0; // as checked
+    std::array<double, 2> lowestDb{}, lowestHz{}, highestDb{}, highestHz{};
+    bool failed = false;
+};
+struct SweepLimits {
+    std::vector<SweepLimitLine> lines;
+    bool passed = true;
+};
+
+// False with `error` set when the file holds a line a sweep has no figure
+// for (the sound-card report's figures), or a band the sweep does not reach.
+bool checkSweepLimits(const Limits& limits, const Sweep& s, const std::array<SweepResponse, 2>& r,
+                      SweepLimits& out, std::string& error);
+
 // sweep.csv, sweep.json and impulse.wav into `dir`; false with the file's
 // name in `error` when one could not be written.
+// With `limits`, sweep.json tells how each line fared.
 bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages,
                      const Conditions& conditions, const std::array<SweepResponse, 2>& r,
-                     std::string& error);
+                     std::string& error, const SweepLimits* limits = nullptr);
 
 } // namespace qelvar::report

@@ -5,6 +5,8 @@
 # level flat at 0 dB, no distortion. On PulseAudio also through a card-like path, the resonant
 # 2nd-order low-pass at 2 kHz (scripts/card-path lp2k), against the truth:
 # the same plugin run offline over an impulse, its spectrum read by numpy.
+# Limits: the wire holds a tight band (exit 0); the low-pass holds one to
+# 2 kHz and fails one to the sweep's end (exit 1), sweep.json saying which.
 #   sweep-command.sh QELVAR
 set -u
 q=$1
@@ -37,7 +39,9 @@ sweep() {
     return "$rc"
 }
 
-sweep "$work/wire" --length 1 --averages 2
+printf 'response_db -0.1 0.1\n' > "$work/tight"
+printf 'response_db -3.5 3.5 20 2000\nresponse_db -1 1  # to the end\n' > "$work/to2k"
+sweep "$work/wire" --length 1 --averages 2 --limits "$work/tight"
 rc=$?
 [ $rc -eq 0 ] || { fail "the loopback: status $rc"; cat "$work/wire.out"; }
 for f in sweep.csv sweep.json impulse.wav; do [ -s "$work/wire/$f" ] || fail "$f not written"; done
@@ -46,7 +50,7 @@ import json, struct, sys
 d = sys.argv[1]
 least = 0.999 if sys.argv[2] == "pulse" else 0.9
 r = json.load(open(d + "/sweep.json"))
-ok = r["sweep"]["averages"] == 2
+ok = r["sweep"]["averages"] == 2 and r["limits"]["passed"]
 for ch in ("left", "right"):
     c = r["channels"][ch]
     ok &= abs(c["level_1k_db"]) < 0.01 and c["flatness_db"] < 0.05 and c["thd_1k_db"] < -100
@@ -63,9 +67,18 @@ PY
 
 if [ "${QELVAR_TEST_SERVER:-}" = pulse ] && "$paths" have lp2k; then
     "$paths" load lp2k >/dev/null || fail "lp2k would not load"
-    sweep "$work/lp2k" --length 2
+    sweep "$work/lp2k" --length 2 --limits "$work/to2k"
     rc=$?
-    [ $rc -eq 0 ] || { fail "lp2k: status $rc"; cat "$work/lp2k.out"; }
+    [ $rc -eq 1 ] || { fail "lp2k: status $rc, not 1 (a limit failed)"; cat "$work/lp2k.out"; }
+    grep -q "^limits: response -1 to 1 dB from 20.0 to 19845.0 Hz: FAILED" "$work/lp2k.out" ||
+        fail "lp2k: the failed limit not said"
+    /usr/bin/python3 -c "
+import json, sys
+l = json.load(open('$work/lp2k/sweep.json'))['limits']
+ok = not l['passed'] and not l['lines'][0]['failed'] and l['lines'][1]['failed']
+ok &= l['lines'][1]['left']['lowest_at_hz'] > 15000 and l['lines'][1]['left']['lowest_db'] < -30
+sys.exit(0 if ok else 1)" || fail "lp2k: sweep.json's limits"
+
     sox -n -r 44100 -c 2 -b 32 -e signed "$work/zero.wav" trim 0 1
     /usr/bin/python3 - "$work" <<'PY'
 import struct, sys

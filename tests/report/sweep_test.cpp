@@ -1,10 +1,13 @@
 // The sweep's analysis offline, against paths whose response is known in
 // closed form: a wire, a 1-pole low-pass with gain, a polynomial before a
-// low-pass.
+// low-pass; and limits held to the response.
+#include "report/limits.h"
 #include "report/sweep.h"
+#include "report/sweep_take.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -106,4 +109,74 @@ TEST(Sweep, HarmonicsStandWhereTheyShouldThroughAFilterAfterThem) {
         EXPECT_NEAR(db(std::abs(r.harmonics[1][bin])), db(c3 * A * A / 4 * G(3 * f) / G(f)), 0.2);
         EXPECT_LT(db(std::abs(r.harmonics[2][bin])), -90);
     }
+}
+
+// A limits file's response_db line, with a band or without, on the 20
+// steps and on the sweep's curve; a band is read strictly, and a sweep
+// takes no figure of the sound-card report.
+TEST(SweepLimits, AResponseBandHoldsOnlyBetweenItsFrequencies) {
+    std::string error;
+    const auto band = parseLimits("response_db -1 1 20 500  # low end only\n", error);
+    ASSERT_TRUE(band) << error;
+    EXPECT_EQ(band->limits[0].fromHz, 20);
+    EXPECT_EQ(band->limits[0].toHz, 500);
+    for (const char* bad :
+         {"response_db -1 1 500 20", "response_db -1 1 20", "response_db -1 1 0 20",
+          "thdn_1k_left_db - -80 20 500", "response_db -1 1 20 x"}) {
+        EXPECT_FALSE(parseLimits(bad, error)) << bad;
+        EXPECT_NE(error.find("line 1"), std::string::npos) << bad;
+    }
+
+    // The 20 steps: 10 kHz is 3 dB down, outside the band.
+    Report rep;
+    for (double hz : {100.0, 1000.0, 10000.0})
+        rep.sweep.push_back({hz, hz > 5000 ? -3.0 : 0.0, 0.0, 0, 0, {}, false});
+    ASSERT_TRUE(applyLimits(*parseLimits("response_db -1 1 20 5000", error), rep, error));
+    EXPECT_TRUE(rep.passed);
+    EXPECT_FALSE(rep.sweep[2].failed);
+    // Two lines: a row failed by the first stays failed whatever the second says.
+    Report both = rep;
+    ASSERT_TRUE(
+        applyLimits(*parseLimits("response_db -1 1\nresponse_db -5 5", error), both, error));
+    EXPECT_FALSE(both.passed);
+    EXPECT_TRUE(both.sweep[2].failed);
+
+    // The sweep: a 1-pole low-pass, about +0.6 dB at 20 Hz and -14.3 dB at the
+    // sweep's end against 1 kHz.
+    const double a = 0.3;
+    const Sweep s = makeSweep({});
+    double state = 0;
+    const SweepResponse r = analyseSweep(s, through(s, [&](double v) {
+                                             state = a * v + (1 - a) * state;
+                                             return state;
+                                         }));
+    const std::array<SweepResponse, 2> lr{r, r};
+    SweepLimits held;
+    ASSERT_TRUE(checkSweepLimits(*parseLimits("response_db -1 1\nresponse_db -1 1 20 500", error),
+                                 s, lr, held, error))
+        << error;
+    EXPECT_FALSE(held.passed);
+    ASSERT_EQ(held.lines.size(), 2u);
+    const SweepLimitLine& whole = held.lines[0];
+    EXPECT_TRUE(whole.failed);
+    EXPECT_EQ(whole.fromHz, 20);
+    EXPECT_EQ(whole.toHz, s.plan.endHz); // 20 kHz is beyond the sweep
+    // The lowest point is near the top (the curve's last 2 % may dip a few
+    // hundredths of a dB below the filter's own), read off the curve itself.
+    EXPECT_GT(whole.lowestHz[1], 19000);
+    EXPECT_NEAR(whole.lowestDb[1], magnitudeDb(r, whole.lowestHz[1]) - magnitudeDb(r, 1000), 1e-9);
+    EXPECT_LT(whole.lowestDb[1], -14);
+    EXPECT_LT(whole.highestHz[0], 25); // the low end, within the curve's ripple there
+    EXPECT_NEAR(whole.highestDb[0], 0.63, 0.02);
+    EXPECT_FALSE(held.lines[1].failed);
+    EXPECT_TRUE(
+        checkSweepLimits(*parseLimits("response_db -1 1 20 500", error), s, lr, held, error));
+    EXPECT_TRUE(held.passed);
+
+    EXPECT_FALSE(
+        checkSweepLimits(*parseLimits("thdn_1k_left_db - -80", error), s, lr, held, error));
+    EXPECT_NE(error.find("thdn_1k_left_db"), std::string::npos);
+    EXPECT_FALSE(
+        checkSweepLimits(*parseLimits("response_db -1 1 20000 30000", error), s, lr, held, error));
+    EXPECT_NE(error.find("outside the sweep"), std::string::npos);
 }
