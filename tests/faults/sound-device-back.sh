@@ -25,7 +25,7 @@ sweep() {
 # The driver takes the device away on a gone() line's first status line and
 # brings it back on its second; the third says whether it is back.
 gone() {
-    printf '%s\n' "print panel.Status" "wait 5000" "print panel.Status" "wait 6000" \
+    printf '%s\n' "print panel.Status" "wait 5000" "print panel.Status" "wait 10000" \
         "print panel.Status"
 }
 {
