@@ -18,6 +18,13 @@ restore() {
     pkill -f "pacat -d loop --client-name=qelvar-check-${QELVAR_TEST_SERVER:-}" 2>/dev/null
     for m in $modules; do pactl unload-module "$m" 2>/dev/null; done
     modules=""
+    # PipeWire takes an unloaded module's nodes down a little later: until
+    # then the next case's "qcheck" could name the last one's device.
+    for _ in $(seq 50); do
+        pactl list short sinks 2>/dev/null | cut -f2 | grep -q '^qcheck$' ||
+            pactl list short sources 2>/dev/null | cut -f2 | grep -q '^qcheck$' || break
+        sleep 0.1
+    done
     pactl set-default-sink loop
     pactl set-default-source loop.monitor
     pactl set-sink-volume loop 100%
@@ -41,7 +48,11 @@ check() {
         *) grep -F "set-up warning: " "$work/$name.out" | grep -qF "$words" ;;
         esac || fail "$name: not said: $words"
     done
-    [ $status -eq 0 ] || { cat "$work/$name.out" "$work/$name.err"; }
+    [ $status -eq 0 ] || {
+        cat "$work/$name.out" "$work/$name.err"
+        pactl list short sinks
+        pactl list short modules | grep -v "module-native-protocol\|module-always"
+    }
     restore
 }
 monitor="note: the input \"Monitor of"

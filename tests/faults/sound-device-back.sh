@@ -28,12 +28,17 @@ gone() {
     printf '%s\n' "print panel.Status" "wait 5000" "print panel.Status" "wait 10000" \
         "print panel.Status"
 }
+# After each return two sweeps: the first may be spoilt by a timing fault
+# (a loaded machine's server drops frames as the streams start again),
+# which its notes must name.
 {
     printf '%s\n' "click panel.Label21" "wait 2500" "click page.AutobuildAll" "click page.FullDuplex"
     sweep
     gone # the loop sink
     sweep
+    sweep
     gone # the whole server
+    sweep
     sweep
     echo quit
 } > "$work/script"
@@ -89,13 +94,15 @@ out="$work/stdout"
 expected="|Sound device stopped|Sound device back||Sound device stopped|Sound device back|"
 [ "$(sed -n 's/^panel.Status=//p' "$out" | tr '\n' '|')" = "$expected" ] ||
     fail "status lines: $(grep '^panel.Status=' "$out" | tr '\n' ' ')"
-[ "$(grep -c '^page.PlayLamp=0x808000$' "$out")" -eq 3 ] || fail "a sweep did not come to its end"
-# The sweeps' notes, one a line. A busy machine may spoil a step or two
-# of a sweep after the return with a timing fault, which the notes name:
-# such rows are let off (at most 5 a sweep); any other note fails.
+[ "$(grep -c '^page.PlayLamp=0x808000$' "$out")" -eq 5 ] || fail "a sweep did not come to its end"
+# The sweeps' notes, one a line. A row a timing fault spoilt is let off
+# where the notes name it; any other note fails, and so does an unmarked
+# row that reads otherwise than before the loss. Of the two sweeps after
+# each return, one must have at most 5 rows let off.
 sed -n 's/^page.MeasureNotes=//p' "$out" > "$work/notes"
 [ "$(head -1 "$work/notes")" = "" ] || fail "the first sweep has notes: $(head -1 "$work/notes")"
 excused=$(awk -F'[.] ' '{
+    n[NR] = 0
     for (i = 1; i <= NF; i++) {
         if ($i !~ /frames were lost|was suspended|moved the recording/) { if ($i != "") bad = 1; continue }
         if (!match($i, /^Rows? [0-9]+(-[0-9]+)?/)) { bad = 1; continue }
@@ -103,9 +110,12 @@ excused=$(awk -F'[.] ' '{
         last = (w[3] == "" ? w[2] : w[3])
         for (r = w[2]; r <= last; r++) { print NR, r; n[NR]++ }
     }
-    if (n[NR] > 5) bad = 1
-} END { if (bad) print "bad" }' "$work/notes")
-case "$excused" in *bad*) fail "a sweep after the return has notes: $(tail -2 "$work/notes")" ;; esac
+} END {
+    if (bad) print "bad"
+    if (n[2] > 5 && n[3] > 5) print "spoilt after the sink"
+    if (n[4] > 5 && n[5] > 5) print "spoilt after the server"
+}' "$work/notes")
+case "$excused" in *bad* | *spoilt*) fail "sweeps after the returns have notes: $(tail -4 "$work/notes")" ;; esac
 [ -z "$excused" ] || echo "let off for timing faults (sweep, row): $(echo "$excused" | tr '\n' ' ')"
 # Every sweep reads every row, and the same (within 0.005 dB: where a
 # step's take window falls in the tone moves its reading a little).
@@ -114,12 +124,12 @@ grep -E '^page.(Left|Right)\(' "$out" | sed 's/=/ /' > "$work/rows"
 differ=$(awk -v off="$(echo "$excused" | tr '\n' ',')" '
               BEGIN { n = split(off, o, ","); for (i = 1; i <= n; i++) let[o[i]] = 1 }
               NR <= 40 { was[NR] = $2; next }
-              { r = (NR - 1) % 40 + 1 }
-              ((int((NR - 1) / 40) + 1) " " int((r + 1) / 2)) in let { next }
+              { r = (NR - 1) % 40 + 1; sweep = int((NR - 1) / 40) + 1 }
+              (sweep " " int((r + 1) / 2)) in let { next }
               $2 == "" || (was[r] - $2) ^ 2 > 0.005 ^ 2 {
-                  print (NR <= 80 ? "after the sink: " : "after the server: ") $1 "=" $2 " (before " was[r] ")" }' \
+                  print "sweep " sweep ": " $1 "=" $2 " (before " was[r] ")" }' \
     "$work/rows")
-[ "$(wc -l < "$work/rows")" -eq 120 ] && [ -z "$differ" ] ||
+[ "$(wc -l < "$work/rows")" -eq 200 ] && [ -z "$differ" ] ||
     fail "a sweep after the device came back reads otherwise: $differ"
 
 if [ $status -ne 0 ]; then
