@@ -180,9 +180,6 @@ int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::Dev
             std::fprintf(stderr, "qelvar: --sweep wants a folder, and runs alone\n");
             return 2;
         }
-        if (parser.isSet("limits") &&
-            !(report.limits = qelvar::app::readLimitsFile(parser.value("limits"))))
-            return 2;
     } else if (parser.isSet("length") || parser.isSet("averages")) {
         std::fprintf(stderr, "qelvar: --length and --averages go with --sweep\n");
         return 2;
@@ -197,10 +194,10 @@ int readCommandLine(int argc, char** argv, QStringList& script, qelvar::app::Dev
             std::fprintf(stderr, "qelvar: --report wants a folder\n");
             return 2;
         }
-        if (parser.isSet("limits") &&
-            !(report.limits = qelvar::app::readLimitsFile(parser.value("limits"))))
-            return 2;
     }
+    if (parser.isSet("limits") &&
+        !(report.limits = qelvar::app::readLimitsFile(parser.value("limits"))))
+        return 2;
     qelvar::ensureDataDir();
     qelvar::removeStaleTemporaries(qelvar::dataDir()); // left by saves that were killed
     return handleDeviceOptions(parser, parser.isSet("list-devices"), choice);
