@@ -157,6 +157,13 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
         std::fprintf(stderr, "qelvar: no curves: %s\n", r.failure.c_str());
         return kReportCouldNotRun;
     }
+    // Every play was spoilt by timing: the curves would mislead.
+    if (report::timingFault(r.takeWarning)) {
+        std::fprintf(stderr, "qelvar: no curves: %s\n", r.takeWarning.c_str());
+        return kReportCouldNotRun;
+    }
+    if (!r.takeWarning.empty())
+        std::fprintf(stderr, "qelvar: warning: %s\n", r.takeWarning.c_str());
     const auto takes = report::averagedTake(sweep, averages, run.take());
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};

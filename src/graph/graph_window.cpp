@@ -2,6 +2,7 @@
 
 #include "common/files.h"
 #include "graph/graph_canvas.h"
+#include "graph/sweep_window.h"
 #include "ui/registry.h"
 #include "ui/window_fit.h"
 
@@ -192,6 +193,8 @@ void GraphWindow::buildMenus() {
     QAction* live = addItem(analysis, "mnuLiveInput", QStringLiteral("&Live input..."));
     live->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
     connect(live, &QAction::triggered, this, &GraphWindow::liveInputRequested);
+    connect(addItem(analysis, "mnuSweep", QStringLiteral("S&weep analysis...")),
+            &QAction::triggered, this, &GraphWindow::mnuSweep);
 
     auto* clearAct = menuBar()->addAction(QStringLiteral("&Clear"));
     clearAct->setObjectName(QStringLiteral("Clear"));
@@ -365,6 +368,30 @@ void GraphWindow::printscreen() {
                         [&](QPainter& p, const QRectF& page, double dx, double dy) {
                             paintWindowImage(p, page, dx, dy, shot, dpi);
                         }));
+}
+
+// The page's steps as drawn on this form (included, on the axis), for the
+// sweep window's response.
+StepPoints GraphWindow::stepPoints() const {
+    StepPoints p;
+    for (std::size_t i = 1; i <= GraphModel::kSteps; ++i) {
+        float x = 0;
+        if (model_.rowflag[i] != 1 || !frequencyX(model_.freq[i], x))
+            continue;
+        p.hz.push_back(model_.freq[i]);
+        p.db[0].push_back(model_.levelL[i]);
+        p.db[1].push_back(model_.levelR[i]);
+    }
+    return p;
+}
+
+void GraphWindow::mnuSweep() {
+    if (!sweep_)
+        sweep_ = new SweepWindow(
+            model_.folder, [this] { return stepPoints(); }, this);
+    sweep_->show();
+    sweep_->raise();
+    sweep_->activateWindow();
 }
 
 } // namespace qelvar::graph

@@ -36,6 +36,8 @@ class QPushButton;
 namespace qelvar::graph {
 
 class GraphCanvas;
+class SweepWindow;
+struct StepPoints;
 
 class GraphWindow : public QMainWindow {
     Q_OBJECT
@@ -63,6 +65,9 @@ class GraphWindow : public QMainWindow {
     // Analysis > Check set-up: the short check signal through the same run;
     // its findings and notes in a window of their own.
     void mnuCheckSetup();
+    // Analysis > Sweep analysis: the window of the whole curve from one sweep.
+    void mnuSweep();
+    SweepWindow* sweepWindow() const { return sweep_; }
 
   signals:
     // Analysis > Live input: the program's one live input window.
@@ -110,6 +115,7 @@ class GraphWindow : public QMainWindow {
     void showSetup(const report::Report& r);
     void showRunProgress(int percent, int secondsLeft);
     ScreenScale screenScale() const;
+    StepPoints stepPoints() const;
 
     GraphModel model_;
     GraphCanvas* canvas_ = nullptr;
@@ -129,6 +135,7 @@ class GraphWindow : public QMainWindow {
     QString reportDir_;
     bool checking_ = false; // the run is the set-up check, not the report
     QMessageBox* setupBox_ = nullptr;
+    SweepWindow* sweep_ = nullptr;
 };
 
 } // namespace qelvar::graph

@@ -59,6 +59,10 @@ struct Report {
     std::vector<audio::SetupNote> setup;
     // Why the take failed; then there are no figures.
     std::string failure;
+    // Why the take the figures come from may mislead (the input reached
+    // full scale, or a timing fault no second play got rid of); empty for
+    // a good take.
+    std::string takeWarning;
     // A limits file was applied, and what it made of the unit.
     bool limitsApplied = false;
     bool passed = true;

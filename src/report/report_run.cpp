@@ -27,12 +27,15 @@ constexpr double kAnalysisSeconds = 1.0;
 // A take spoilt on the way rather than by the set-up: worth playing again.
 bool troubled(const audio::TakeResult& r) {
     using S = audio::TakeResult::State;
-    return (r.state == S::Failed || r.state == S::Suspect) &&
-           (r.why == audio::kWhyLost || r.why == audio::kWhySuspended ||
-            r.why == audio::kWhyShifted || r.why == audio::kWhyUnaligned);
+    return (r.state == S::Failed || r.state == S::Suspect) && timingFault(r.why);
 }
 
 } // namespace
+
+bool timingFault(const std::string& why) {
+    return why == audio::kWhyLost || why == audio::kWhySuspended || why == audio::kWhyShifted ||
+           why == audio::kWhyUnaligned;
+}
 
 ReportRun::ReportRun(audio::SoundServices& snd, std::string folder, QObject* parent)
     : QObject(parent), snd_(snd), folder_(std::move(folder)) {
@@ -166,6 +169,8 @@ void ReportRun::step() {
         report_.conditions.bits = take->bits;
         report_.conditions.runSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - played_).count();
+        if (r.state == audio::TakeResult::State::Suspect)
+            report_.takeWarning = r.why;
         if (r.state == audio::TakeResult::State::Suspect)
             for (auto& f : report_.figures)
                 f.warnings.push_back(r.why);

@@ -17,6 +17,10 @@
 
 namespace qelvar::report {
 
+// Whether a take's trouble is one of timing (frames lost, the device
+// suspended, the recording moved or not lined up), not the path's sound.
+bool timingFault(const std::string& why);
+
 class ReportRun : public QObject {
     Q_OBJECT
   public:
