@@ -7,10 +7,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTextEdit>
 #include <QTextStream>
 #include <QTimer>
@@ -70,6 +72,10 @@ bool valueOf(QObject* c, QString& value) {
         value = b->isCheckable() ? (b->isChecked() ? "1" : "0") : b->text();
     else if (auto* a = qobject_cast<QAction*>(c))
         value = a->isChecked() ? "1" : "0";
+    else if (auto* box = qobject_cast<QComboBox*>(c))
+        value = box->currentText();
+    else if (auto* spin = qobject_cast<QSpinBox*>(c))
+        value = QString::number(spin->value());
     else if (c->property("text").isValid())
         value = c->property("text").toString();
     else
@@ -96,6 +102,20 @@ bool typeInto(QObject* c, const QString& text) {
     if (auto* t = qobject_cast<QTextEdit*>(c)) {
         t->setPlainText(text);
         return true;
+    }
+    // A list takes one of its items by its text, a number box a number.
+    if (auto* box = qobject_cast<QComboBox*>(c)) {
+        const int k = box->findText(text);
+        if (k >= 0)
+            box->setCurrentIndex(k);
+        return k >= 0;
+    }
+    if (auto* spin = qobject_cast<QSpinBox*>(c)) {
+        bool ok = false;
+        const int v = text.toInt(&ok);
+        if (ok && v >= spin->minimum() && v <= spin->maximum())
+            spin->setValue(v);
+        return ok && v >= spin->minimum() && v <= spin->maximum();
     }
     return false;
 }

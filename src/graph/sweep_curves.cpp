@@ -340,7 +340,8 @@ Plot plotView(SweepView v, const std::vector<const SweepCurves*>& curves, const 
         const SweepChannel& k = main.ch[std::size_t(ch)];
         const char* names[] = {"H2", "H3", "H4", "H5", "THD"};
         for (int h = 0; h < 5; ++h) {
-            const auto& vals = h < 4 ? k.harmonicDb[std::size_t(h)] : k.thdDb;
+            const auto vals =
+                smoothedDb(main.hz, h < 4 ? k.harmonicDb[std::size_t(h)] : k.thdDb, o.smoothing);
             PlotSeries s{
                 std::string(names[h]) + " " + channelName(ch), kHarmonic[h], h == 4, false, {}};
             for (std::size_t i = 0; i < main.hz.size(); ++i) {
@@ -351,8 +352,9 @@ Plot plotView(SweepView v, const std::vector<const SweepCurves*>& curves, const 
             p.series.push_back(std::move(s));
         }
         p.yTitle = "dB below the fundamental";
+        // Below -160 dB is the take's own floor.
         axis(yr, 10, 40, p.y0, p.y1);
-        p.y0 = std::max(p.y0, p.y1 - 160);
+        p.y0 = std::max(p.y0, std::min(-160.0, p.y1 - 40));
         return p;
     }
     for (std::size_t n = 0; n < curves.size(); ++n) {
@@ -360,9 +362,10 @@ Plot plotView(SweepView v, const std::vector<const SweepCurves*>& curves, const 
         for (int ch = 0; ch < 2; ++ch) {
             if (!(ch == 0 ? o.left : o.right))
                 continue;
+            // The right channel dashed, so a left one under it still shows.
             PlotSeries s{c.name + " " + channelName(ch),
                          (ch == 0 ? kLeft : kRight)[n % 5],
-                         n > 0 && ch == 1,
+                         ch == 1 && o.left,
                          false,
                          {}};
             const auto vals = viewValues(v, c.ch[std::size_t(ch)], c, o);
@@ -476,22 +479,23 @@ std::string viewCsv(SweepView v, const SweepCurves& c, const ViewOptions& o) {
         }
     }
     csv += "\r\n";
-    std::array<std::vector<double>, 2> vals;
-    for (int ch : chans)
-        if (v != SweepView::Distortion)
-            vals[std::size_t(ch)] = viewValues(v, c.ch[std::size_t(ch)], c, o);
+    // Each column as drawn; the distortion's five a channel.
+    std::vector<std::vector<double>> cols;
+    for (int ch : chans) {
+        const SweepChannel& k = c.ch[std::size_t(ch)];
+        if (v != SweepView::Distortion) {
+            cols.push_back(viewValues(v, k, c, o));
+            continue;
+        }
+        for (const auto& h : k.harmonicDb)
+            cols.push_back(smoothedDb(c.hz, h, o.smoothing));
+        cols.push_back(smoothedDb(c.hz, k.thdDb, o.smoothing));
+    }
+    const int decimals = v == SweepView::Distortion ? 2 : v == SweepView::Phase ? 3 : 4;
     for (std::size_t i = 0; i < c.hz.size(); ++i) {
         csv += number(c.hz[i], 3);
-        for (int ch : chans) {
-            const SweepChannel& k = c.ch[std::size_t(ch)];
-            if (v == SweepView::Distortion) {
-                for (int h = 0; h < 4; ++h)
-                    csv += "," + number(k.harmonicDb[std::size_t(h)][i], 2);
-                csv += "," + number(k.thdDb[i], 2);
-            } else {
-                csv += "," + number(vals[std::size_t(ch)][i], v == SweepView::Phase ? 3 : 4);
-            }
-        }
+        for (const auto& col : cols)
+            csv += "," + number(col[i], decimals);
         csv += "\r\n";
     }
     return csv;

@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <climits>
 #include <cmath>
 #include <filesystem>
 
@@ -175,8 +176,26 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
     int widest = 0;
     for (const PlotSeries& s : p.series)
         widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(s.label)));
-    const QRectF box(area.right() - widest - lw - 18, area.top() + 6, widest + lw + 12,
-                     fm.height() * double(p.series.size()) + 6);
+    // In the corner the curves cross least.
+    const QSizeF size(widest + lw + 12, fm.height() * double(p.series.size()) + 6);
+    QRectF box;
+    std::size_t least = SIZE_MAX;
+    for (const QPointF corner :
+         {QPointF(area.right() - size.width() - 6, area.top() + 6),
+          QPointF(area.left() + 6, area.bottom() - size.height() - 6),
+          QPointF(area.right() - size.width() - 6, area.bottom() - size.height() - 6),
+          QPointF(area.left() + 6, area.top() + 6)}) {
+        const QRectF r(corner, size);
+        std::size_t inside = 0;
+        for (const PlotSeries& s : p.series)
+            for (const auto& [x, y] : s.xy)
+                if (std::isfinite(y) && x > 0 && r.contains(X(x), Y(y)))
+                    ++inside;
+        if (inside < least) {
+            least = inside;
+            box = r;
+        }
+    }
     if (!p.series.empty()) {
         g.setPen(QPen(QColor(0xa0, 0xa0, 0xa0), 1));
         g.setBrush(QColor(255, 255, 255, 230));
@@ -379,7 +398,7 @@ void SweepWindow::setStatus(const QString& text) {
 
 void SweepWindow::redraw() {
     const SweepView v = view();
-    smoothing_->setEnabled(v == SweepView::Response);
+    smoothing_->setEnabled(v == SweepView::Response || v == SweepView::Distortion);
     wrap_->setEnabled(v == SweepView::Phase);
     std::vector<const SweepCurves*> all;
     if (main_)
