@@ -134,6 +134,19 @@ void Engine::probeAgain() {
 }
 
 bool Engine::measureLatency(std::int64_t fallback) {
+    // Frames the device dropped or inserted while the probe was on its way
+    // moved the path under it, and were noted where the old round trip put
+    // them: the probe is played again.
+    for (int tries = 1;; ++tries) {
+        const std::int64_t troubles = glitches.count();
+        const bool found = measureOnce(fallback);
+        if (glitches.count() == troubles || tries == 3 || waitStop(std::chrono::milliseconds(0)))
+            return found;
+        probeAgain();
+    }
+}
+
+bool Engine::measureOnce(std::int64_t fallback) {
     if (state.load() != State::Ready)
         setState(State::Measuring);
     const std::int64_t start = probeStart_.load(std::memory_order_relaxed);

@@ -114,6 +114,7 @@ class Engine {
     // estimate). `fraction` then holds the part of a frame the round trip
     // lies past `latency` (non-zero only where rates are converted).
     bool measureLatency(std::int64_t fallback);
+    bool measureOnce(std::int64_t fallback);
     // Plays the probe a little after the output's current frame; before
     // each measureLatency().
     void probeAgain();

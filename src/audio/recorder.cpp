@@ -246,15 +246,26 @@ bool Recorder::findTakeLag(Take& t, std::int64_t expected, bool late) {
 
 // Placed by the path's round trip while no frames broke off since it was
 // found; otherwise the take looks for its own, and the monitor reads on at
-// that from the take's start.
+// that from the take's start. Trouble the device reported since (an
+// underflow in the silence before a sweep) may have moved the path where
+// the monitor cannot see it: the take looks for its own round trip too,
+// and where that moved the path wants lining up again.
 bool Recorder::placeTake(Take& t, std::int64_t expected, bool late) {
-    if (pathLag_ >= 0 && t.start >= linedUpAt_ && !monitor_.firstBreak(linedUpAt_, t.start)) {
+    const bool troubled =
+        pathLag_ >= 0 && glitches_ &&
+        glitches_->within(std::max(linedUpAt_ + pathLag_, troubleHeldTo_), t.start + pathLag_);
+    if (pathLag_ >= 0 && t.start >= linedUpAt_ && !monitor_.firstBreak(linedUpAt_, t.start) &&
+        !troubled) {
         t.lag = pathLag_;
         t.lagFound = t.placed = t.lagDone = true;
         return true;
     }
     if (!findTakeLag(t, expected, late))
         return false;
+    if (troubled && t.lagFound && t.lag == pathLag_)
+        troubleHeldTo_ = t.start + pathLag_; // the round trip held through it
+    else if (troubled)
+        shifted_ = true;
     if (t.lagFound && t.lag != monitor_.lag())
         monitor_.restart(t.lag, t.start);
     return true;

@@ -158,6 +158,9 @@ class Recorder {
     std::int64_t trackedAtIn_ = 0; // input frame where it was found
     bool shifted_ = false;
     std::int64_t breaksSeen_ = 0;
+    // Input frame up to which the trouble the device reported was seen
+    // not to have moved the path (a take found the same round trip).
+    std::int64_t troubleHeldTo_ = 0;
     std::int64_t kept_ = 0;
     std::int64_t lastLag_ = 0;
     bool lastLagFound_ = false;

@@ -427,6 +427,39 @@ TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
     }
 }
 
+// A sound that does not repeat within the monitor's reach (a sweep), after
+// an underflow the device reported in the silence before it: the silence
+// shows no break, yet the path moved by the frames the server inserted.
+// The take is not placed at the old round trip: it finds its own, is
+// marked when that moved, and the path is lined up again; where it did
+// not move, nothing is marked.
+TEST(RecorderSim, TroubleReportedInTheSilenceBeforeASweepIsNotPassedOver) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> value(-12000, 12000);
+    std::vector<std::int16_t> sweepLike(20000);
+    for (auto& v : sweepLike)
+        v = static_cast<std::int16_t>(value(random));
+    for (const std::int64_t inserted : {1900, 0}) {
+        SCOPED_TRACE(inserted);
+        RecorderBench b;
+        b.warmUp(3000);
+        b.d.player.post(nullptr);
+        b.runFor(20 * 441);
+        const std::int64_t at = b.d.frame + 3000;
+        b.d.changeAt = at;
+        b.d.changeTo = 3000 + inserted;
+        b.d.glitches.note(at - 2000, at + 1);
+        b.runFor(20 * 441);
+        b.record(loopOf(sweepLike), 15000);
+        const TakeResult r = b.save();
+        EXPECT_EQ(r.state, inserted ? State::Suspect : State::Good) << r.why;
+        EXPECT_EQ(r.why, inserted ? kWhyShifted : "");
+        EXPECT_EQ(b.rec.takeLag(), 3000 + inserted);
+        EXPECT_EQ(b.rec.shifted(), inserted != 0); // where it held, it holds on
+        EXPECT_TRUE(loopFrames(b.saved(), sweepLike, 15000));
+    }
+}
+
 // A card-like path: a resonant 2 kHz low-pass (2nd-order Butterworth, the
 // cookbook's coefficients), a cubic bend of about -50 dB, white noise at
 // -60 dBFS and half gain. Its phase differs at every tone, nothing comes
