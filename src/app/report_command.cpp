@@ -4,6 +4,7 @@
 
 #include "common/files.h"
 #include "formats/textfile.h"
+#include "graph/sweep_pdf.h"
 #include "report/report_files.h"
 #include "report/report_run.h"
 #include "report/sweep_take.h"
@@ -180,17 +181,40 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
         std::fprintf(stderr, "qelvar: cannot write %s\n", error.c_str());
         return kReportCouldNotRun;
     }
+    const auto& c = r.conditions;
+    std::vector<std::string> lines{
+        c.date + "   " + c.program, c.device,
+        QStringLiteral("Sweep %1 Hz to %2 Hz, %3 s at -6 dBFS, %4 averaged; played %5 time%6")
+            .arg(sweep.plan.startHz)
+            .arg(sweep.plan.endHz, 0, 'f', 0)
+            .arg(sweep.seconds, 0, 'f', 2)
+            .arg(averages)
+            .arg(c.takes)
+            .arg(c.takes == 1 ? "" : "s")
+            .toStdString()};
+    if (!r.takeWarning.empty())
+        lines.push_back("Warning: " + r.takeWarning);
     for (int ch = 0; ch < 2; ++ch) {
         const report::SweepFigures f = report::sweepFigures(responses[ch], sweep.plan.endHz);
         const auto point = [](double hz) {
             return hz > 0 ? QString::number(hz, 'f', 1) + QStringLiteral(" Hz")
                           : QStringLiteral("none within the sweep");
         };
-        std::printf("%-5s level at 1 kHz %+.3f dB, flat within +/-%.3f dB (20 Hz to 20 kHz), "
-                    "-3 dB points: %s and %s, THD at 1 kHz %.1f dB\n",
-                    ch == 0 ? "left" : "right", report::magnitudeDb(responses[ch], 1000),
-                    f.flatnessDb, qPrintable(point(f.lowerHz)), qPrintable(point(f.upperHz)),
-                    f.thd1kDb);
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "%-5s level at 1 kHz %+.3f dB, flat within +/-%.3f dB (20 Hz to 20 kHz), "
+                      "-3 dB points: %s and %s, THD at 1 kHz %.1f dB",
+                      ch == 0 ? "left" : "right", report::magnitudeDb(responses[ch], 1000),
+                      f.flatnessDb, qPrintable(point(f.lowerHz)), qPrintable(point(f.upperHz)),
+                      f.thd1kDb);
+        std::printf("%s\n", line);
+        lines.emplace_back(line);
+    }
+    graph::SweepCurves curves;
+    if (!graph::loadSweepCurves(dir.toStdString(), curves, error) ||
+        !graph::writeSweepPdf(dir.toStdString() + "/sweep.pdf", curves, lines)) {
+        std::fprintf(stderr, "qelvar: cannot write %s/sweep.pdf\n", qPrintable(dir));
+        return kReportCouldNotRun;
     }
     if (!limitsHeld)
         return status;

@@ -84,6 +84,10 @@ std::string channelName(int ch) {
     return ch == 0 ? "left" : "right";
 }
 
+std::string label(const std::string& name, int ch) {
+    return name.empty() ? channelName(ch) : name + " " + channelName(ch);
+}
+
 // The value `v` draws of channel `k` of `c`, at each frequency.
 std::vector<double> viewValues(SweepView v, const SweepChannel& k, const SweepCurves& c,
                                const ViewOptions& o) {
@@ -308,7 +312,7 @@ Plot plotView(SweepView v, const std::vector<const SweepCurves*>& curves, const 
             for (int ch = 0; ch < 2; ++ch) {
                 if (!(ch == 0 ? o.left : o.right))
                     continue;
-                PlotSeries s{c.name + " " + channelName(ch),
+                PlotSeries s{label(c.name, ch),
                              (ch == 0 ? kLeft : kRight)[n % 5],
                              ch == 1 && o.left,
                              false,
@@ -363,11 +367,8 @@ Plot plotView(SweepView v, const std::vector<const SweepCurves*>& curves, const 
             if (!(ch == 0 ? o.left : o.right))
                 continue;
             // The right channel dashed, so a left one under it still shows.
-            PlotSeries s{c.name + " " + channelName(ch),
-                         (ch == 0 ? kLeft : kRight)[n % 5],
-                         ch == 1 && o.left,
-                         false,
-                         {}};
+            PlotSeries s{
+                label(c.name, ch), (ch == 0 ? kLeft : kRight)[n % 5], ch == 1 && o.left, false, {}};
             const auto vals = viewValues(v, c.ch[std::size_t(ch)], c, o);
             for (std::size_t i = 0; i < c.hz.size(); ++i) {
                 s.xy.emplace_back(c.hz[i], vals[i]);

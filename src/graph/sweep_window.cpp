@@ -77,15 +77,23 @@ void SweepPlotWidget::setPlot(Plot p) {
 void SweepPlotWidget::paintEvent(QPaintEvent*) {
     QPainter g(this);
     g.fillRect(rect(), Qt::white);
+    paintPlot(g, QRectF(rect()), plot_);
+}
+
+void paintPlot(QPainter& g, const QRectF& within, const Plot& p) {
+    g.save();
     g.setRenderHint(QPainter::Antialiasing, true);
-    const Plot& p = plot_;
     const QFontMetrics fm = g.fontMetrics();
-    const int left = fm.horizontalAdvance(QStringLiteral("-0000.0")) + fm.height() + 10;
-    const int top = fm.height() + 8;
-    const int bottom = 2 * fm.height() + 14 + (p.note.empty() ? 0 : fm.height() + 2);
-    const QRectF area(left, top, width() - left - 16, height() - top - bottom);
-    if (area.width() < 50 || area.height() < 50)
+    const double left = fm.horizontalAdvance(QStringLiteral("-0000.0")) + fm.height() + 10;
+    const double top = fm.height() + 8;
+    const double bottom = 2 * fm.height() + 14 + (p.note.empty() ? 0 : fm.height() + 2);
+    const double scale = std::max(1.0, fm.height() / 16.0); // pens and marks at any resolution
+    const QRectF area(within.left() + left, within.top() + top, within.width() - left - 16 * scale,
+                      within.height() - top - bottom);
+    if (area.width() < 50 || area.height() < 50) {
+        g.restore();
         return;
+    }
     const auto X = [&](double x) {
         const double t =
             p.logX ? std::log(x / p.x0) / std::log(p.x1 / p.x0) : (x - p.x0) / (p.x1 - p.x0);
@@ -95,7 +103,7 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
         return area.bottom() - (y - p.y0) / (p.y1 - p.y0) * area.height();
     };
     // Grid and tick labels.
-    const QPen minor(QColor(0xd8, 0xd8, 0xd8), 1), major(QColor(0xa0, 0xa0, 0xa0), 1);
+    const QPen minor(QColor(0xd8, 0xd8, 0xd8), scale), major(QColor(0xa0, 0xa0, 0xa0), scale);
     g.setPen(Qt::black);
     const std::vector<double> xt = p.logX ? logTicks(p.x0, p.x1) : [&] {
         std::vector<double> t;
@@ -115,13 +123,13 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
     }
     const double ys = linearStep(p.y1 - p.y0);
     for (double y = std::ceil(p.y0 / ys) * ys; y <= p.y1 + ys * 1e-6; y += ys) {
-        g.setPen(std::abs(y) < ys * 1e-6 ? QPen(QColor(0x70, 0x70, 0x70), 1) : major);
+        g.setPen(std::abs(y) < ys * 1e-6 ? QPen(QColor(0x70, 0x70, 0x70), scale) : major);
         g.drawLine(QPointF(area.left(), Y(y)), QPointF(area.right(), Y(y)));
         g.setPen(Qt::black);
         const QString t = QString::number(std::abs(y) < ys * 1e-6 ? 0.0 : y, 'g', 5);
         g.drawText(QPointF(area.left() - fm.horizontalAdvance(t) - 5, Y(y) + fm.ascent() / 2.5), t);
     }
-    g.setPen(QPen(Qt::black, 1));
+    g.setPen(QPen(Qt::black, scale));
     g.drawRect(area);
     // Axis titles and the note.
     const QString xt2 = QString::fromStdString(p.xTitle);
@@ -132,7 +140,7 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
         g.drawText(QPointF(area.left(), area.bottom() + 3 * fm.height() + 8),
                    QString::fromStdString(p.note));
     g.save();
-    g.translate(fm.height(), area.center().y());
+    g.translate(within.left() + fm.height(), area.center().y());
     g.rotate(-90);
     const QString yt = QString::fromStdString(p.yTitle);
     g.drawText(QPointF(-fm.horizontalAdvance(yt) / 2.0, 0), yt);
@@ -141,7 +149,7 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
     g.save();
     g.setClipRect(area);
     for (const PlotSeries& s : p.series) {
-        QPen pen(colour(s.rgb), s.points ? 1.5 : 1.6);
+        QPen pen(colour(s.rgb), (s.points ? 1.5 : 1.6) * scale);
         if (s.dashed)
             pen.setStyle(Qt::DashLine);
         g.setPen(pen);
@@ -149,7 +157,7 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
             g.setBrush(Qt::white);
             for (const auto& [x, y] : s.xy)
                 if (std::isfinite(y) && x > 0)
-                    g.drawEllipse(QPointF(X(x), Y(y)), 3.5, 3.5);
+                    g.drawEllipse(QPointF(X(x), Y(y)), 3.5 * scale, 3.5 * scale);
             g.setBrush(Qt::NoBrush);
             continue;
         }
@@ -172,10 +180,10 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
     g.restore();
     // The legend, top right inside the plot.
     int row = 0;
-    const int lw = 28;
-    int widest = 0;
+    const double lw = 28 * scale;
+    double widest = 0;
     for (const PlotSeries& s : p.series)
-        widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(s.label)));
+        widest = std::max<double>(widest, fm.horizontalAdvance(QString::fromStdString(s.label)));
     // In the corner the curves cross least.
     const QSizeF size(widest + lw + 12, fm.height() * double(p.series.size()) + 6);
     QRectF box;
@@ -197,19 +205,19 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
         }
     }
     if (!p.series.empty()) {
-        g.setPen(QPen(QColor(0xa0, 0xa0, 0xa0), 1));
+        g.setPen(QPen(QColor(0xa0, 0xa0, 0xa0), scale));
         g.setBrush(QColor(255, 255, 255, 230));
         g.drawRect(box);
         g.setBrush(Qt::NoBrush);
     }
     for (const PlotSeries& s : p.series) {
         const double y = box.top() + 3 + fm.height() * (row + 0.5);
-        QPen pen(colour(s.rgb), 1.6);
+        QPen pen(colour(s.rgb), 1.6 * scale);
         if (s.dashed)
             pen.setStyle(Qt::DashLine);
         g.setPen(pen);
         if (s.points)
-            g.drawEllipse(QPointF(box.left() + 6 + lw / 2.0, y), 3.5, 3.5);
+            g.drawEllipse(QPointF(box.left() + 6 + lw / 2.0, y), 3.5 * scale, 3.5 * scale);
         else
             g.drawLine(QPointF(box.left() + 6, y), QPointF(box.left() + 6 + lw, y));
         g.setPen(Qt::black);
@@ -217,6 +225,7 @@ void SweepPlotWidget::paintEvent(QPaintEvent*) {
                    QString::fromStdString(s.label));
         ++row;
     }
+    g.restore();
 }
 
 SweepWindow::SweepWindow(const std::string& folder, std::function<StepPoints()> steps,

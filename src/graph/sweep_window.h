@@ -16,6 +16,8 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPainter;
+class QRectF;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -26,7 +28,11 @@ class ReportRun;
 
 namespace qelvar::graph {
 
-// The plot: axes, grid, the series of a Plot, their legend.
+// A Plot drawn into `area` of any paint device (the window, a PDF page):
+// axes, grid, the series, their legend.
+void paintPlot(QPainter& g, const QRectF& area, const Plot& p);
+
+// The plot on screen.
 class SweepPlotWidget : public QWidget {
     Q_OBJECT
   public:

@@ -44,7 +44,8 @@ printf 'response_db -3.5 3.5 20 2000\nresponse_db -1 1  # to the end\n' > "$work
 sweep "$work/wire" --length 1 --averages 2 --limits "$work/tight"
 rc=$?
 [ $rc -eq 0 ] || { fail "the loopback: status $rc"; cat "$work/wire.out"; }
-for f in sweep.csv sweep.json impulse.wav; do [ -s "$work/wire/$f" ] || fail "$f not written"; done
+for f in sweep.csv sweep.json impulse.wav sweep.pdf; do [ -s "$work/wire/$f" ] || fail "$f not written"; done
+[ "$(head -c 5 "$work/wire/sweep.pdf")" = "%PDF-" ] || fail "sweep.pdf is not a PDF"
 /usr/bin/python3 - "$work/wire" "${QELVAR_TEST_SERVER:-}" <<'PY' || fail "the loopback's figures"
 import json, struct, sys
 d = sys.argv[1]
