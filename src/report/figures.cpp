@@ -3,6 +3,7 @@
 #include "report/channels.h"
 #include "report/imd.h"
 #include "report/noise_figures.h"
+#include "report/spectrum.h"
 #include "report/tone_figures.h"
 
 #include <algorithm>
@@ -64,6 +65,8 @@ void others(const StereoTake& t, const Segment& g, Adder& add) {
         if (g.part == Part::Quiet) {
             const auto d = analyseDynamicRange(x, kRate, g.hz);
             add("dynamic_range_" + s + "_db", "Dynamic range (A), " + s, d.drDb, "dB", d.warnings);
+            add("dynamic_range_unweighted_" + s + "_db", "Dynamic range, " + s, d.drUnweightedDb,
+                "dB", d.warnings);
         } else if (g.part == Part::Silence) {
             const auto n = analyseNoise(x, kRate);
             add("noise_" + s + "_dbfs", "Noise, " + s, n.unweightedDbfs, "dBFS", n.warnings);
@@ -72,10 +75,13 @@ void others(const StereoTake& t, const Segment& g, Adder& add) {
         } else if (g.part == Part::Smpte) {
             const auto m = analyseSmpte(x, kRate, g.hz, g.hz2);
             add("imd_smpte_" + s + "_db", "IMD SMPTE, " + s, m.imdDb, "dB", m.warnings);
+            add("imd_smpte_" + s + "_pct", "IMD SMPTE, " + s, m.imdPercent, "%", m.warnings);
         } else if (g.part == Part::Ccif) {
             const auto m = analyseCcif(x, kRate, g.hz, g.hz2);
             add("imd_ccif_d2_" + s + "_db", "IMD CCIF d2, " + s, m.d2Db, "dB", m.warnings);
             add("imd_ccif_d3_" + s + "_db", "IMD CCIF d3, " + s, m.d3Db, "dB", m.warnings);
+            add("imd_ccif_d2_" + s + "_pct", "IMD CCIF d2, " + s, m.d2Percent, "%", m.warnings);
+            add("imd_ccif_d3_" + s + "_pct", "IMD CCIF d3, " + s, m.d3Percent, "%", m.warnings);
         }
     }
     if (g.part == Part::LeftOnly) {
@@ -128,11 +134,13 @@ const std::vector<std::string>& figureKeys() {
         for (const char* s : {"left", "right"})
             for (const char* f : {"level_1k_%_db", "thdn_1k_%_db", "thdn_1k_%_pct", "thd_1k_%_db"})
                 k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
-        for (const char* f : {"dynamic_range_%_db", "noise_%_dbfs", "noise_a_%_dbfs"})
+        for (const char* f : {"dynamic_range_%_db", "dynamic_range_unweighted_%_db", "noise_%_dbfs",
+                              "noise_a_%_dbfs"})
             for (const char* s : {"left", "right"})
                 k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
         k.insert(k.end(), {"crosstalk_l_to_r_db", "crosstalk_r_to_l_db"});
-        for (const char* f : {"imd_smpte_%_db", "imd_ccif_d2_%_db", "imd_ccif_d3_%_db"})
+        for (const char* f : {"imd_smpte_%_db", "imd_smpte_%_pct", "imd_ccif_d2_%_db",
+                              "imd_ccif_d2_%_pct", "imd_ccif_d3_%_db", "imd_ccif_d3_%_pct"})
             for (const char* s : {"left", "right"})
                 k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
         return k;
@@ -140,10 +148,58 @@ const std::vector<std::string>& figureKeys() {
     return keys;
 }
 
+namespace {
+
+SpectrumPlot spectrumPlot(std::span<const double> x, std::string title) {
+    const PowerSpectrum s(x, kRate);
+    const auto bins = s.bins();
+    // Lobe sums from a running total.
+    std::vector<double> total(bins.size() + 1, 0.0);
+    for (std::size_t k = 0; k < bins.size(); ++k)
+        total[k + 1] = total[k] + bins[k];
+    const auto lobe = [&](std::size_t k) {
+        const std::size_t a = k > std::size_t(kLobeBins) ? k - kLobeBins : 0;
+        const std::size_t b = std::min(bins.size(), k + kLobeBins + 1);
+        return total[b] - total[a];
+    };
+    SpectrumPlot p{std::move(title), {}, {}};
+    const double step = std::pow(2.0, 1.0 / 96);
+    for (double lo = 10; lo * step <= s.nyquist(); lo *= step) {
+        const std::size_t a = s.binOf(lo), b = std::max(a + 1, s.binOf(lo * step));
+        double most = 0;
+        for (std::size_t k = a; k < b && k < bins.size(); ++k)
+            most = std::max(most, lobe(k));
+        p.hz.push_back(lo * std::sqrt(step));
+        p.dbfs.push_back(std::max(-200.0, dbfsOfPower(most)));
+    }
+    return p;
+}
+
+const char* spectrumTitle(Part part) {
+    switch (part) {
+    case Part::Reference:
+        return "1 kHz at -3 dBFS";
+    case Part::Quiet:
+        return "1 kHz at -60 dBFS";
+    case Part::Silence:
+        return "Silence: the noise floor";
+    case Part::Smpte:
+        return "SMPTE: 60 Hz and 7 kHz, 4:1";
+    case Part::Ccif:
+        return "CCIF: 19 kHz and 20 kHz";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
 void analyse(const Signal& signal, const std::vector<std::int32_t>& take, Report& report) {
     Adder add{report};
     for (const auto& g : signal.segments) {
         const StereoTake t = cut(take, g, kTakeFullScale);
+        if (const char* title = spectrumTitle(g.part); title && !t.left.empty())
+            report.spectra.push_back(spectrumPlot(t.left, title));
         if (g.part == Part::Sweep)
             sweepRow(t, g, report);
         else if (g.part == Part::Reference)

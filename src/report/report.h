@@ -50,10 +50,21 @@ struct Conditions {
     int takes = 0;            // times the signal was played (a spoilt take is played again)
 };
 
+// A spectrum of one part of the test signal's take (the left channel), for
+// people to look at: the level in dBFS of what lies within the window's
+// main lobe around each frequency (a tone reads its own level), the
+// highest of each 1/96 octave.
+struct SpectrumPlot {
+    std::string title;
+    std::vector<double> hz, dbfs;
+};
+
 struct Report {
     Conditions conditions;
     std::vector<SweepRow> sweep;
     std::vector<Figure> figures;
+    // The 1 kHz tone, the -60 dBFS tone, the silence, SMPTE and CCIF.
+    std::vector<SpectrumPlot> spectra;
     // What of the set-up the figures depend on (volumes, effects, levels,
     // hum, wiring): findings first, then notes.
     std::vector<audio::SetupNote> setup;

@@ -1,6 +1,7 @@
-// report.pdf: one A4 page for people: the conditions, the response and
-// THD+N plots on a log frequency axis, and the figures in a table with
-// their warnings and limits.
+// report.pdf for people: on the first A4 page the conditions, the response
+// and THD+N plots on a log frequency axis, and the figures in a table with
+// their warnings and limits; on the second the spectra of the signal's
+// parts.
 #include "report/report_files.h"
 
 #include <QFont>
@@ -242,6 +243,75 @@ double setupBlock(QPainter& p, const QRectF& box, const Report& r) {
 
 } // namespace
 
+// One spectrum: dBFS from -160 to 0 over 10 Hz to the rate's half.
+void spectrum(QPainter& p, const QRectF& box, const SpectrumPlot& s) {
+    const QRectF area = box.adjusted(70, 30, -10, -30);
+    const double lo = 10, hi = 22050, top = 0, bottom = -160;
+    auto px = [&](double hz) {
+        return area.left() + area.width() * std::log10(hz / lo) / std::log10(hi / lo);
+    };
+    auto py = [&](double v) {
+        return area.top() + area.height() * (top - std::clamp(v, bottom, top)) / (top - bottom);
+    };
+    p.setFont(QFont("DejaVu Sans", 9, QFont::Bold));
+    p.setPen(Qt::black);
+    p.drawText(QPointF(box.left(), box.top() + 18), QString::fromStdString(s.title));
+    p.setFont(QFont("DejaVu Sans", 6));
+    for (double v = bottom; v <= top; v += 20) {
+        p.setPen(QPen(kGrid, 1));
+        p.drawLine(QPointF(area.left(), py(v)), QPointF(area.right(), py(v)));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(area.left() - 60, py(v) - 8, 55, 16), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(v));
+    }
+    for (double d = 10; d <= hi; d *= 10)
+        for (int m : {1, 2, 5}) {
+            const double hz = d * m;
+            if (hz < lo || hz > hi)
+                continue;
+            p.setPen(QPen(kGrid, 1));
+            p.drawLine(QPointF(px(hz), area.top()), QPointF(px(hz), area.bottom()));
+            p.setPen(Qt::black);
+            p.drawText(QRectF(px(hz) - 30, area.bottom() + 2, 60, 14), Qt::AlignHCenter,
+                       hz >= 1000 ? QString::number(hz / 1000) + "k" : QString::number(hz));
+        }
+    p.save();
+    p.translate(box.left() + 12, area.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-40, -8, 80, 16), Qt::AlignCenter, QStringLiteral("dBFS"));
+    p.restore();
+    p.setPen(Qt::black);
+    p.drawRect(area);
+    QPainterPath path;
+    for (std::size_t i = 0; i < s.hz.size(); ++i) {
+        const QPointF pt(px(s.hz[i]), py(s.dbfs[i]));
+        if (i == 0)
+            path.moveTo(pt);
+        else
+            path.lineTo(pt);
+    }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(kLeft, 1.2));
+    p.drawPath(path);
+    p.setRenderHint(QPainter::Antialiasing, false);
+}
+
+// The second page: the spectra of the signal's parts.
+void spectraPage(QPainter& p, const QRectF& page, const std::vector<SpectrumPlot>& spectra) {
+    p.setFont(QFont("DejaVu Sans", 14, QFont::Bold));
+    p.setPen(Qt::black);
+    p.drawText(QRectF(page.left(), page.top(), page.width(), 40), Qt::AlignLeft,
+               QStringLiteral("Spectra, left channel"));
+    p.setFont(QFont("DejaVu Sans", 7));
+    p.drawText(QRectF(page.left(), page.top() + 40, page.width(), 20), Qt::AlignLeft,
+               QStringLiteral("Each point: what lies within the window's main lobe (a tone "
+                              "reads its own level), the highest of each 1/96 octave."));
+    const double top = page.top() + 70;
+    const double h = (page.bottom() - top) / double(std::max<std::size_t>(1, spectra.size()));
+    for (std::size_t k = 0; k < spectra.size(); ++k)
+        spectrum(p, QRectF(page.left(), top + h * double(k), page.width(), h - 10), spectra[k]);
+}
+
 bool writePdf(const Report& r, const std::string& path) {
     QPdfWriter pdf(QString::fromStdString(path));
     pdf.setPageSize(QPageSize(QPageSize::A4));
@@ -296,6 +366,10 @@ bool writePdf(const Report& r, const std::string& path) {
          &SweepRow::thdnR, 10, 40);
     top += plotH + 50;
     table(p, QRectF(page.left(), top, page.width(), page.bottom() - top), r);
+    if (!r.spectra.empty()) {
+        pdf.newPage();
+        spectraPage(p, page, r.spectra);
+    }
     return p.end();
 }
 

@@ -63,6 +63,7 @@ DynamicRangeFigures analyseDynamicRange(std::span<const double> x, double rate, 
     const Peak f = s.peakNear(toneHz, kSearch * toneHz);
     d.toneDbfs = dbfsOfPower(f.power);
     d.drDb = -dbfsOfPower(bandPower(s, Weighting::A, f.bin));
+    d.drUnweightedDb = -dbfsOfPower(bandPower(s, Weighting::None, f.bin));
     addLevelWarnings(x, d.toneDbfs, d.warnings);
     if (std::fabs(d.toneDbfs + 60) > 3)
         d.warnings.push_back("tone at " + fixedText(d.toneDbfs, 1) +

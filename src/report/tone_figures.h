@@ -26,6 +26,7 @@ ToneFigures analyseTone(std::span<const double> x, double rate, double expectedH
 
 struct DynamicRangeFigures {
     double drDb = 0;
+    double drUnweightedDb = 0; // the same residual, not weighted
     double toneDbfs = 0;
     std::vector<std::string> warnings;
 };

@@ -189,6 +189,21 @@ TEST(ReportFigures, CrosstalkEachWayAndTheWiringFromAHandMadeTake) {
     ASSERT_TRUE(r.figure("crosstalk_l_to_r_db") && r.figure("crosstalk_r_to_l_db"));
     EXPECT_NEAR(r.figure("crosstalk_l_to_r_db")->value, -70, 0.1);
     EXPECT_NEAR(r.figure("crosstalk_r_to_l_db")->value, -50, 0.1);
+    // The spectra page: one spectrum a part, each tone at its own level,
+    // the silence at nothing.
+    ASSERT_EQ(r.spectra.size(), 5u);
+    const auto levelAt = [](const SpectrumPlot& p, double hz) {
+        double most = -300;
+        for (std::size_t i = 0; i < p.hz.size(); ++i)
+            if (std::abs(std::log2(p.hz[i] / hz)) < 0.02)
+                most = std::max(most, p.dbfs[i]);
+        return most;
+    };
+    EXPECT_EQ(r.spectra[0].title, "1 kHz at -3 dBFS");
+    EXPECT_NEAR(levelAt(r.spectra[0], 1000), -3, 0.05);
+    EXPECT_LT(levelAt(r.spectra[0], 3000), -120);
+    EXPECT_NEAR(levelAt(r.spectra[1], 1000), -60, 0.05);
+    EXPECT_LT(*std::max_element(r.spectra[2].dbfs.begin(), r.spectra[2].dbfs.end()), -150);
     // Polarity and swapped channels, and the warning every figure gets.
     using Wiring = std::tuple<std::string, bool, std::string>;
     auto wiring = [&](bool invertL, bool invertR, bool swap) {
