@@ -1,6 +1,7 @@
 #include "app/report_command.h"
 
 #include "app/session_end.h"
+#include "audio/recorder.h"
 
 #include "common/files.h"
 #include "formats/textfile.h"
@@ -168,6 +169,10 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
     const auto takes = report::averagedTake(sweep, averages, run.take());
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};
+    if (!report::linedUp(responses[0]) || !report::linedUp(responses[1])) {
+        std::fprintf(stderr, "qelvar: no curves: %s; play again\n", audio::kWhyUnaligned);
+        return kReportCouldNotRun;
+    }
     std::string error;
     report::SweepLimits held;
     int status = kReportPassed;

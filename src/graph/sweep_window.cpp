@@ -1,5 +1,6 @@
 #include "graph/sweep_window.h"
 
+#include "audio/recorder.h"
 #include "audio/sound.h"
 #include "common/files.h"
 #include "formats/textfile.h"
@@ -548,6 +549,12 @@ void SweepWindow::runEnded() {
     const auto takes = report::averagedTake(sweep, runAverages_, take);
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};
+    // A response that comes before the sound did: the take was placed late.
+    if (!report::linedUp(responses[0]) || !report::linedUp(responses[1])) {
+        setStatus(QStringLiteral("Not drawn: %1; play again").arg(audio::kWhyUnaligned));
+        emit measured(false);
+        return;
+    }
     const QString dir = QDir(QString::fromStdString(folder_)).filePath(kMeasured);
     std::error_code ec;
     std::filesystem::create_directories(dir.toStdString(), ec);

@@ -176,6 +176,23 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
         band[k] = cross / (std::norm(x[k]) + eps + floor) * bandEdges(f, f1 / 2, edgeHigh);
     }
     r.impulse = inverse(h, n);
+    {
+        // Where the impulse peaks, from 2 ms before the sound's return to
+        // its tail (the harmonics' responses lie further back).
+        const auto back = std::min<std::size_t>(n / 2, std::size_t(0.002 * rate));
+        const auto ahead = std::min<std::size_t>(n / 2, std::size_t(postSeconds * rate));
+        double most = -1;
+        for (std::size_t i = 0; i < ahead; ++i)
+            if (std::abs(r.impulse[i]) > most) {
+                most = std::abs(r.impulse[i]);
+                r.peakSeconds = double(i) / rate;
+            }
+        for (std::size_t i = n - back; i < n; ++i)
+            if (std::abs(r.impulse[i]) > most) {
+                most = std::abs(r.impulse[i]);
+                r.peakSeconds = -double(n - i) / rate;
+            }
+    }
     const std::vector<double> floored = inverse(curves, n), inBand = inverse(band, n);
 
     // Fine resolution: 1/48 octave at 20 Hz is 0.29 Hz; 2^18 points give
@@ -276,6 +293,29 @@ std::vector<double> smoothedDb(const SweepResponse& r, int fraction) {
         out[i] = 10 * std::log10(std::max(p, 1e-300));
     }
     return out;
+}
+
+bool linedUp(const SweepResponse& r) {
+    const double early = -kEarlyFrames / r.rate;
+    if (r.peakSeconds < early)
+        return false;
+    // Part of the take placed late (the path moved inside it) leaves the
+    // impulse's peak where it was and puts that part's frequencies before
+    // it: an octave whose delay is below nothing, which a causal path's
+    // never is.
+    const auto delay = groupDelay(r);
+    for (double lo = 125; lo < 16000; lo *= 2) {
+        std::vector<double> d;
+        for (auto k = static_cast<std::size_t>(lo / r.binHz);
+             k < delay.size() && double(k) * r.binHz < 2 * lo; ++k)
+            d.push_back(delay[k]);
+        if (d.empty())
+            break;
+        std::nth_element(d.begin(), d.begin() + std::ptrdiff_t(d.size() / 2), d.end());
+        if (d[d.size() / 2] < early)
+            return false;
+    }
+    return true;
 }
 
 } // namespace qelvar::report

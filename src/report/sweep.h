@@ -39,6 +39,9 @@ struct SweepResponse {
     // (the take is lined up with the sweep); a path that rings before that
     // (a linear-phase converter) shows at the end, as negative time.
     std::vector<double> impulse;
+    // Where its strongest sample lies (seconds; negative: before the sound
+    // came back, which no path does: the take was placed too late).
+    double peakSeconds = 0;
     // The linear part's spectrum, from 0 Hz in steps of binHz.
     std::vector<std::complex<double>> linear;
     double binHz = 1;
@@ -54,6 +57,12 @@ struct SweepResponse {
 // after, never reaching the 2nd harmonic's.
 SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take,
                            double preSeconds = 0.002, double postSeconds = 0.45);
+
+// Whether the take was lined up where the sound came back: a response
+// that peaks more than a few frames before it cannot be the path's (a
+// converter's pre-ringing stays below its peak).
+bool linedUp(const SweepResponse& r);
+inline constexpr double kEarlyFrames = 8;
 
 // Magnitude in dB, phase in degrees (unwrapped from the lowest frequency
 // of the sweep up), and group delay in seconds of a response at `hz`.

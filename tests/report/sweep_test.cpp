@@ -42,6 +42,28 @@ TEST(Sweep, AWireGivesASingleSample) {
     EXPECT_LT(20 * std::log10(rest), -120);
     for (double hz : {20.0, 1000.0, 19000.0})
         EXPECT_NEAR(magnitudeDb(r, hz), 0, 0.005) << hz;
+    EXPECT_TRUE(linedUp(r));
+    // The take placed 67 frames after the sound came back: the response
+    // comes before it, which no path does.
+    const auto wire = through(s, [](double v) { return v; });
+    const SweepResponse early = analyseSweep(s, std::vector<double>(wire.begin() + 67, wire.end()));
+    EXPECT_NEAR(early.peakSeconds * 44100, -67, 0.5);
+    EXPECT_FALSE(linedUp(early));
+    // 67 frames inserted 70 % of the way through (up to about 2 kHz), and
+    // the take placed by the part after them, as the round trip a take
+    // finds for itself is: the impulse peaks where it should, but the lower
+    // octaves come before the sound did.
+    const auto cut = wire.begin() + std::ptrdiff_t(double(s.samples.size()) * 0.7);
+    std::vector<double> moved(wire.begin() + 67, cut);
+    moved.insert(moved.end(), 67, 0.0);
+    moved.insert(moved.end(), cut, wire.end());
+    const SweepResponse split = analyseSweep(s, moved);
+    EXPECT_GE(split.peakSeconds, 0);
+    EXPECT_FALSE(linedUp(split));
+    // Placed early, it is a delay like any path's.
+    std::vector<double> delayed(67, 0.0);
+    delayed.insert(delayed.end(), wire.begin(), wire.end());
+    EXPECT_TRUE(linedUp(analyseSweep(s, delayed)));
     // No distortion where there is none, down to the lowest octaves (a
     // band edge that rang before the response read there as -56 dB).
     for (double hz : {20.0, 50.0, 100.0, 1000.0})
@@ -67,6 +89,7 @@ TEST(Sweep, ALowPassReadsItsMagnitudePhaseAndGroupDelay) {
     for (double hz : {20.0, 50.0, 100.0, 1000.0, 5000.0, 10000.0, 15000.0, 19000.0}) {
         SCOPED_TRACE(hz);
         EXPECT_NEAR(magnitudeDb(r, hz), 20 * std::log10(std::abs(truth(hz))), 0.005);
+        EXPECT_TRUE(linedUp(r)); // a low-pass peaks after its onset
         const auto bin = static_cast<std::size_t>(std::lround(hz / r.binHz));
         const double f = double(bin) * r.binHz;
         EXPECT_NEAR(phase[bin], std::arg(truth(f)) * 180 / kPi, 0.5);
