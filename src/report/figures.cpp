@@ -4,6 +4,8 @@
 #include "report/imd.h"
 #include "report/noise_figures.h"
 #include "report/spectrum.h"
+#include "report/sweep.h"
+#include "report/sweep_take.h"
 #include "report/tone_figures.h"
 
 #include <algorithm>
@@ -84,12 +86,17 @@ void others(const StereoTake& t, const Segment& g, Adder& add) {
             add("imd_ccif_d3_" + s + "_pct", "IMD CCIF d3, " + s, m.d3Percent, "%", m.warnings);
         }
     }
+    // 1 kHz keeps the key it has always had; 100 Hz and 10 kHz say theirs.
+    const std::string at = g.hz == 1000 ? "" : g.hz == 100 ? "_100" : "_10k";
+    const std::string label = g.hz == 1000 ? "" : g.hz == 100 ? ", 100 Hz" : ", 10 kHz";
     if (g.part == Part::LeftOnly) {
         const auto c = analyseCrosstalk(t.left, t.right, kRate, g.hz);
-        add("crosstalk_l_to_r_db", "Crosstalk, left to right", c.crosstalkDb, "dB", c.warnings);
+        add("crosstalk_l_to_r" + at + "_db", "Crosstalk, left to right" + label, c.crosstalkDb,
+            "dB", c.warnings);
     } else if (g.part == Part::RightOnly) {
         const auto c = analyseCrosstalk(t.right, t.left, kRate, g.hz);
-        add("crosstalk_r_to_l_db", "Crosstalk, right to left", c.crosstalkDb, "dB", c.warnings);
+        add("crosstalk_r_to_l" + at + "_db", "Crosstalk, right to left" + label, c.crosstalkDb,
+            "dB", c.warnings);
     }
 }
 
@@ -100,7 +107,7 @@ void checkWiring(const Signal& s, const std::vector<std::int32_t>& take, Report&
     for (const auto& g : s.segments) {
         if (g.part == Part::Reference)
             both = compareWithPlayed(cut(take, g, kTakeFullScale), cut(s.samples, g, kFullScale));
-        if (g.part == Part::LeftOnly)
+        if (g.part == Part::LeftOnly && g.hz == 1000)
             oneSided =
                 compareWithPlayed(cut(take, g, kTakeFullScale), cut(s.samples, g, kFullScale));
     }
@@ -138,9 +145,15 @@ const std::vector<std::string>& figureKeys() {
                               "noise_a_%_dbfs"})
             for (const char* s : {"left", "right"})
                 k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
-        k.insert(k.end(), {"crosstalk_l_to_r_db", "crosstalk_r_to_l_db"});
+        k.insert(k.end(),
+                 {"crosstalk_l_to_r_db", "crosstalk_r_to_l_db", "crosstalk_l_to_r_100_db",
+                  "crosstalk_r_to_l_100_db", "crosstalk_l_to_r_10k_db", "crosstalk_r_to_l_10k_db"});
         for (const char* f : {"imd_smpte_%_db", "imd_smpte_%_pct", "imd_ccif_d2_%_db",
                               "imd_ccif_d2_%_pct", "imd_ccif_d3_%_db", "imd_ccif_d3_%_pct"})
+            for (const char* s : {"left", "right"})
+                k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
+        for (const char* f :
+             {"response_flatness_%_db", "response_low_3db_%_hz", "response_high_3db_%_hz"})
             for (const char* s : {"left", "right"})
                 k.push_back(std::string(f).replace(std::string(f).find('%'), 1, s));
         return k;
@@ -194,9 +207,55 @@ const char* spectrumTitle(Part part) {
 
 } // namespace
 
+namespace {
+
+// The sweep's part of the take: the response at 1/48 octave, and its
+// flatness and -3 dB points as figures.
+void chirp(const std::vector<std::int32_t>& take, const Segment& g, Report& r, Adder& add) {
+    const Sweep& sweep = reportSweep();
+    std::array<std::vector<double>, 2> ch;
+    const auto first = static_cast<std::size_t>(g.first);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(g.frames); ++i)
+        for (std::size_t c = 0; c < 2; ++c)
+            ch[c].push_back(2 * (first + i) + c < take.size()
+                                ? take[2 * (first + i) + c] / kTakeFullScale
+                                : 0.0);
+    const std::array<SweepResponse, 2> resp{analyseSweep(sweep, ch[0]), analyseSweep(sweep, ch[1])};
+    const bool placed = linedUp(resp[0]) && linedUp(resp[1]);
+    for (double hz = 20; hz <= sweep.plan.endHz; hz *= std::pow(2.0, 1.0 / 48)) {
+        r.curve.hz.push_back(hz);
+        for (std::size_t c = 0; c < 2; ++c)
+            r.curve.db[c].push_back(magnitudeDb(resp[c], hz) - magnitudeDb(resp[c], 1000));
+    }
+    for (int c = 0; c < 2; ++c) {
+        const std::string s = side(c);
+        const SweepFigures f = sweepFigures(resp[std::size_t(c)], sweep.plan.endHz);
+        std::vector<std::string> w;
+        if (!placed)
+            w.push_back("the recording could not be lined up with the sound played");
+        add("response_flatness_" + s + "_db", "Response flatness (±), " + s, f.flatnessDb, "dB", w);
+        auto point = [&](double hz) {
+            std::vector<std::string> v = w;
+            if (hz <= 0)
+                v.push_back("no -3 dB point within the sweep");
+            return v;
+        };
+        add("response_low_3db_" + s + "_hz", "-3 dB point, low, " + s, f.lowerHz, "Hz",
+            point(f.lowerHz));
+        add("response_high_3db_" + s + "_hz", "-3 dB point, high, " + s, f.upperHz, "Hz",
+            point(f.upperHz));
+    }
+}
+
+} // namespace
+
 void analyse(const Signal& signal, const std::vector<std::int32_t>& take, Report& report) {
     Adder add{report};
     for (const auto& g : signal.segments) {
+        if (g.part == Part::Chirp) {
+            chirp(take, g, report, add);
+            continue;
+        }
         const StereoTake t = cut(take, g, kTakeFullScale);
         if (const char* title = spectrumTitle(g.part); title && !t.left.empty())
             report.spectra.push_back(spectrumPlot(t.left, title));

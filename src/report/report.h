@@ -4,6 +4,7 @@
 
 #include "audio/sound.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -59,9 +60,17 @@ struct SpectrumPlot {
     std::vector<double> hz, dbfs;
 };
 
+// The response read from the test signal's sweep, against its level at
+// 1 kHz, at 1/48 octave from 20 Hz.
+struct ResponseCurve {
+    std::vector<double> hz;
+    std::array<std::vector<double>, 2> db;
+};
+
 struct Report {
     Conditions conditions;
     std::vector<SweepRow> sweep;
+    ResponseCurve curve;
     std::vector<Figure> figures;
     // The 1 kHz tone, the -60 dBFS tone, the silence, SMPTE and CCIF.
     std::vector<SpectrumPlot> spectra;

@@ -44,13 +44,30 @@ Axis rangeOf(const std::vector<double>& v, double step, double span) {
     return {lo, hi};
 }
 
+// With `curve`, the curve is drawn and the rows are points on it, placed
+// at its level at 1 kHz (the curve is read against that level).
 void plot(QPainter& p, const QRectF& box, const QString& title, const QString& unit,
           const std::vector<SweepRow>& rows, double SweepRow::*left, double SweepRow::*right,
-          double step, double span, bool markFailed = false) {
+          double step, double span, bool markFailed = false, const ResponseCurve* curve = nullptr) {
+    double at1k = 0;
+    for (const auto& r : rows)
+        if (curve && r.hz == 1000)
+            at1k = r.*left;
     std::vector<double> all;
     for (const auto& r : rows) {
-        all.push_back(r.*left);
-        all.push_back(r.*right);
+        all.push_back(r.*left - at1k);
+        all.push_back(r.*right - at1k);
+    }
+    if (curve)
+        for (const auto& d : curve->db)
+            all.insert(all.end(), d.begin(), d.end());
+    {
+        // Whole decibels, or fives, where the curve spans more.
+        const auto [lo, hi] = std::minmax_element(all.begin(), all.end());
+        if (lo != all.end() && *hi - *lo > 20)
+            step = 5;
+        else if (lo != all.end() && *hi - *lo > 4)
+            step = 1;
     }
     const Axis y = rangeOf(all, step, span);
     const QRectF area = box.adjusted(70, 40, -10, -40);
@@ -92,25 +109,47 @@ void plot(QPainter& p, const QRectF& box, const QString& title, const QString& u
     p.drawRect(area);
     // The left wide, the right narrow on top of it: where the channels
     // agree the red runs inside the blue, and both stay seen.
+    p.save();
+    p.setClipRect(area);
     for (auto [member, colour, width] :
          {std::tuple{left, kLeft, 5.0}, std::tuple{right, kRight, 1.8}}) {
         QPainterPath path;
         bool started = false;
-        for (const auto& r : rows) {
-            const QPointF pt(px(r.hz), py(r.*member));
-            started ? path.lineTo(pt) : path.moveTo(pt);
-            started = true;
+        if (curve) {
+            const auto& d = curve->db[member == left ? 0 : 1];
+            for (std::size_t i = 0; i < curve->hz.size() && curve->hz[i] <= 20000; ++i) {
+                const QPointF pt(px(curve->hz[i]), py(d[i]));
+                started ? path.lineTo(pt) : path.moveTo(pt);
+                started = true;
+            }
+        } else {
+            for (const auto& r : rows) {
+                const QPointF pt(px(r.hz), py(r.*member));
+                started ? path.lineTo(pt) : path.moveTo(pt);
+                started = true;
+            }
         }
         p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPath(path);
     }
+    if (curve) {
+        // The 20 steps as points over the curve.
+        p.setBrush(Qt::white);
+        for (auto [member, colour] : {std::pair{left, kLeft}, std::pair{right, kRight}}) {
+            p.setPen(QPen(colour, 1.5));
+            for (const auto& r : rows)
+                p.drawEllipse(QPointF(px(r.hz), py(r.*member - at1k)), 4, 4);
+        }
+        p.setBrush(Qt::NoBrush);
+    }
+    p.restore();
     if (markFailed) {
         // Steps outside a limits file's response band.
         p.setPen(QPen(kFail, 2));
         for (const auto& r : rows)
             if (r.failed)
                 for (double v : {r.*left, r.*right})
-                    p.drawEllipse(QPointF(px(r.hz), py(v)), 6, 6);
+                    p.drawEllipse(QPointF(px(r.hz), py(v - at1k)), 6, 6);
     }
     p.setPen(kLeft);
     p.drawText(QRectF(area.right() - 250, box.top(), 160, 30), Qt::AlignRight, "left (wide)");
@@ -359,8 +398,13 @@ bool writePdf(const Report& r, const std::string& path) {
     // The set-up's lines come out of the plots' room, not the table's.
     const double plotH = page.height() * 0.25 - setupH / 2;
     double top = page.top() + 140 + setupH;
-    plot(p, QRectF(page.left(), top, page.width(), plotH), "Frequency response", "dB", r.sweep,
-         &SweepRow::levelL, &SweepRow::levelR, 0.5, 2, true);
+    if (r.curve.hz.empty())
+        plot(p, QRectF(page.left(), top, page.width(), plotH), "Frequency response", "dB", r.sweep,
+             &SweepRow::levelL, &SweepRow::levelR, 0.5, 2, true);
+    else
+        plot(p, QRectF(page.left(), top, page.width(), plotH),
+             "Frequency response: the sweep, the 20 steps as points (against 1 kHz)", "dB", r.sweep,
+             &SweepRow::levelL, &SweepRow::levelR, 0.5, 2, true, &r.curve);
     top += plotH + 20;
     plot(p, QRectF(page.left(), top, page.width(), plotH), "THD+N", "dB", r.sweep, &SweepRow::thdnL,
          &SweepRow::thdnR, 10, 40);

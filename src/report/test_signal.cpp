@@ -53,6 +53,8 @@ void sample(const Segment& g, std::int64_t n, double& l, double& r) {
     case Part::Ccif:
         v = a * 0.5 * (std::sin(w * g.hz) + std::sin(w * g.hz2));
         break;
+    case Part::Chirp: // its samples are put in after the rest
+        break;
     default:
         v = a * std::sin(w * g.hz);
     }
@@ -108,8 +110,28 @@ Signal makeSignal() {
     b.add(Part::RightOnly, 1000, 0, kTestLevelDb, framesFor(1000, 0.5));
     b.add(Part::Smpte, 60, 7000, kTestLevelDb, framesFor(60, 0.5));
     b.add(Part::Ccif, 19000, 20000, kTestLevelDb, framesFor(1000, 0.5));
+    // Crosstalk below and above 1 kHz, where a card's layout shows most.
+    for (double hz : {100.0, 10000.0}) {
+        b.add(Part::LeftOnly, hz, 0, kTestLevelDb, framesFor(hz, 0.5));
+        b.add(Part::RightOnly, hz, 0, kTestLevelDb, framesFor(hz, 0.5));
+    }
+    // The whole response from one sweep, with its pause for the tail.
+    const Sweep sweep = reportSweep();
+    b.add(Part::Chirp, 0, 0, 20 * std::log10(sweep.plan.peak),
+          static_cast<std::int64_t>(sweep.samples.size()) + kReportSweepPause);
     render(b.s);
+    const Segment& chirp = b.s.segments.back();
+    for (std::size_t i = 0; i < sweep.samples.size(); ++i) {
+        const auto v = static_cast<std::int32_t>(std::lround(sweep.samples[i] * (kFullScale - 1)));
+        const auto k = static_cast<std::size_t>(chirp.first) * 2 + 2 * i;
+        b.s.samples[k] = b.s.samples[k + 1] = v;
+    }
     return b.s;
+}
+
+const Sweep& reportSweep() {
+    static const Sweep s = makeSweep({});
+    return s;
 }
 
 Signal makeCheckSignal() {

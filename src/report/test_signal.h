@@ -5,6 +5,8 @@
 // their own rounding.
 #pragma once
 
+#include "report/sweep.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,7 +29,7 @@ enum class Part {
     RightOnly, // and the other way
     Smpte,     // 60 Hz and 7 kHz, 4:1
     Ccif,      // 19 kHz and 20 kHz, equal
-    Chirp,     // a sweep's whole take (its samples are made elsewhere)
+    Chirp,     // a sweep and its pause: the whole response
 };
 
 struct Segment {
@@ -62,6 +64,10 @@ struct Signal {
 };
 
 Signal makeSignal();
+// The sweep at the end of makeSignal()'s signal (2 s, 10 Hz up, -6 dBFS)
+// and the silence after it for the path's tail.
+const Sweep& reportSweep();
+inline constexpr std::int64_t kReportSweepPause = 22050;
 // The set-up check's signal: the reference tone, each channel alone, and a
 // second of silence (hum, DC), about 2.5 s in all.
 Signal makeCheckSignal();

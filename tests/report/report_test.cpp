@@ -189,6 +189,18 @@ TEST(ReportFigures, CrosstalkEachWayAndTheWiringFromAHandMadeTake) {
     ASSERT_TRUE(r.figure("crosstalk_l_to_r_db") && r.figure("crosstalk_r_to_l_db"));
     EXPECT_NEAR(r.figure("crosstalk_l_to_r_db")->value, -70, 0.1);
     EXPECT_NEAR(r.figure("crosstalk_r_to_l_db")->value, -50, 0.1);
+    // Below and above 1 kHz nothing leaked: the take's floor.
+    ASSERT_TRUE(r.figure("crosstalk_l_to_r_100_db") && r.figure("crosstalk_r_to_l_10k_db"));
+    EXPECT_LT(r.figure("crosstalk_l_to_r_100_db")->value, -140);
+    // The sweep at the signal's end: a wire's curve is flat, with no -3 dB
+    // point within it.
+    ASSERT_GT(r.curve.hz.size(), 400u);
+    for (std::size_t i = 0; i < r.curve.hz.size() && r.curve.hz[i] <= 19000; ++i)
+        ASSERT_NEAR(r.curve.db[1][i], 0, 0.01) << r.curve.hz[i];
+    // (the sweep's fade-out takes up to 0.04 dB off its top 2 %)
+    EXPECT_LT(r.figure("response_flatness_left_db")->value, 0.03);
+    EXPECT_EQ(r.figure("response_high_3db_right_hz")->warnings,
+              std::vector<std::string>{"no -3 dB point within the sweep"});
     // The spectra page: one spectrum a part, each tone at its own level,
     // the silence at nothing.
     ASSERT_EQ(r.spectra.size(), 5u);
