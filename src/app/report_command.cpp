@@ -169,6 +169,10 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
     const auto takes = report::averagedTake(sweep, averages, run.take());
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};
+    if (!report::heard(responses[0]) || !report::heard(responses[1])) {
+        std::fprintf(stderr, "qelvar: no curves: %s\n", audio::kWhyUnrelated);
+        return kReportCouldNotRun;
+    }
     if (!report::linedUp(responses[0]) || !report::linedUp(responses[1])) {
         std::fprintf(stderr, "qelvar: no curves: %s; play again\n", audio::kWhyUnaligned);
         return kReportCouldNotRun;

@@ -549,6 +549,11 @@ void SweepWindow::runEnded() {
     const auto takes = report::averagedTake(sweep, runAverages_, take);
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};
+    if (!report::heard(responses[0]) || !report::heard(responses[1])) {
+        setStatus(QStringLiteral("Not drawn: %1").arg(audio::kWhyUnrelated));
+        emit measured(false);
+        return;
+    }
     // A response that comes before the sound did: the take was placed late.
     if (!report::linedUp(responses[0]) || !report::linedUp(responses[1])) {
         setStatus(QStringLiteral("Not drawn: %1; play again").arg(audio::kWhyUnaligned));

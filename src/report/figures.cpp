@@ -222,6 +222,7 @@ void chirp(const std::vector<std::int32_t>& take, const Segment& g, Report& r, A
                                 : 0.0);
     const std::array<SweepResponse, 2> resp{analyseSweep(sweep, ch[0]), analyseSweep(sweep, ch[1])};
     const bool placed = linedUp(resp[0]) && linedUp(resp[1]);
+    const bool sweepHeard = heard(resp[0]) && heard(resp[1]);
     for (double hz = 20; hz <= sweep.plan.endHz; hz *= std::pow(2.0, 1.0 / 48)) {
         r.curve.hz.push_back(hz);
         for (std::size_t c = 0; c < 2; ++c)
@@ -231,7 +232,9 @@ void chirp(const std::vector<std::int32_t>& take, const Segment& g, Report& r, A
         const std::string s = side(c);
         const SweepFigures f = sweepFigures(resp[std::size_t(c)], sweep.plan.endHz);
         std::vector<std::string> w;
-        if (!placed)
+        if (!sweepHeard)
+            w.push_back("the recording is not the sound played");
+        else if (!placed)
             w.push_back("the recording could not be lined up with the sound played");
         add("response_flatness_" + s + "_db", "Response flatness (±), " + s, f.flatnessDb, "dB", w);
         auto point = [&](double hz) {

@@ -192,6 +192,16 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
                 most = std::abs(r.impulse[i]);
                 r.peakSeconds = -double(n - i) / rate;
             }
+        // The impulse between its tail and the harmonics' responses (up to
+        // the 12th) holds only the take's noise.
+        const auto from = ahead + std::size_t(0.05 * rate);
+        const auto harmonics = std::size_t((sweep.L * std::log(12.0) + 0.05) * rate);
+        double noise = 0;
+        std::size_t count = 0;
+        for (std::size_t i = from; i + harmonics < n; ++i, ++count)
+            noise += r.impulse[i] * r.impulse[i];
+        if (count > 1000 && noise > 0)
+            r.peakToNoiseDb = 10 * std::log10(most * most / (noise / double(count)));
     }
     const std::vector<double> floored = inverse(curves, n), inBand = inverse(band, n);
 
@@ -316,6 +326,10 @@ bool linedUp(const SweepResponse& r) {
             return false;
     }
     return true;
+}
+
+bool heard(const SweepResponse& r) {
+    return r.peakToNoiseDb >= kHeardDb;
 }
 
 } // namespace qelvar::report

@@ -42,6 +42,9 @@ struct SweepResponse {
     // Where its strongest sample lies (seconds; negative: before the sound
     // came back, which no path does: the take was placed too late).
     double peakSeconds = 0;
+    // How far that peak stands above the impulse's noise (dB; a take that
+    // holds nothing of the sweep stands little above it).
+    double peakToNoiseDb = 300;
     // The linear part's spectrum, from 0 Hz in steps of binHz.
     std::vector<std::complex<double>> linear;
     double binHz = 1;
@@ -62,6 +65,12 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take,
 // that peaks more than a few frames before it cannot be the path's (a
 // converter's pre-ringing stays below its peak).
 bool linedUp(const SweepResponse& r);
+// Whether the take holds the sweep at all: its response stands at least
+// kHeardDb above the noise the deconvolution leaves (a 2-s sweep gains
+// about 49 dB over a sample's own signal-to-noise ratio; the largest of
+// 100 000 samples of noise stands about 13 dB above their mean).
+bool heard(const SweepResponse& r);
+inline constexpr double kHeardDb = 30;
 inline constexpr double kEarlyFrames = 8;
 
 // Magnitude in dB, phase in degrees (unwrapped from the lowest frequency

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <random>
 
 using namespace qelvar::report;
 
@@ -43,6 +44,19 @@ TEST(Sweep, AWireGivesASingleSample) {
     for (double hz : {20.0, 1000.0, 19000.0})
         EXPECT_NEAR(magnitudeDb(r, hz), 0, 0.005) << hz;
     EXPECT_TRUE(linedUp(r));
+    EXPECT_TRUE(heard(r));
+    // A take of noise alone, and one of the sweep 20 dB down in noise at
+    // -23 dBFS (a poor card's worst): the first holds nothing of it, the
+    // second a reading.
+    std::mt19937 random(3);
+    std::normal_distribution<double> noise(0, 0.05);
+    std::vector<double> only(s.samples.size() + 22050), under(only.size());
+    for (std::size_t i = 0; i < only.size(); ++i) {
+        only[i] = noise(random);
+        under[i] = only[i] + (i < s.samples.size() ? 0.1 * s.samples[i] : 0.0);
+    }
+    EXPECT_FALSE(heard(analyseSweep(s, only)));
+    EXPECT_TRUE(heard(analyseSweep(s, under)));
     // The take placed 67 frames after the sound came back: the response
     // comes before it, which no path does.
     const auto wire = through(s, [](double v) { return v; });
