@@ -176,20 +176,24 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
         band[k] = cross / (std::norm(x[k]) + eps + floor) * bandEdges(f, f1 / 2, edgeHigh);
     }
     r.impulse = inverse(h, n);
+    const std::vector<double> floored = inverse(curves, n), inBand = inverse(band, n);
     {
         // Where the impulse peaks, from 2 ms before the sound's return to
-        // its tail (the harmonics' responses lie further back).
+        // its tail (the harmonics' responses lie further back). Read from
+        // the floored division: the plain one raises a take's quantization
+        // where the sweep has next to nothing (past its end) into noise
+        // across the whole impulse.
         const auto back = std::min<std::size_t>(n / 2, std::size_t(0.002 * rate));
         const auto ahead = std::min<std::size_t>(n / 2, std::size_t(postSeconds * rate));
         double most = -1;
         for (std::size_t i = 0; i < ahead; ++i)
-            if (std::abs(r.impulse[i]) > most) {
-                most = std::abs(r.impulse[i]);
+            if (std::abs(floored[i]) > most) {
+                most = std::abs(floored[i]);
                 r.peakSeconds = double(i) / rate;
             }
         for (std::size_t i = n - back; i < n; ++i)
-            if (std::abs(r.impulse[i]) > most) {
-                most = std::abs(r.impulse[i]);
+            if (std::abs(floored[i]) > most) {
+                most = std::abs(floored[i]);
                 r.peakSeconds = -double(n - i) / rate;
             }
         // The impulse between its tail and the harmonics' responses (up to
@@ -199,11 +203,10 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
         double noise = 0;
         std::size_t count = 0;
         for (std::size_t i = from; i + harmonics < n; ++i, ++count)
-            noise += r.impulse[i] * r.impulse[i];
+            noise += floored[i] * floored[i];
         if (count > 1000 && noise > 0)
             r.peakToNoiseDb = 10 * std::log10(most * most / (noise / double(count)));
     }
-    const std::vector<double> floored = inverse(curves, n), inBand = inverse(band, n);
 
     // Fine resolution: 1/48 octave at 20 Hz is 0.29 Hz; 2^18 points give
     // 0.17 Hz at 44100.

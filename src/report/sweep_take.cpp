@@ -236,7 +236,8 @@ bool writeSweepFiles(const std::string& dir, const Sweep& s, int averages, const
             {"level_1k_db", std::round(magnitudeDb(r[ch], 1000) * 1e4) / 1e4},
             {"group_delay_1k_ms", std::round(f.delayMs1k * 1e4) / 1e4},
             {"thd_1k_db", std::round(f.thd1kDb * 100) / 100},
-            {"impulse_peak", std::round(r[ch].impulse.empty() ? 0 : r[ch].impulse[0] * 1e6) / 1e6}};
+            {"impulse_peak", std::round(r[ch].impulse.empty() ? 0 : r[ch].impulse[0] * 1e6) / 1e6},
+            {"impulse_peak_to_noise_db", std::round(r[ch].peakToNoiseDb * 10) / 10}};
     }
     QJsonObject root{
         {"conditions", QJsonObject{{"program", QString::fromStdString(c.program)},
