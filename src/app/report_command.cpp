@@ -148,7 +148,7 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
     plan.seconds = seconds;
     const report::Sweep sweep = report::makeSweep(plan);
     report::ReportRun run(snd, dataDir());
-    run.setSignal(report::sweepSignal(sweep, averages));
+    run.setSignal(report::sweepSignal(sweep, averages), false);
     if (const int sig = runToEnd(run); sig != 0) {
         std::fprintf(stderr, "qelvar: stopped; nothing written\n");
         return 128 + sig;
@@ -169,12 +169,8 @@ int runSweep(audio::SoundServices& snd, const QString& dir, double seconds, int 
     const auto takes = report::averagedTake(sweep, averages, run.take());
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};
-    if (!report::heard(responses[0]) || !report::heard(responses[1])) {
-        std::fprintf(stderr, "qelvar: no curves: %s\n", audio::kWhyUnrelated);
-        return kReportCouldNotRun;
-    }
-    if (!report::linedUp(responses[0]) || !report::linedUp(responses[1])) {
-        std::fprintf(stderr, "qelvar: no curves: %s; play again\n", audio::kWhyUnaligned);
+    if (const std::string why = report::refusal(responses); !why.empty()) {
+        std::fprintf(stderr, "qelvar: no curves: %s\n", why.c_str());
         return kReportCouldNotRun;
     }
     std::string error;

@@ -498,12 +498,12 @@ void SweepWindow::measure() {
             QStringLiteral("Stop the sound first: the sweep needs the sound device to itself"));
         return;
     }
-    runSeconds_ = length_->value();
     runAverages_ = averages_->value();
     report::SweepPlan plan;
-    plan.seconds = runSeconds_;
+    plan.seconds = length_->value();
+    runSweep_ = report::makeSweep(plan);
     run_ = new report::ReportRun(audio::services(), folder_, this);
-    run_->setSignal(report::sweepSignal(report::makeSweep(plan), runAverages_));
+    run_->setSignal(report::sweepSignal(runSweep_, runAverages_), false);
     connect(run_, &report::ReportRun::progress, this, &SweepWindow::setStatus);
     connect(run_, &report::ReportRun::advanced, this,
             [this](int percent, int) { bar_->setValue(percent); });
@@ -543,20 +543,12 @@ void SweepWindow::runEnded() {
         emit measured(false);
         return;
     }
-    report::SweepPlan plan;
-    plan.seconds = runSeconds_;
-    const report::Sweep sweep = report::makeSweep(plan);
+    const report::Sweep& sweep = runSweep_;
     const auto takes = report::averagedTake(sweep, runAverages_, take);
     const std::array<report::SweepResponse, 2> responses{report::analyseSweep(sweep, takes[0]),
                                                          report::analyseSweep(sweep, takes[1])};
-    if (!report::heard(responses[0]) || !report::heard(responses[1])) {
-        setStatus(QStringLiteral("Not drawn: %1").arg(audio::kWhyUnrelated));
-        emit measured(false);
-        return;
-    }
-    // A response that comes before the sound did: the take was placed late.
-    if (!report::linedUp(responses[0]) || !report::linedUp(responses[1])) {
-        setStatus(QStringLiteral("Not drawn: %1; play again").arg(audio::kWhyUnaligned));
+    if (const std::string why = report::refusal(responses); !why.empty()) {
+        setStatus(QStringLiteral("Not drawn: %1").arg(QString::fromStdString(why)));
         emit measured(false);
         return;
     }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "graph/sweep_curves.h"
+#include "report/sweep.h"
 
 #include <QWidget>
 
@@ -94,7 +95,7 @@ class SweepWindow : public QWidget {
     std::optional<SweepCurves> main_;
     std::vector<SweepCurves> overlays_;
     report::ReportRun* run_ = nullptr;
-    double runSeconds_ = 0;
+    report::Sweep runSweep_; // the one played
     int runAverages_ = 1;
 
     SweepPlotWidget* plot_ = nullptr;

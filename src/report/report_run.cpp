@@ -160,7 +160,8 @@ void ReportRun::step() {
             emit advanced(static_cast<int>(100 * whole / (whole + kAnalysisSeconds)),
                           static_cast<int>(std::ceil(kAnalysisSeconds)));
         }
-        analyse(signal_, take->samples, report_);
+        if (figures_)
+            analyse(signal_, take->samples, report_);
         take_ = take->samples;
         for (audio::SetupNote& n : soundChecks(signal_, take->samples))
             report_.setup.push_back(std::move(n));

@@ -29,7 +29,12 @@ class ReportRun : public QObject {
     ~ReportRun() override;
 
     // Plays `signal` instead of makeSignal()'s (a test plays known flaws).
-    void setSignal(Signal signal) { custom_ = std::move(signal); }
+    // Without `figures` only the take is kept, for the caller to read (a
+    // sweep of its own length and averages).
+    void setSignal(Signal signal, bool figures = true) {
+        custom_ = std::move(signal);
+        figures_ = figures;
+    }
     void start();
     // Stops the run where it is: the sound stops, finished() follows, and
     // report() holds no figures (its failure says it was cancelled).
@@ -77,6 +82,7 @@ class ReportRun : public QObject {
     int attempt_ = 0;
     int plays_ = 0; // times the signal was played in this run
     bool cancelled_ = false;
+    bool figures_ = true;
     QTimer timer_;
     std::chrono::steady_clock::time_point since_, played_;
 };

@@ -1,6 +1,7 @@
 #include "report/sweep.h"
 
 #include "report/spectrum.h"
+#include "report/test_signal.h"
 
 #include <fftw3.h>
 
@@ -20,6 +21,7 @@ constexpr double kPi = std::numbers::pi;
 // sample); the curves would take in what a path puts where the sweep has
 // next to nothing (an even harmonic's DC) raised by as much.
 constexpr double kFloor = 1e-6;
+constexpr double kGrid = kFullScale - 1; // as the signal's samples are written
 
 std::size_t nextPow2(std::size_t n) {
     std::size_t p = 1;
@@ -107,11 +109,19 @@ std::vector<double> cutOut(const std::vector<double>& h, std::int64_t origin, st
 Sweep makeSweep(const SweepPlan& plan) {
     Sweep s;
     s.plan = plan;
-    const double f1 = plan.startHz, f2 = plan.endHz, span = std::log(f2 / f1);
     // f1·L whole: then the sweep's phase at each harmonic's time repeats
-    // its start, and the harmonics' responses come out in step.
-    s.L = std::max(1.0, std::round(f1 * plan.seconds / span)) / f1;
-    s.seconds = s.L * span;
+    // its start, and the harmonics' responses come out in step. The length
+    // is kept as asked and the start lowered to the first such below the
+    // one asked (10 Hz for 2 s becomes 7.8 Hz; rounding the length instead
+    // made a 2-s sweep 2.28 s).
+    const double f2 = plan.endHz;
+    double f1 = plan.startHz;
+    const double whole = std::max(1.0, std::floor(f1 * plan.seconds / std::log(f2 / f1)));
+    for (int i = 0; i < 40; ++i) // converges by a factor ln(f2/f1) a turn
+        f1 = whole * std::log(f2 / f1) / plan.seconds;
+    s.plan.startHz = f1;
+    s.L = whole / f1;
+    s.seconds = s.L * std::log(f2 / f1);
     const auto n = static_cast<std::size_t>(std::llround(s.seconds * plan.rate));
     s.samples.resize(n);
     const double in = plan.fadeIn * plan.rate, out = plan.fadeOut * plan.rate;
@@ -119,7 +129,11 @@ Sweep makeSweep(const SweepPlan& plan) {
         const double t = double(i) / plan.rate;
         const double phase = 2 * kPi * f1 * s.L * std::expm1(t / s.L);
         const double w = edge(double(i) / in) * edge(double(n - 1 - i) / out);
-        s.samples[i] = plan.peak * w * std::sin(phase);
+        // On the grid of the samples played (24 bits): a digital path gives
+        // back exactly what is divided by, and the division stays exact even
+        // where the sweep has next to nothing (past its end), where the
+        // rounding would otherwise stand out at -95 dB.
+        s.samples[i] = std::round(plan.peak * w * std::sin(phase) * kGrid) / kGrid;
     }
     return s;
 }

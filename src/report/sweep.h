@@ -57,9 +57,11 @@ struct SweepResponse {
 // The take of `sweep` (lined up: take[n] is what came back of sweep[n],
 // with the path's tail after it) as the path's response. The linear
 // impulse is read from `preSeconds` before its start to `postSeconds`
-// after, never reaching the 2nd harmonic's.
+// after, never reaching the 2nd harmonic's. Read from 2 ms before, the
+// band edge's ringing was cut short and the top 300 Hz read up to 0.04 dB
+// low; from 20 ms they read within 0.0005 dB.
 SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take,
-                           double preSeconds = 0.002, double postSeconds = 0.45);
+                           double preSeconds = 0.02, double postSeconds = 0.45);
 
 // Whether the take was lined up where the sound came back: a response
 // that peaks more than a few frames before it cannot be the path's (a

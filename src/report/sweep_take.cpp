@@ -1,5 +1,6 @@
 #include "report/sweep_take.h"
 
+#include "audio/recorder.h"
 #include "common/files.h"
 
 #include <QJsonArray>
@@ -111,6 +112,14 @@ std::array<std::vector<double>, 2> averagedTake(const Sweep& s, int averages,
         for (double& v : ch)
             v /= std::max(used, 1);
     return out;
+}
+
+std::string refusal(const std::array<SweepResponse, 2>& responses) {
+    if (!heard(responses[0]) || !heard(responses[1]))
+        return audio::kWhyUnrelated;
+    if (!linedUp(responses[0]) || !linedUp(responses[1]))
+        return std::string(audio::kWhyUnaligned) + "; play again";
+    return "";
 }
 
 SweepFigures sweepFigures(const SweepResponse& r, double endHz) {

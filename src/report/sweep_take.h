@@ -17,8 +17,9 @@
 namespace qelvar::report {
 
 // Seconds of pause after each sweep: the path's tail, and the time a card's
-// AC coupling takes to settle.
-inline constexpr double kSweepPause = 0.5;
+// AC coupling takes to settle (a 4.4 Hz high-pass is 120 dB down in 0.25 s,
+// and the sweep's end hardly stirs it).
+inline constexpr double kSweepPause = 0.3;
 
 // `averages` plays of `s` back to back, each followed by the pause, both
 // channels, 24 bits; one Chirp segment spans them.
@@ -28,6 +29,10 @@ Signal sweepSignal(const Sweep& s, int averages);
 // scale 1.0): the plays' frames averaged, a play the take cut short left out.
 std::array<std::vector<double>, 2> averagedTake(const Sweep& s, int averages,
                                                 const std::vector<std::int32_t>& take);
+
+// Why the responses read from a take are not the path's ("" when they
+// are): the take holds nothing of the sweep, or it was placed late.
+std::string refusal(const std::array<SweepResponse, 2>& responses);
 
 struct SweepFigures {
     double flatnessDb = 0; // half the spread of the level, 20 Hz to 20 kHz (or the sweep's end)

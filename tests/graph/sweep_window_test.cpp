@@ -81,12 +81,13 @@ TEST(SweepCurves, TheFilesReadBackAsThePathsCurves) {
     ASSERT_TRUE(loadSweepCurves(dir, c, error)) << error;
     EXPECT_EQ(c.name, "path");
     // The x² term's DC leaks into the lowest octaves (as a DC-coupled path
-    // would): read from 1 kHz up.
+    // would), and its step where the sweep ends ripples the upper ones by
+    // about 0.02 dB: read from 1 kHz up, to 0.03 dB.
     for (double hz : {1000.0, 3000.0, 10000.0}) {
         SCOPED_TRACE(hz);
         const std::size_t i = rowAt(c, hz);
         const double f = c.hz[i];
-        EXPECT_NEAR(c.ch[0].db[i], 20 * std::log10(std::abs(lowPass(f))), 0.01);
+        EXPECT_NEAR(c.ch[0].db[i], 20 * std::log10(std::abs(lowPass(f))), 0.03);
         EXPECT_NEAR(wrappedDeg(c.ch[1].phaseDeg[i]), std::arg(lowPass(f)) * 180 / kPi, 0.5);
         // H2 of x + c2·x² at the sweep's peak A: c2·A/2, through |G(2f)/G(f)|.
         if (f < 5000) {
@@ -235,8 +236,7 @@ TEST(SweepWindow, AMeasuredSweepIsDrawnSavedAndLaidBesideAnother) {
     Measured m;
     EXPECT_FALSE(m.w->saveTo(QString::fromStdString(dataPath("none"))));
     ASSERT_TRUE(m.run()) << m.w->statusText().toStdString();
-    // 1 s asked: the synchronized sweep nearest it.
-    EXPECT_EQ(m.w->statusText(), "Sweep of 0.76 s measured");
+    EXPECT_EQ(m.w->statusText(), "Sweep of 1.00 s measured");
     const SweepCurves* c = m.w->curves();
     ASSERT_TRUE(c);
     EXPECT_EQ(c->name, "measured");
