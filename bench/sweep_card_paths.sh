@@ -14,7 +14,7 @@ paths="$here/../scripts/card-path"
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-sweeppaths.XXXXXX")
 export HOME="$work" LADSPA_PATH=${LADSPA_PATH:-/usr/lib/ladspa}
 trap '"$paths" unload >/dev/null 2>&1' EXIT
-names=${*:-"ac lp2k lp8k rc2k rc15k hp250 rchp200 bump thd40 thd60 h3 half inv card vol60"}
+names=${*:-"ac lp2k lp8k rc2k rc15k hp250 rchp200 bump thd40 thd60 h3 h2 h2q half inv card vol60"}
 sox -n -r 44100 -c 2 -b 32 -e signed "$work/zero.wav" trim 0 1
 sox -D -n -r 44100 -c 2 -b 32 -e signed "$work/tone.wav" synth 1 sine 1000 vol -6dB
 /usr/bin/python3 - "$work" <<'PY'
