@@ -96,11 +96,12 @@ expected="|Sound device stopped|Sound device back||Sound device stopped|Sound de
     fail "status lines: $(grep '^panel.Status=' "$out" | tr '\n' ' ')"
 [ "$(grep -c '^page.PlayLamp=0x808000$' "$out")" -eq 5 ] || fail "a sweep did not come to its end"
 # The sweeps' notes, one a line. A row a timing fault spoilt is let off
-# where the notes name it; any other note fails, and so does an unmarked
-# row that reads otherwise than before the loss. Of the two sweeps after
-# each return, one must have at most 5 rows let off.
+# where the notes name it (in the first sweep too: a busy machine can
+# underrun before any loss, and such a row has nothing to compare); any
+# other note fails, and so does an unmarked row that reads otherwise than
+# before the loss. The first sweep may have at most 5 rows let off, and of
+# the two sweeps after each return, one must.
 sed -n 's/^page.MeasureNotes=//p' "$out" > "$work/notes"
-[ "$(head -1 "$work/notes")" = "" ] || fail "the first sweep has notes: $(head -1 "$work/notes")"
 excused=$(awk -F'[.] ' '{
     n[NR] = 0
     for (i = 1; i <= NF; i++) {
@@ -112,20 +113,22 @@ excused=$(awk -F'[.] ' '{
     }
 } END {
     if (bad) print "bad"
+    if (n[1] > 5) print "spoilt before the loss"
     if (n[2] > 5 && n[3] > 5) print "spoilt after the sink"
     if (n[4] > 5 && n[5] > 5) print "spoilt after the server"
 }' "$work/notes")
-case "$excused" in *bad* | *spoilt*) fail "sweeps after the returns have notes: $(tail -4 "$work/notes")" ;; esac
+case "$excused" in *bad* | *spoilt*) fail "the sweeps have notes: $(cat "$work/notes")" ;; esac
 [ -z "$excused" ] || echo "let off for timing faults (sweep, row): $(echo "$excused" | tr '\n' ' ')"
 # Every sweep reads every row, and the same (within 0.005 dB: where a
 # step's take window falls in the tone moves its reading a little).
 grep -E '^page.(Left|Right)\(' "$out" | sed 's/=/ /' > "$work/rows"
-[ "$(head -40 "$work/rows" | grep -c ' -\?[0-9]')" -eq 40 ] || fail "the first sweep has empty rows"
 differ=$(awk -v off="$(echo "$excused" | tr '\n' ',')" '
               BEGIN { n = split(off, o, ","); for (i = 1; i <= n; i++) let[o[i]] = 1 }
+              NR <= 40 && $2 == "" && !(("1 " int((NR + 1) / 2)) in let) {
+                  print "sweep 1: " $1 " is empty, and its notes do not say why" }
               NR <= 40 { was[NR] = $2; next }
               { r = (NR - 1) % 40 + 1; sweep = int((NR - 1) / 40) + 1 }
-              (sweep " " int((r + 1) / 2)) in let { next }
+              (sweep " " int((r + 1) / 2)) in let || ("1 " int((r + 1) / 2)) in let { next }
               $2 == "" || (was[r] - $2) ^ 2 > 0.005 ^ 2 {
                   print "sweep " sweep ": " $1 "=" $2 " (before " was[r] ")" }' \
     "$work/rows")
