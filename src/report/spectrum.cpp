@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <tuple>
 
 namespace qelvar::report {
 
@@ -24,55 +25,97 @@ constexpr double kCoeffs[] = {0.27105140069342, 0.43329793923448, 0.218122999543
                               0.06592544638803, 0.01081174209837, 0.00077658482522,
                               0.00001388721735};
 
-struct Plan {
+// An FFTW plan, destroyed under the planner lock.
+struct RealPlan {
     fftw_plan plan = nullptr;
-    std::vector<double> window; // periodic, so lobe zeros fall on whole bins
-    double windowPower = 0;     // sum of w²
-    ~Plan() {
+    RealPlan() = default;
+    RealPlan(const RealPlan&) = delete;
+    RealPlan& operator=(const RealPlan&) = delete;
+    ~RealPlan() {
         std::lock_guard lock(fftwPlannerLock());
-        fftw_destroy_plan(plan);
+        if (plan)
+            fftw_destroy_plan(plan);
     }
 };
 
-std::shared_ptr<const Plan> makePlan(std::size_t n) {
-    auto p = std::make_shared<Plan>();
-    p->window.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = 2 * std::numbers::pi * double(i) / double(n);
-        double w = 0;
-        for (int k = 0; k < 7; ++k)
-            w += (k % 2 ? -1 : 1) * kCoeffs[k] * std::cos(k * t);
-        p->window[i] = w;
-        p->windowPower += w * w;
-    }
-    std::vector<double> in(n);
-    std::vector<std::complex<double>> out(n / 2 + 1);
-    std::lock_guard lock(fftwPlannerLock());
-    p->plan = fftw_plan_dft_r2c_1d(int(n), in.data(), reinterpret_cast<fftw_complex*>(out.data()),
-                                   FFTW_ESTIMATE | FFTW_UNALIGNED);
-    return p;
-}
-
-// Plans are kept by length; a handful of lengths is all a report uses.
-// Dropped plans are destroyed after the cache lock is let go, since their
-// destructors take the planner lock.
-std::shared_ptr<const Plan> planFor(std::size_t n) {
+// What `make` gives for `key`, made once and kept (a dozen keys is all a
+// run uses; each call site keeps its own). Dropped entries are destroyed
+// after the cache lock is let go, since a plan's destructor takes the
+// planner lock; entries still in use live on in their users.
+template <class T, class Key, class Make> std::shared_ptr<const T> kept(const Key& key, Make make) {
     static std::mutex cacheLock;
-    static std::map<std::size_t, std::shared_ptr<const Plan>> cache;
+    static std::map<Key, std::shared_ptr<const T>> cache;
     {
         std::lock_guard lock(cacheLock);
-        if (auto it = cache.find(n); it != cache.end())
+        if (auto it = cache.find(key); it != cache.end())
             return it->second;
     }
-    auto made = makePlan(n);
-    std::map<std::size_t, std::shared_ptr<const Plan>> dropped;
+    std::shared_ptr<const T> made = make();
+    std::map<Key, std::shared_ptr<const T>> dropped;
     std::lock_guard lock(cacheLock);
-    if (cache.size() >= 8)
-        dropped.swap(cache); // plans still in use live on in their users
-    return cache.emplace(n, made).first->second;
+    if (cache.size() >= 16)
+        dropped.swap(cache);
+    return cache.emplace(key, std::move(made)).first->second;
+}
+
+// Plans for arrays aligned as the allocator leaves large ones (FFTW's
+// SIMD alignment), and for any arrays at some cost.
+std::shared_ptr<const RealPlan> realPlan(std::size_t n, bool inverse, bool aligned) {
+    return kept<RealPlan>(std::tuple(n, inverse, aligned), [&] {
+        auto p = std::make_shared<RealPlan>();
+        std::vector<double> real(n);
+        std::vector<std::complex<double>> cx(n / 2 + 1);
+        auto* c = reinterpret_cast<fftw_complex*>(cx.data());
+        const unsigned flags = FFTW_ESTIMATE | (aligned ? 0 : FFTW_UNALIGNED);
+        std::lock_guard lock(fftwPlannerLock());
+        if (aligned && (fftw_alignment_of(real.data()) || fftw_alignment_of(&c[0][0])))
+            return p; // the allocator gave none here: the unaligned plan serves
+        p->plan = inverse ? fftw_plan_dft_c2r_1d(int(n), c, real.data(), flags)
+                          : fftw_plan_dft_r2c_1d(int(n), real.data(), c, flags);
+        return p;
+    });
+}
+
+// The plan for these arrays (held while it runs: a full cache drops it).
+std::shared_ptr<const RealPlan> planFor(std::size_t n, bool inverse, double* real,
+                                        std::complex<double>* cx) {
+    if (fftw_alignment_of(real) == 0 && fftw_alignment_of(reinterpret_cast<double*>(cx)) == 0)
+        if (auto p = realPlan(n, inverse, true); p->plan)
+            return p;
+    return realPlan(n, inverse, false);
+}
+
+struct Window {
+    std::vector<double> w; // periodic, so lobe zeros fall on whole bins
+    double power = 0;      // sum of w²
+};
+
+std::shared_ptr<const Window> windowOf(std::size_t n) {
+    return kept<Window>(n, [&] {
+        auto p = std::make_shared<Window>();
+        p->w.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = 2 * std::numbers::pi * double(i) / double(n);
+            double w = 0;
+            for (int k = 0; k < 7; ++k)
+                w += (k % 2 ? -1 : 1) * kCoeffs[k] * std::cos(k * t);
+            p->w[i] = w;
+            p->power += w * w;
+        }
+        return p;
+    });
 }
 
 } // namespace
+
+void realFft(double* in, std::complex<double>* out, std::size_t n) {
+    fftw_execute_dft_r2c(planFor(n, false, in, out)->plan, in,
+                         reinterpret_cast<fftw_complex*>(out));
+}
+
+void realInverse(std::complex<double>* in, double* out, std::size_t n) {
+    fftw_execute_dft_c2r(planFor(n, true, out, in)->plan, reinterpret_cast<fftw_complex*>(in), out);
+}
 
 double dbfsOfPower(double power) {
     return 10 * std::log10(std::max(2 * power, 1e-300));
@@ -85,15 +128,15 @@ PowerSpectrum::PowerSpectrum(std::span<const double> x, double rate) {
         binHz_ = rate > 0 ? rate / 2 : 1;
         return;
     }
-    const auto plan = planFor(n);
+    const auto window = windowOf(n);
     std::vector<double> in(n);
     for (std::size_t i = 0; i < n; ++i)
-        in[i] = x[i] * plan->window[i];
+        in[i] = x[i] * window->w[i];
     std::vector<std::complex<double>> out(n / 2 + 1);
-    fftw_execute_dft_r2c(plan->plan, in.data(), reinterpret_cast<fftw_complex*>(out.data()));
+    realFft(in.data(), out.data(), n);
     binHz_ = rate / double(n);
     power_.resize(out.size());
-    const double scale = 2 / (double(n) * plan->windowPower);
+    const double scale = 2 / (double(n) * window->power);
     for (std::size_t k = 0; k < out.size(); ++k)
         power_[k] = std::norm(out[k]) * scale;
     power_[0] /= 2; // DC and Nyquist have no mirror image

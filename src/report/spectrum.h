@@ -8,6 +8,7 @@
 // lobe costs nothing here: tones and products lie tens of bins apart.
 #pragma once
 
+#include <complex>
 #include <cstddef>
 #include <mutex>
 #include <span>
@@ -25,6 +26,12 @@ inline constexpr std::size_t kMaxSamples = std::size_t{1} << 20;
 // FFTW's planner is not thread safe: every plan in the program is made and
 // destroyed under this lock; executing a finished plan is safe anywhere.
 std::mutex& fftwPlannerLock();
+
+// Real FFTs of length n through plans made once a length and kept: `in`
+// holds n samples, `out` n/2 + 1 bins. The inverse is unscaled (n times
+// the samples) and overwrites its input.
+void realFft(double* in, std::complex<double>* out, std::size_t n);
+void realInverse(std::complex<double>* in, double* out, std::size_t n);
 
 // dBFS of a mean-square power (a full-scale sine has 0.5): 10·log10(2p).
 double dbfsOfPower(double power);

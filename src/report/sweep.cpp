@@ -3,8 +3,6 @@
 #include "report/spectrum.h"
 #include "report/test_signal.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -35,35 +33,23 @@ std::vector<Cx> forward(const std::vector<double>& x, std::size_t n) {
     std::vector<double> in(n, 0.0);
     std::copy_n(x.begin(), std::min(x.size(), n), in.begin());
     std::vector<Cx> out(n / 2 + 1);
-    fftw_plan p;
-    {
-        std::lock_guard lock(fftwPlannerLock());
-        p = fftw_plan_dft_r2c_1d(int(n), in.data(), reinterpret_cast<fftw_complex*>(out.data()),
-                                 FFTW_ESTIMATE);
-    }
-    fftw_execute(p);
-    std::lock_guard lock(fftwPlannerLock());
-    fftw_destroy_plan(p);
+    realFft(in.data(), out.data(), n);
     return out;
 }
 
 // The inverse of forward(), scaled: forward then inverse gives x back.
 std::vector<double> inverse(std::vector<Cx> spectrum, std::size_t n) {
     std::vector<double> out(n);
-    fftw_plan p;
-    {
-        std::lock_guard lock(fftwPlannerLock());
-        p = fftw_plan_dft_c2r_1d(int(n), reinterpret_cast<fftw_complex*>(spectrum.data()),
-                                 out.data(), FFTW_ESTIMATE);
-    }
-    fftw_execute(p);
-    {
-        std::lock_guard lock(fftwPlannerLock());
-        fftw_destroy_plan(p);
-    }
+    realInverse(spectrum.data(), out.data(), n);
     for (double& v : out)
         v /= double(n);
     return out;
+}
+
+// a / b without the library's guard against overflow (a call per division,
+// which dominated the analysis): nothing divided here comes near it.
+Cx divide(Cx a, Cx b) {
+    return a * std::conj(b) / std::norm(b);
 }
 
 // A 4th-order Butterworth high-pass at lo and low-pass at hi, as analog
@@ -74,7 +60,7 @@ Cx bandEdges(double f, double lo, double hi) {
         return (s * s + 0.7653668647 * fc * s + fc * fc) *
                (s * s + 1.8477590650 * fc * s + fc * fc);
     };
-    return (s * s * s * s) / poles(lo) * (hi * hi * hi * hi) / poles(hi);
+    return divide(s * s * s * s * (hi * hi * hi * hi), poles(lo) * poles(hi));
 }
 
 // Raised-cosine edge: 0 at x <= 0, 1 at x >= 1.
@@ -249,18 +235,21 @@ SweepResponse analyseSweep(const Sweep& sweep, const std::vector<double>& take, 
         // The part of a sample the rounding of its time left, put back.
         const double frac = at - double(origin);
         std::vector<Cx> rel(r.linear.size(), Cx(0));
-        for (std::size_t i = 1; i < rel.size(); ++i) {
+        // Its phase, 2π·pos·frac/coarse at bin pos = i·k/4, turned a bin at
+        // a time.
+        const Cx turn = std::polar(1.0, 2 * kPi * k * frac / (4 * double(coarse)));
+        Cx shift = turn;
+        for (std::size_t i = 1; i < rel.size(); ++i, shift *= turn) {
             const double pos = double(i * k) / 4;
             const auto j = static_cast<std::size_t>(pos);
             if (j + 1 >= hk.size())
                 break;
             const double t = pos - double(j);
             const Cx v = (1 - t) * hk[j] + t * hk[j + 1];
-            const double w = 2 * kPi * pos / double(coarse);
             // The band's edges divided out again: they are known exactly.
             const Cx edges = bandEdges(pos * rate / double(coarse), f1 / 2, edgeHigh);
-            if (std::abs(r.linear[i]) > 0 && std::abs(edges) > 1e-3)
-                rel[i] = v * std::polar(1.0, w * frac) / edges / r.linear[i];
+            if (std::norm(r.linear[i]) > 0 && std::norm(edges) > 1e-6)
+                rel[i] = divide(v * shift, edges * r.linear[i]);
         }
         r.harmonics.push_back(std::move(rel));
     }
