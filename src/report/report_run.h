@@ -46,8 +46,9 @@ class ReportRun : public QObject {
     // 2^31, lined up with the signal); empty when there are none.
     const std::vector<std::int32_t>& take() const { return take_; }
 
-    // How long the device may take to open, and the take to come back.
-    static constexpr std::chrono::milliseconds kOpening{5000};
+    // How long the device may take to open (a loaded machine has taken over
+    // 5 s to start a server's streams), and the take to come back.
+    static constexpr std::chrono::milliseconds kOpening{10000};
     static constexpr std::chrono::milliseconds kTakePatience{5000};
     // Takes spoilt on the way (frames lost, the recording moved) are
     // played again, up to this many in all.
