@@ -12,11 +12,15 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <regex>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace qelvar::construct;
 using namespace std::chrono;
@@ -32,6 +36,27 @@ std::vector<unsigned char> perfectCapture(const std::vector<unsigned char>& step
         out.push_back(stepFile[44 + i % data]);
     out.resize(std::max<std::size_t>(n, 44), 0);
     return out;
+}
+
+// Where a capture sits in its step file's loop: the frame of the loop its
+// first frame copies, and how many frames on it stays a copy ("at 0, all
+// 23520 of 23520" is a perfect capture). A misreading's message says this.
+std::string placement(const std::vector<unsigned char>& stepFile,
+                      const std::vector<unsigned char>& capture) {
+    const std::size_t loop = (stepFile.size() - 44) / 4, frames = (capture.size() - 44) / 4;
+    const auto sameFrame = [&](std::size_t c, std::size_t s) {
+        return std::memcmp(&capture[44 + 4 * c], &stepFile[44 + 4 * s], 4) == 0;
+    };
+    for (std::size_t at = 0; at < loop && frames > 0; ++at) {
+        std::size_t same = 0;
+        while (same < frames && sameFrame(same, (at + same) % loop))
+            ++same;
+        if (same >= std::min<std::size_t>(frames, 64))
+            return "capture at frame " + std::to_string(at) + " of its loop of " +
+                   std::to_string(loop) + ", a copy for " + std::to_string(same) + " of its " +
+                   std::to_string(frames) + " frames";
+    }
+    return "capture of " + std::to_string(frames) + " frames: no 64 frames of it copy its loop";
 }
 
 // What a shell command prints on its first line.
@@ -94,16 +119,31 @@ class LoopbackMeasure : public ::testing::Test {
     }
     // Every row against a perfect loopback of its step file as long as the capture: within
     // 0.01 dB (0.05 dB for the two top rows, which a converting path may lower by 0.01 dB).
+    // A failing sweep's step and capture files are kept in the temporary
+    // folder, to look into.
     void checkRows() {
         for (int r = 1; r <= kRows; ++r) {
             auto stepFile = qelvar::test::readBytes(page->stepFile(r));
             ASSERT_GT(stepFile.size(), 44u) << "row " << r;
-            auto size = qelvar::test::readBytes(page->captureFile(r)).size();
-            auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, size));
+            const auto capture = qelvar::test::readBytes(page->captureFile(r));
+            auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, capture.size()));
             const double within = r <= 18 ? 0.0105 : 0.0505; // the boxes show 3 decimals
-            EXPECT_NEAR(boxValue(page->controls().left[r]), l, within) << "row " << r;
-            EXPECT_NEAR(boxValue(page->controls().right[r]), rt, within) << "row " << r;
+            const double boxL = boxValue(page->controls().left[r]),
+                         boxR = boxValue(page->controls().right[r]);
+            EXPECT_NEAR(boxL, l, within) << "row " << r;
+            EXPECT_NEAR(boxR, rt, within) << "row " << r;
+            if (std::abs(boxL - l) > within || std::abs(boxR - rt) > within)
+                ADD_FAILURE() << "row " << r << ": " << placement(stepFile, capture)
+                              << "; notes: " << page->controls().measureNotes;
             EXPECT_LT(l, -0.5) << "row " << r << ": a step file with no level";
+        }
+        if (HasFailure()) {
+            const auto to = std::filesystem::temp_directory_path() /
+                            ("qelvar-loopback-" + std::to_string(::getpid()));
+            std::error_code ec;
+            std::filesystem::create_directories(to, ec);
+            std::filesystem::copy(dir.path, to, std::filesystem::copy_options::recursive, ec);
+            std::printf("files kept in %s\n", to.c_str());
         }
     }
     captest::TempDir dir;
