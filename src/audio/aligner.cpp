@@ -138,7 +138,9 @@ int wholeFramePad(double fraction, int rate) {
 
 std::int64_t alignedStart(std::int64_t now, std::int64_t soundStart, std::int64_t loopFrames,
                           std::int64_t maxBack) {
-    if (loopFrames <= 0 || now < soundStart)
+    if (now < soundStart)
+        return soundStart; // its first frame is being written out right now
+    if (loopFrames <= 0)
         return now;
     const std::int64_t start = soundStart + (now - soundStart) / loopFrames * loopFrames;
     return now - start <= maxBack ? start : now;

@@ -74,8 +74,11 @@ int wholeFramePad(double fraction, int rate);
 // Output frame at which a recording asked for at output frame `now` starts
 // while a sound that began at frame `soundStart` loops every `loopFrames`
 // frames: the latest loop boundary not after `now`, so the recording opens
-// on the sound's first sample. With no loop, or a boundary more than
-// `maxBack` frames ago, the recording starts at `now`.
+// on the sound's first sample. A sound whose first frame is still being
+// written out (the device publishes it within the callback that renders
+// it, before it counts that callback's frames) starts the recording on that
+// frame. With no loop, or a boundary more than `maxBack` frames ago, the
+// recording starts at `now`.
 std::int64_t alignedStart(std::int64_t now, std::int64_t soundStart, std::int64_t loopFrames,
                           std::int64_t maxBack);
 

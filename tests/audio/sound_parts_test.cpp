@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <random>
 #include <thread>
 
@@ -74,6 +75,9 @@ struct Device {
     // A card between output and input, run on each frame on its way back, in order.
     std::function<void(std::int32_t&, std::int32_t&)> card;
     std::vector<std::int32_t> history;
+    // Run once the player has rendered a callback's frames and before the
+    // device counts them as written: what another thread sees meanwhile.
+    std::function<void()> midCallback;
     std::int32_t back(std::size_t at) const {
         return static_cast<std::int32_t>(
             std::clamp<std::int64_t>(std::int64_t{history[at]} * gain, INT32_MIN, INT32_MAX));
@@ -81,6 +85,8 @@ struct Device {
     std::vector<std::int32_t> run(std::size_t n) {
         std::vector<std::int32_t> buf(n * 2);
         player.render(buf.data(), 2, n, frame);
+        if (midCallback)
+            std::exchange(midCallback, nullptr)();
         history.insert(history.end(), buf.begin(), buf.end());
         for (std::size_t i = 0; i < n; ++i) {
             const std::int64_t f = frame + static_cast<std::int64_t>(i);
@@ -344,6 +350,27 @@ TEST(RecorderSim, ARoundTripThatJumpsIsSeenAndEachTakeFindsItsOwn) {
     b.record(ramp(441, 2000), 10 * 441);
     EXPECT_EQ(b.save().why, kWhyNothingBack);
     EXPECT_FALSE(std::filesystem::exists(b.path));
+}
+
+// The device publishes a new sound's first frame while it renders the
+// callback holding it, before it counts the callback's frames as written: a
+// take asked for in between starts on that frame, not on the old sound's
+// frames before it, and keeps whole loops.
+TEST(RecorderSim, ATakeAskedForWhileItsSoundsFirstFrameIsRenderedStartsOnIt) {
+    RecorderBench b;
+    b.warmUp(3000);
+    b.runFor(100); // mid-loop: the new sound waits 341 frames for the boundary
+    b.d.player.post(ramp(441, 5000));
+    b.d.midCallback = [&] {
+        ASSERT_EQ(b.d.player.state().serial, b.d.player.lastPosted());
+        ASSERT_GT(b.d.player.state().start, b.d.out.written());
+        for (const char* c : {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
+            EXPECT_EQ(b.rec.command(c, b.d.latency), 0) << c;
+    };
+    b.runFor(10 * 441 + 200);
+    const TakeResult r = b.save();
+    EXPECT_EQ(r.state, State::Good) << r.why;
+    EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, 5000), 9 * 441));
 }
 
 // Each on a fresh bench, round trip 3000: a loss keeps the whole loops before
