@@ -12,16 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace qelvar::app {
 namespace {
-
-std::string fileText(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 QWidget* window(const char* name) {
     return ui::Registry::instance().window(QString::fromLatin1(name));
@@ -37,14 +30,16 @@ TEST(App, ASaveRequestSavesEveryWindowAndClosesNone) {
     app.showPage();
     app.showGraph();
     QApplication::processEvents();
-    auto* pad = qobject_cast<QPlainTextEdit*>(ui::Registry::instance().control("page", "Scratchpad"));
+    auto* pad =
+        qobject_cast<QPlainTextEdit*>(ui::Registry::instance().control("page", "Scratchpad"));
     ASSERT_TRUE(pad);
     pad->setPlainText("kept at the logout");
     for (const char* f : {"tessalysetup", "wavoscsetup", "wavgraphsetup"})
         std::filesystem::remove(folder / f);
 
     app.saveEverything();
-    EXPECT_NE(fileText(folder / "tessalysetup").find("kept at the logout"), std::string::npos);
+    EXPECT_NE(test::readText(folder / "tessalysetup").find("kept at the logout"),
+              std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(folder / "wavoscsetup"));
     EXPECT_TRUE(std::filesystem::exists(folder / "wavgraphsetup"));
     for (const char* w : {"panel", "page", "graph"}) {

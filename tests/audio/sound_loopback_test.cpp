@@ -11,7 +11,6 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <numeric>
 #include <regex>
@@ -153,13 +152,8 @@ TEST_F(Loopback, StreamsLeavePipeWireItsDefaultPeriod) {
     if (!server || std::string(server) != "pipewire")
         GTEST_SKIP() << "only PipeWire names a period";
     std::string listing;
-    for (const char* what : {"source-outputs", "sink-inputs"}) {
-        FILE* p = popen((std::string("pactl list ") + what).c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        for (int c; (c = std::fgetc(p)) != EOF;)
-            listing += static_cast<char>(c);
-        pclose(p);
-    }
+    for (const char* what : {"source-outputs", "sink-inputs"})
+        listing += commandOutput(std::string("pactl list ") + what, true);
     const std::regex stream(
         R"re(media\.name = "qelvar (input|output)"[^#]*?node\.latency = "(\d+)/(\d+)")re");
     int found = 0;

@@ -1,5 +1,6 @@
 #include "support/files.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -48,6 +49,25 @@ std::vector<std::string> crlfLines(const std::string& text) {
     for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
         out.push_back(text.substr(from, at - from));
     return out;
+}
+
+std::string commandOutput(const std::string& command, bool all) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        for (int ch; (ch = std::fgetc(p)) != EOF;)
+            out += static_cast<char>(ch);
+        if (::pclose(p) != 0)
+            out.clear();
+    }
+    return all ? out : out.substr(0, out.find('\n'));
+}
+
+void keepFolder(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::remove_all(to, ec);
+    fs::create_directories(to, ec);
+    fs::copy(from, to, fs::copy_options::recursive, ec);
+    std::printf("files kept in %s\n", to.c_str());
 }
 
 } // namespace qelvar::test

@@ -39,4 +39,12 @@ inline std::uint32_t u32(const Bytes& b, std::size_t at) {
 // The text cut at CR LF; the part after the last CR LF is dropped.
 std::vector<std::string> crlfLines(const std::string& text);
 
+// What a shell command prints (its first line, or `all` of it); empty when
+// it fails.
+std::string commandOutput(const std::string& command, bool all = false);
+
+// A failed run's scratch folder copied to `to` (replacing what was there),
+// to look into; says where.
+void keepFolder(const fs::path& from, const fs::path& to);
+
 } // namespace qelvar::test

@@ -35,6 +35,7 @@ extern char** environ;
 using namespace qelvar::construct;
 using namespace std::chrono;
 namespace card = qelvar::test::card;
+using qelvar::test::commandOutput;
 
 namespace {
 
@@ -42,18 +43,6 @@ const std::string kCardPath = QELVAR_CARD_PATH; // scripts/card-path
 
 std::string quoted(const std::string& s) {
     return "'" + s + "'";
-}
-
-// What a shell command prints (its first line), empty when it fails.
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        for (int ch; (ch = std::fgetc(p)) != EOF && ch != '\n';)
-            out += static_cast<char>(ch);
-        if (pclose(p) != 0)
-            out.clear();
-    }
-    return out;
 }
 
 bool succeeds(const std::string& command) {
@@ -273,27 +262,27 @@ class CardPathSweep : public ::testing::TestWithParam<const char*> {
                         .c_str());
         std::printf("row   freq    first  frames   box L  truth L    err L   box R  truth R    "
                     "err R   at\n");
+        const auto num = [](bool have, const char* form, double v) {
+            char out[24] = "-";
+            if (have)
+                std::snprintf(out, sizeof out, form, v);
+            return std::string(out);
+        };
         for (const RowResult& r : rows) {
             std::printf("%3d %6d %8lld %7lld", r.row, r.frequency, static_cast<long long>(r.first),
                         static_cast<long long>(r.frames));
             for (int c = 0; c < 2; ++c) {
                 const std::string& box = c == 0 ? r.boxL : r.boxR;
                 const double truth = c == 0 ? r.truthL : r.truthR;
-                std::printf(" %7s", box.empty() ? "-" : box.c_str());
-                if (r.haveTruth)
-                    std::printf(" %8.4f", truth);
-                else
-                    std::printf(" %8s", "-");
-                if (r.haveTruth && !box.empty())
-                    std::printf(" %+8.4f", boxValue(box) - truth);
-                else
-                    std::printf(" %8s", "-");
+                std::printf(
+                    " %7s %8s %8s", box.empty() ? "-" : box.c_str(),
+                    num(r.haveTruth, "%.4f", truth).c_str(),
+                    num(r.haveTruth && !box.empty(), "%+.4f", boxValue(box) - truth).c_str());
             }
-            if (r.at)
-                std::printf(" %+4lld", static_cast<long long>(*r.at));
-            else
-                std::printf(" %4s", r.haveTruth ? "?" : "-");
-            std::printf("\n");
+            const std::string at = r.at          ? num(true, "%+.0f", double(*r.at))
+                                   : r.haveTruth ? "?"
+                                                 : "-";
+            std::printf(" %4s\n", at.c_str());
         }
         std::printf("notes: %s\n", notes.empty() ? "(none)" : notes.c_str());
         std::printf("(at: the frames by which the capture is an exact copy of the offline run "
@@ -307,20 +296,12 @@ class CardPathSweep : public ::testing::TestWithParam<const char*> {
     // folder after a failure, to look into it.
     void keepFiles() {
         const char* keep = std::getenv("QELVAR_CARD_PATH_KEEP");
-        std::filesystem::path folder;
         if (keep && *keep)
-            folder = keep;
+            qelvar::test::keepFolder(dir.path, std::filesystem::path(keep) / GetParam());
         else if (HasFailure())
-            folder = std::filesystem::temp_directory_path() /
-                     ("qelvar-card-path-" + std::to_string(::getpid()));
-        else
-            return;
-        const std::filesystem::path to = folder / GetParam();
-        std::error_code ec;
-        std::filesystem::remove_all(to, ec);
-        std::filesystem::create_directories(to, ec);
-        std::filesystem::copy(dir.path, to, std::filesystem::copy_options::recursive, ec);
-        std::printf("files kept in %s\n", to.c_str());
+            qelvar::test::keepFolder(
+                dir.path, std::filesystem::temp_directory_path() /
+                              ("qelvar-card-path-" + std::to_string(::getpid())) / GetParam());
     }
 
     qelvar::test::TempDir dir;
@@ -374,10 +355,8 @@ INSTANTIATE_TEST_SUITE_P(Paths, CardPathSweep, ::testing::Values("lp2k", "vol60"
 #else
 INSTANTIATE_TEST_SUITE_P(Paths, CardPathSweep,
                          ::testing::Values("ac", "lp2k", "lp8k", "rc2k", "rc15k", "hp250",
-                                           "rchp200", "bump", "thd40",
-                                           "thd60", "thd80", "clip", "h3", "half", "inv", "card",
-                                           "vol60",
-                                           "noise"),
+                                           "rchp200", "bump", "thd40", "thd60", "thd80", "clip",
+                                           "h3", "half", "inv", "card", "vol60", "noise"),
                          [](const auto& info) { return std::string(info.param); });
 #endif
 

@@ -59,18 +59,8 @@ std::string placement(const std::vector<unsigned char>& stepFile,
     return "capture of " + std::to_string(frames) + " frames: no 64 frames of it copy its loop";
 }
 
-// What a shell command prints on its first line.
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        for (int ch; (ch = std::fgetc(p)) != EOF && ch != '\n';)
-            out += static_cast<char>(ch);
-        pclose(p);
-    }
-    return out;
-}
-
 using qelvar::construct::testing::runSequence;
+using qelvar::test::commandOutput;
 
 class LoopbackMeasure : public ::testing::Test {
   protected:
@@ -117,34 +107,31 @@ class LoopbackMeasure : public ::testing::Test {
         }
         return false;
     }
-    // Every row against a perfect loopback of its step file as long as the capture: within
+    // Row r against a perfect loopback of its step file as long as the capture: within
     // 0.01 dB (0.05 dB for the two top rows, which a converting path may lower by 0.01 dB).
-    // A failing sweep's step and capture files are kept in the temporary
-    // folder, to look into.
+    void checkRow(int r) {
+        const auto stepFile = qelvar::test::readBytes(page->stepFile(r));
+        ASSERT_GT(stepFile.size(), 44u) << "row " << r;
+        const auto capture = qelvar::test::readBytes(page->captureFile(r));
+        const auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, capture.size()));
+        const double within = r <= 18 ? 0.0105 : 0.0505; // the boxes show 3 decimals
+        const double boxL = boxValue(page->controls().left[r]),
+                     boxR = boxValue(page->controls().right[r]);
+        EXPECT_LT(l, -0.5) << "row " << r << ": a step file with no level";
+        if (std::abs(boxL - l) > within || std::abs(boxR - rt) > within)
+            ADD_FAILURE() << "row " << r << " reads " << boxL << " " << boxR << ", not " << l << " "
+                          << rt << ": " << placement(stepFile, capture)
+                          << "; notes: " << page->controls().measureNotes;
+    }
+    // Every row; a failing sweep's step and capture files are kept in the
+    // temporary folder, to look into.
     void checkRows() {
-        for (int r = 1; r <= kRows; ++r) {
-            auto stepFile = qelvar::test::readBytes(page->stepFile(r));
-            ASSERT_GT(stepFile.size(), 44u) << "row " << r;
-            const auto capture = qelvar::test::readBytes(page->captureFile(r));
-            auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, capture.size()));
-            const double within = r <= 18 ? 0.0105 : 0.0505; // the boxes show 3 decimals
-            const double boxL = boxValue(page->controls().left[r]),
-                         boxR = boxValue(page->controls().right[r]);
-            EXPECT_NEAR(boxL, l, within) << "row " << r;
-            EXPECT_NEAR(boxR, rt, within) << "row " << r;
-            if (std::abs(boxL - l) > within || std::abs(boxR - rt) > within)
-                ADD_FAILURE() << "row " << r << ": " << placement(stepFile, capture)
-                              << "; notes: " << page->controls().measureNotes;
-            EXPECT_LT(l, -0.5) << "row " << r << ": a step file with no level";
-        }
-        if (HasFailure()) {
-            const auto to = std::filesystem::temp_directory_path() /
-                            ("qelvar-loopback-" + std::to_string(::getpid()));
-            std::error_code ec;
-            std::filesystem::create_directories(to, ec);
-            std::filesystem::copy(dir.path, to, std::filesystem::copy_options::recursive, ec);
-            std::printf("files kept in %s\n", to.c_str());
-        }
+        for (int r = 1; r <= kRows; ++r)
+            checkRow(r);
+        if (HasFailure())
+            qelvar::test::keepFolder(dir.path,
+                                     std::filesystem::temp_directory_path() /
+                                         ("qelvar-loopback-" + std::to_string(::getpid())));
     }
     captest::TempDir dir;
     std::unique_ptr<qelvar::audio::SystemSound> snd;
@@ -255,16 +242,10 @@ TEST_F(LoopbackMeasure, TimingFaultsAreMarkedNeverReadUnmarked) {
             forceQuantum(0); // the graph's own choice again
         int marked = 0;
         for (int r = 1; r <= kRows; ++r) {
-            if (page->rowMarked(r)) {
+            if (page->rowMarked(r))
                 ++marked;
-                continue;
-            }
-            auto stepFile = qelvar::test::readBytes(page->stepFile(r));
-            auto size = qelvar::test::readBytes(page->captureFile(r)).size();
-            auto [l, rt] = captest::referenceLevels(perfectCapture(stepFile, size));
-            const double within = r <= 18 ? 0.0105 : 0.0505;
-            EXPECT_NEAR(boxValue(page->controls().left[r]), l, within) << "row " << r;
-            EXPECT_NEAR(boxValue(page->controls().right[r]), rt, within) << "row " << r;
+            else
+                checkRow(r);
         }
         std::printf("%s: %d rows marked; notes: %s\n", what, marked,
                     page->controls().measureNotes.c_str());
