@@ -28,9 +28,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <utility>
 #include <random>
 #include <thread>
+#include <utility>
 
 using namespace qelvar::audio;
 using namespace qelvar::test;
@@ -56,6 +56,14 @@ template <class T> std::unique_ptr<Sound> loopOf(const std::vector<T>& left, int
 }
 std::unique_ptr<Sound> ramp(int frames, int base) {
     return loopOf(rampSamples(frames, base));
+}
+// `cycles` turns of a sine of `peak` over a loop of 441 frames (100 Hz each).
+std::vector<std::int16_t> tone(double cycles, double peak = 16000) {
+    std::vector<std::int16_t> v;
+    for (int k = 0; k < 441; ++k)
+        v.push_back(
+            static_cast<std::int16_t>(std::lround(peak * std::sin(2 * M_PI * cycles * k / 441))));
+    return v;
 }
 
 std::vector<float> probe() {
@@ -378,10 +386,8 @@ TEST(RecorderSim, ATakeAskedForWhileItsSoundsFirstFrameIsRenderedStartsOnIt) {
 // again; clipping is suspect only if not played so.
 TEST(RecorderSim, WhatATakeKeepsAndHowItIsJudged) {
     const auto rampLoop = rampSamples(441, 1000);
-    std::vector<std::int16_t> lowTone, quiet = rampLoop, loud = rampLoop;
-    for (int k = 0; k < 441; ++k) // 100 Hz: a shift of a few frames changes little
-        lowTone.push_back(
-            static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * k / 441))));
+    const auto lowTone = tone(1, 8000); // a shift of a few frames changes little
+    auto quiet = rampLoop, loud = rampLoop;
     for (std::size_t k = 0; k < 441; k += 8) {
         quiet[k] = 17000; // doubled on the way back it clips
         loud[k] = 32767;
@@ -517,13 +523,6 @@ struct Card {
 };
 
 TEST(RecorderSim, ACardsFiltersNoiseAndDistortionAreNoTimingFault) {
-    const auto tone = [](double cycles) {
-        std::vector<std::int16_t> v;
-        for (int k = 0; k < 441; ++k)
-            v.push_back(static_cast<std::int16_t>(
-                std::lround(16000 * std::sin(2 * M_PI * cycles * k / 441))));
-        return v;
-    };
     for (const bool drop : {false, true}) {
         SCOPED_TRACE(drop ? "a drop in the third take" : "a clean sweep");
         RecorderBench b;
@@ -566,10 +565,6 @@ TEST(RecorderSim, ACardsFiltersNoiseAndDistortionAreNoTimingFault) {
 // played, as a wrong input hears): said so, not read as the step. The same
 // sound quietly under a card's noise is a reading like any other.
 TEST(RecorderSim, ALoudInputThatIsNotTheSoundPlayedIsSaidSo) {
-    std::vector<std::int16_t> tone;
-    for (int k = 0; k < 441; ++k)
-        tone.push_back(
-            static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * M_PI * 10 * k / 441))));
     for (const double level : {12000.0, 20.0}) {
         SCOPED_TRACE(level);
         RecorderBench b;
@@ -583,7 +578,7 @@ TEST(RecorderSim, ALoudInputThatIsNotTheSoundPlayedIsSaidSo) {
             l = r = v * 65536;
         };
         b.warmUp(3000);
-        b.record(loopOf(tone), 20 * 441);
+        b.record(loopOf(tone(10)), 20 * 441);
         const TakeResult r = b.save();
         EXPECT_EQ(r.state, level > 1000 ? State::Suspect : State::Good);
         EXPECT_EQ(r.why, level > 1000 ? kWhyUnrelated : "");

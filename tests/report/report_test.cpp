@@ -46,6 +46,20 @@ void addNoise(std::vector<double>& x, double sigma, unsigned seed) {
         v += g(rng);
 }
 
+std::vector<double> minus(std::vector<double> x) {
+    for (double& v : x)
+        v = -v;
+    return x;
+}
+
+// How a take of `l` and `r` came back against `played`: swapped, left
+// inverted, right inverted.
+std::tuple<bool, bool, bool> cameBack(const std::vector<double>& l, const std::vector<double>& r,
+                                      const StereoTake& played) {
+    const auto c = compareWithPlayed({l, r}, played);
+    return {c.swapped, c.leftInverted, c.rightInverted};
+}
+
 } // namespace
 
 // 40000 samples put 1 kHz between bins, so the window's leakage counts;
@@ -108,18 +122,12 @@ TEST(ChannelFigures, CrosstalkPolarityAndSwap) {
     const auto c = analyseCrosstalk(driven, leak, kRate, 1000);
     EXPECT_NEAR(c.crosstalkDb, -60, kTol);
 
+    // The left alone played: where it came back, and whether inverted.
     const StereoTake played{take(4410, {{1000, 0.5}}), std::vector<double>(4410)};
-    auto inverted = driven;
-    for (double& v : inverted)
-        v = -v;
-    auto seen = [&](const std::vector<double>& l, const std::vector<double>& r) {
-        const auto c = compareWithPlayed({l, r}, played); // swapped, left, right inverted
-        return std::tuple(c.swapped, c.leftInverted, c.rightInverted);
-    };
-    EXPECT_EQ(seen(driven, leak), std::tuple(false, false, false));
-    EXPECT_EQ(seen(leak, driven), std::tuple(true, false, false));
-    EXPECT_EQ(seen(inverted, leak), std::tuple(false, true, false));
-    EXPECT_EQ(seen(leak, inverted), std::tuple(true, true, false));
+    EXPECT_EQ(cameBack(driven, leak, played), std::tuple(false, false, false));
+    EXPECT_EQ(cameBack(leak, driven, played), std::tuple(true, false, false));
+    EXPECT_EQ(cameBack(minus(driven), leak, played), std::tuple(false, true, false));
+    EXPECT_EQ(cameBack(leak, minus(driven), played), std::tuple(true, true, false));
 
     const std::int32_t frames[] = {INT32_MIN, 0x7FFFFF00, 5};
     const auto split = splitStereo(frames);
@@ -131,21 +139,14 @@ TEST(ChannelFigures, CrosstalkPolarityAndSwap) {
 // each played channel followed to the take channel it reached.
 TEST(ChannelFigures, EachPlayedChannelFollowedWhereverItCameBack) {
     const auto L = take(4410, {{1000, 0.5}}), R = take(4410, {{1500, 0.5}});
-    auto minus = [](std::vector<double> x) {
-        for (double& v : x)
-            v = -v;
-        return x;
-    };
-    auto seen = [&](const std::vector<double>& l, const std::vector<double>& r) {
-        const auto c = compareWithPlayed({l, r}, {L, R}); // swapped, left, right inverted
-        return std::tuple(c.swapped, c.leftInverted, c.rightInverted);
-    };
-    EXPECT_EQ(seen(L, R), std::tuple(false, false, false));
-    EXPECT_EQ(seen(L, minus(R)), std::tuple(false, false, true));
-    EXPECT_EQ(seen(minus(L), minus(R)), std::tuple(false, true, true));
-    EXPECT_EQ(seen(R, L), std::tuple(true, false, false));
-    EXPECT_EQ(seen(minus(R), L), std::tuple(true, false, true)); // the right came back left
-    EXPECT_EQ(seen(R, minus(L)), std::tuple(true, true, false));
+    const StereoTake both{L, R};
+    EXPECT_EQ(cameBack(L, R, both), std::tuple(false, false, false));
+    EXPECT_EQ(cameBack(L, minus(R), both), std::tuple(false, false, true));
+    EXPECT_EQ(cameBack(minus(L), minus(R), both), std::tuple(false, true, true));
+    EXPECT_EQ(cameBack(R, L, both), std::tuple(true, false, false));
+    EXPECT_EQ(cameBack(minus(R), L, both),
+              std::tuple(true, false, true)); // the right came back left
+    EXPECT_EQ(cameBack(R, minus(L), both), std::tuple(true, true, false));
 }
 
 namespace {
