@@ -4,11 +4,10 @@
 # data folder, and a copy that was killed does not lock the next one out.
 set -u
 q=$1
-home=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-cli.XXXXXX")
-export HOME="$home"
+tag=cli
+. "$(dirname "$0")/../support/testlib.sh"
+home=$work
 unset DISPLAY WAYLAND_DISPLAY
-status=0
-fail() { echo "FAIL: $*"; status=1; }
 run() { # run STATUS WHAT COMMAND...: COMMAND ends with STATUS; its stderr is left in $err
     want=$1 what=$2; shift 2; err=$("$@" 2>&1 >/dev/null); rc=$?
     [ $rc -eq "$want" ] || fail "$what: status $rc"
@@ -58,5 +57,4 @@ wait $first 2>/dev/null
 out=$(timeout 30 "$q" --script "$home/short" 2>/dev/null)
 rc=$?
 [ $rc -eq 0 ] && [ -n "$out" ] || fail "a stale lock kept the next copy out: status $rc"
-rm -rf "$home"
-exit $status
+finish

@@ -5,10 +5,9 @@
 # the next start; an unknown one is refused.
 set -u
 q=$1
-home=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-cli.XXXXXX")
-export HOME="$home"
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+tag=cli
+. "$(dirname "$0")/../support/testlib.sh"
+home=$work
 list=$(timeout 60 "$q" --list-devices) || fail "--list-devices status"
 echo "$list" | grep -q '^loop (in 0, out 2)' || fail "no loop sink in: $list"
 echo "$list" | grep -q '^loop\.monitor (in 2, out 0)  Monitor of ' || fail "no monitor in: $list"
@@ -19,5 +18,4 @@ QT_QPA_PLATFORM=offscreen timeout 60 "$q" --output-device LOOP --input-device "m
     fail "choice not remembered"
 timeout 60 "$q" --input-device "no such card" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "an unknown device was not refused with status 2"
-rm -rf "$home"
-exit $status
+finish

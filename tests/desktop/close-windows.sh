@@ -7,23 +7,11 @@
 set -u
 q=$1
 entry=$2
-for tool in Xvfb openbox wmctrl xprop xdotool parec; do
-    command -v $tool >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-desktop.XXXXXX")
-status=0
-fail() { echo "FAIL: $*"; status=1; }
-
+tag=desktop
+. "$(dirname "$0")/../support/testlib.sh"
+need Xvfb openbox wmctrl xwininfo xprop xdotool parec
 . "$(dirname "$0")/../support/xdesktop.sh"
 
-# waitfor "TITLE" [gone]: a top-level window with exactly that title appears
-# (or goes), within 40 s (a sanitized build is slow).
-waitfor() {
-    for n in $(seq 400); do
-        case "$(winid "$1"):${2:-}" in ?*:gone | :) sleep 0.1 ;; *) return 0 ;; esac
-    done
-    return 1
-}
 # The loudest sample over half a second of the default source (the sink's
 # monitor); a fixed number of bytes, as parec buffers what it writes.
 peak() {
@@ -184,7 +172,5 @@ unlocked || fail "the data folder is still locked after the display went away"
 if [ $status -ne 0 ]; then
     for run in wm panel term report pagehelp ctrlq keys xgone; do echo "--- $run output"; cat "$work/$run.out"; done
     echo "--- kept at $work"
-else
-    rm -rf "$work"
 fi
-exit $status
+finish

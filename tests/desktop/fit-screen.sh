@@ -7,19 +7,17 @@
 set -u
 q=$1
 out=${2:-}
-for tool in Xvfb openbox wmctrl xwininfo; do
-    command -v $tool >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
+tag=fit
+. "$(dirname "$0")/../support/testlib.sh"
+need Xvfb openbox wmctrl xwininfo xprop
 if [ -n "$out" ]; then
     for tool in xwd xwdtopnm pnmtopng; do
         command -v $tool >/dev/null || { echo "$tool is needed for pictures"; exit 1; }
     done
     mkdir -p "$out"
 fi
-work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-fit.XXXXXX")
 . "$(dirname "$0")/../support/xdesktop.sh"
 export PULSE_SERVER=unix:/nonexistent # no sound is needed to look
-status=0
 
 # window NAME TITLE SCRIPT-LINES: opens the window, checks its frame lies on
 # the screen, and takes its picture.
@@ -49,21 +47,13 @@ window() {
             wait $pid 2>/dev/null
         done
         if [ -z "$id" ]; then
-            echo "FAIL: $name did not open at $scale"; status=1
+            fail "$name did not open at $scale"
         else
             sleep 1.5 # mapped, placed and painted
             wmctrl -i -a "$id"
             sleep 0.5
-            set -- $(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $NF }
-                /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF }
-                END { print x, y, w, h }')
-            # The frame's borders: left, right, top, bottom.
-            set -- "$@" $(xprop -id "$id" _NET_FRAME_EXTENTS | tr -dc '0-9 ')
-            left=$(($1 - $5)) top=$(($2 - $7)) right=$(($1 + $3 + $6)) bottom=$(($2 + $4 + $8))
-            echo "$name at $scale: ${3}x$4, frame from $left,$top to $right,$bottom"
-            if [ $left -lt 0 ] || [ $top -lt 0 ] || [ $right -gt 1366 ] || [ $bottom -gt 768 ]; then
-                echo "FAIL: $name at $scale reaches off the screen"; status=1
-            fi
+            corners=$(frame "$id") || fail "$name at $scale reaches off the screen"
+            echo "$name at $scale: $(place "$id" | awk '{ print $3 "x" $4 }'), frame from $corners"
             tag=$([ "$scale" = 1 ] && echo 100 || echo 150)
             [ -n "$out" ] && xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$name-$tag.png"
         fi
@@ -80,5 +70,4 @@ click page.ViewGraph'
 window help "Qelvar HELP" 'click panel.Label13'
 window pagehelp "Tessaly Help" 'click panel.Label21
 click page.Help'
-[ $status -eq 0 ] && rm -rf "$work"
-exit $status
+finish

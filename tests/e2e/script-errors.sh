@@ -3,17 +3,17 @@
 # status 2 and one line "script line N: REASON" on standard error.
 set -u
 qelvar=$1
-home=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-e2e.XXXXXX")
-export HOME="$home"
+tag=e2e
+. "$(dirname "$0")/../support/testlib.sh"
+home=$work
 [ -n "${XDG_RUNTIME_DIR:-}" ] || { mkdir -m 700 "$home/.runtime" && export XDG_RUNTIME_DIR="$home/.runtime"; }
 export QT_QPA_PLATFORM=offscreen
-status=0
 check() { # check EXPECTED-LINE-PREFIX SCRIPT-TEXT
     printf '%s\n' "$2" > "$home/s"
     timeout 60 "$qelvar" --script "$home/s" > "$home/out" 2> "$home/err"
     rc=$?
     if [ $rc -ne 2 ] || ! grep -q "^$1" "$home/err" || [ "$(wc -l < "$home/err")" -ne 1 ]; then
-        echo "FAIL: expected status 2 and '$1...', got $rc:"; cat "$home/err"; status=1
+        fail "expected status 2 and '$1...', got $rc:"; cat "$home/err"
     fi
 }
 check "script line 1: " "frobnicate panel"
@@ -25,5 +25,4 @@ check "script line 2: " "wait 1
 wait soon"
 check "script line 1: " "click page.Play"
 check "script line 1: " "shown nowindow"
-rm -rf "$home"
-exit $status
+finish

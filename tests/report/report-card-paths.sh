@@ -12,14 +12,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 paths="$here/../../scripts/card-path"
 [ "${QELVAR_TEST_SERVER:-}" = pulse ] || { echo "card paths run on the private PulseAudio only"; exit 77; }
 /usr/bin/python3 -c 'import numpy' 2>/dev/null || { echo "no numpy"; exit 77; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-cardrep.XXXXXX")
-export HOME="$work"
+tag=cardrep
+. "$here/../support/testlib.sh"
 trap '"$paths" unload >/dev/null 2>&1; rm -rf "$work"' EXIT
-status=0
-fail() { echo "FAIL: $*"; status=1; }
 figure() { awk -v k="$1" '$1 == k { print $2 }' "$2"; }
-# |a - b| <= tol
-near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; exit !(d <= t && -d <= t) }'; }
 
 sox -D -r 44100 -c 2 -n -b 24 "$work/tone.wav" synth 3 sine 1000 vol -3dB
 sox "$work/tone.wav" -t f32 "$work/tone.f32"

@@ -5,23 +5,10 @@
 #   report-limits.sh QELVAR
 set -u
 q=$1
-work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-limits.XXXXXX")
-export HOME="$work"
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+tag=limits
+. "$(dirname "$0")/../support/testlib.sh"
 py() { /usr/bin/python3 -c "import json,sys; r=json.load(open('$1')); $2"; }
-# report DIR LIMITS OUT: a run, again (three runs in all) while the sound
-# path spoilt every take, as a busy machine's server does now and then.
-report() {
-    for _ in 1 2 3; do
-        "$q" --report "$1" --limits "$2" > "$3" 2>&1
-        rc=$?
-        grep -qE "no figures: (frames were lost|the sound device was suspended|the sound server moved|the take came back short)" "$3" ||
-            return "$rc"
-        sleep 3
-    done
-    return "$rc"
-}
+report() { retried "$3" "$q" --report "$1" --limits "$2"; } # report DIR LIMITS OUT
 
 cat > "$work/good" <<'LIMITS'
 # A digital loopback: flat, clean, quiet.
@@ -67,5 +54,4 @@ rc=$?
 [ $rc -eq 2 ] && py "$work/r4/report.json" "sys.exit(0 if r['failure'] else 1)" ||
     fail "no sound: status $rc"
 
-[ $status -eq 0 ] && rm -rf "$work"
-exit $status
+finish

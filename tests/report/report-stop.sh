@@ -6,10 +6,8 @@
 #   report-stop.sh QELVAR
 set -u
 q=$1
-work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-stop.XXXXXX")
-export HOME="$work"
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+tag=stop
+. "$(dirname "$0")/../support/testlib.sh"
 
 # stop SIGNAL: a run stopped by SIGNAL once the signal is playing.
 stop() {
@@ -47,9 +45,5 @@ if command -v script >/dev/null; then
     [ "$lines" -le 1 ] || fail "the progress took $lines lines on a terminal, not one"
 fi
 
-if [ $status -ne 0 ]; then
-    for f in "$work"/*.out; do echo "--- $f"; cat "$f"; done
-else
-    rm -rf "$work"
-fi
-exit $status
+[ $status -eq 0 ] || for f in "$work"/*.out; do echo "--- $f"; cat "$f"; done
+finish

@@ -12,32 +12,16 @@ set -u
 q=$1
 here=$(cd "$(dirname "$0")" && pwd)
 paths="$here/../../scripts/card-path"
-work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-sweep.XXXXXX")
-export HOME="$work"
+tag=sweep
+. "$here/../support/testlib.sh"
 trap '"$paths" unload >/dev/null 2>&1' EXIT
-status=0
-fail() { echo "FAIL: $*"; status=1; }
 # The CSV's column COL at the row nearest HZ.
 at() {
     awk -F, -v hz="$2" -v col="$3" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == col) c = i; next }
         { d = $1 - hz; if (d < 0) d = -d; if (best == "" || d < best) { best = d; v = $c } }
         END { print v }' "$1/sweep.csv"
 }
-near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; exit !(d <= t && -d <= t) }'; }
-# sweep DIR ARGS...: a run, again (three in all) while the path spoilt it,
-# as a busy machine's server does now and then.
-sweep() {
-    dir=$1
-    shift
-    for _ in 1 2 3; do
-        "$q" --sweep "$dir" "$@" > "$dir.out" 2>&1
-        rc=$?
-        grep -qE "no curves: (frames were lost|the sound device was suspended|the sound server moved|the take came back short)" "$dir.out" ||
-            return "$rc"
-        sleep 3
-    done
-    return "$rc"
-}
+sweep() { dir=$1; shift; retried "$dir.out" "$q" --sweep "$dir" "$@"; } # sweep DIR ARGS...
 
 printf 'response_db -0.1 0.1\n' > "$work/tight"
 printf 'response_db -3.5 3.5 20 2000\nresponse_db -1 1  # to the end\n' > "$work/to2k"
@@ -108,5 +92,4 @@ sys.exit(0 if worst < 0.02 else 1)
 PY
     "$paths" unload >/dev/null
 fi
-[ $status -eq 0 ] && rm -rf "$work"
-exit $status
+finish
