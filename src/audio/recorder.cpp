@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace qelvar::audio {
 namespace {
@@ -16,6 +17,11 @@ std::string unquoted(std::string p) {
 }
 
 using Clock = std::chrono::steady_clock;
+
+// QELVAR_TRACE_TAKES set: how each take was placed and judged, and each
+// lining up, on standard error, to look into a take judged otherwise than
+// expected.
+const bool kTrace = std::getenv("QELVAR_TRACE_TAKES") != nullptr;
 
 } // namespace
 
@@ -41,6 +47,7 @@ struct Recorder::Take {
     std::int64_t lag = 0; // the take's round trip
     bool lagFound = false;
     bool placed = false;   // by the path's round trip, not by a search of its own
+    const char* searched = ""; // why it looked for its own round trip
     bool broke = false;    // frames broke off inside it
     std::int64_t full = 0; // frames of the take before any cut for lost frames
     std::int64_t kept = 0;
@@ -260,6 +267,11 @@ bool Recorder::placeTake(Take& t, std::int64_t expected, bool late) {
         t.lagFound = t.placed = t.lagDone = true;
         return true;
     }
+    if (kTrace)
+        t.searched = pathLag_ < 0                 ? "no path"
+                     : t.start < linedUpAt_       ? "before lining up"
+                     : troubled                   ? "trouble reported"
+                                                  : "frames broke off";
     if (!findTakeLag(t, expected, late))
         return false;
     if (troubled && t.lagFound && t.lag == pathLag_)
@@ -340,6 +352,19 @@ bool Recorder::tryFinish(Take& t, const std::string& path, std::int64_t latency)
         r = {TakeResult::State::Suspect, kWhyUnrelated};
     if (r.state == TakeResult::State::Failed)
         std::remove(path.c_str());
+    if (kTrace)
+        std::fprintf(stderr,
+                     "take %s: start %lld lag %lld (path %lld, found %d, placed %d%s%s) "
+                     "kept %lld of %lld, loop %lld aligned %d: %s %s\n",
+                     path.c_str(), static_cast<long long>(t.start), static_cast<long long>(t.lag),
+                     static_cast<long long>(pathLag_), t.lagFound, t.placed,
+                     *t.searched ? ", searched: " : "", t.searched,
+                     static_cast<long long>(t.kept), static_cast<long long>(t.full),
+                     static_cast<long long>(t.loopFrames), t.aligned,
+                     r.state == TakeResult::State::Good      ? "good"
+                     : r.state == TakeResult::State::Suspect ? "suspect"
+                                                             : "failed",
+                     r.why.c_str());
     kept_ = t.kept;
     lastLag_ = t.lag;
     lastLagFound_ = t.lagFound;
@@ -413,6 +438,10 @@ void Recorder::abandon(const std::string& why) {
 
 void Recorder::lineUp(std::int64_t lag, bool measured) {
     std::lock_guard lock(m_);
+    if (kTrace)
+        std::fprintf(stderr, "lined up at output frame %lld: round trip %lld, measured %d\n",
+                     static_cast<long long>(out_.written()), static_cast<long long>(lag),
+                     measured);
     pathLag_ = measured ? lag : -1;
     tracked_ = measured ? lag : tracked_;
     linedUpAt_ = out_.written();
