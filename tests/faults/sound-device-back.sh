@@ -12,6 +12,8 @@ server=$(basename "$serverctl" -private)
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelvar-deviceback.XXXXXX")
 runtime="$work/runtime" home="$work/home"
 export XDG_RUNTIME_DIR="$runtime" PULSE_SERVER="unix:$runtime/pulse/native" HOME="$home"
+# How each take was placed and judged, shown when the scenario fails.
+export QELVAR_TRACE_TAKES=1
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset PULSE_COOKIE
 status=0
@@ -138,7 +140,9 @@ differ=$(awk -v off="$(echo "$excused" | tr '\n' ',')" '
     fail "a sweep after the device came back reads otherwise: $differ"
 
 if [ $status -ne 0 ]; then
-    echo "--- stdout"; cat "$out"; echo "--- stderr"; tail -20 "$work/stderr"
+    echo "--- stdout"; cat "$out"; echo "--- stderr (the lining up, and takes not placed by the path's round trip)"
+    grep -E "^lined up|searched|failed|suspect" "$work/stderr" | head -80
+    grep -vE "^lined up|^take " "$work/stderr" | tail -20
 else
     echo "sound-device-back ($server): passed"
     rm -rf "$work"
