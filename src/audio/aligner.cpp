@@ -140,9 +140,10 @@ std::int64_t alignedStart(std::int64_t now, std::int64_t soundStart, std::int64_
                           std::int64_t maxBack) {
     if (now < soundStart)
         return soundStart; // its first frame is being written out right now
-    if (loopFrames <= 0)
-        return now;
-    const std::int64_t start = soundStart + (now - soundStart) / loopFrames * loopFrames;
+    // A sound played once has one boundary: its first frame.
+    const std::int64_t start =
+        loopFrames <= 0 ? soundStart
+                        : soundStart + (now - soundStart) / loopFrames * loopFrames;
     return now - start <= maxBack ? start : now;
 }
 

@@ -77,8 +77,10 @@ int wholeFramePad(double fraction, int rate);
 // on the sound's first sample. A sound whose first frame is still being
 // written out (the device publishes it within the callback that renders
 // it, before it counts that callback's frames) starts the recording on that
-// frame. With no loop, or a boundary more than `maxBack` frames ago, the
-// recording starts at `now`.
+// frame. A sound played once (no loop) has one boundary, its first frame: a
+// take asked for just after playing it holds all of it, however many frames
+// the device rendered in between. With a boundary more than `maxBack`
+// frames ago, the recording starts at `now`.
 std::int64_t alignedStart(std::int64_t now, std::int64_t soundStart, std::int64_t loopFrames,
                           std::int64_t maxBack);
 

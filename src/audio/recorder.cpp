@@ -113,7 +113,7 @@ long Recorder::record() {
         t->awaitSerial = posted;
     } else {
         const std::int64_t now = out_.written();
-        t->start = alignedStart(now, s.start, s.loopFrames, kMaxBack);
+        t->start = alignedStart(now, s.start, s.loopFrames, s.loopFrames > 0 ? kMaxBack : kOnceBack);
         t->startSerial = s.serial;
         t->loopFrames = s.loopFrames;
         t->bits = s.bits;

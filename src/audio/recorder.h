@@ -66,6 +66,10 @@ class Recorder {
   public:
     // How far back a recording may reach for the start of a looped sound.
     static constexpr std::int64_t kMaxBack = 44100 * 5;
+    // How far back for the first frame of a sound played once: more than a
+    // device callback renders while the take is being asked for, too little
+    // to take in a sound that ended well before.
+    static constexpr std::int64_t kOnceBack = 44100 / 2;
     // How far the round trip may have moved since the last take.
     static constexpr std::int64_t kSearch = 6144;
     // How far it is looked for when it is not found within that.

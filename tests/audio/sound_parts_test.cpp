@@ -361,24 +361,49 @@ TEST(RecorderSim, ARoundTripThatJumpsIsSeenAndEachTakeFindsItsOwn) {
 }
 
 // The device publishes a new sound's first frame while it renders the
-// callback holding it, before it counts the callback's frames as written: a
-// take asked for in between starts on that frame, not on the old sound's
-// frames before it, and keeps whole loops.
-TEST(RecorderSim, ATakeAskedForWhileItsSoundsFirstFrameIsRenderedStartsOnIt) {
-    RecorderBench b;
-    b.warmUp(3000);
-    b.runFor(100); // mid-loop: the new sound waits 341 frames for the boundary
-    b.d.player.post(ramp(441, 5000));
-    b.d.midCallback = [&] {
-        ASSERT_EQ(b.d.player.state().serial, b.d.player.lastPosted());
-        ASSERT_GT(b.d.player.state().start, b.d.out.written());
-        for (const char* c : {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
-            EXPECT_EQ(b.rec.command(c, b.d.latency), 0) << c;
-    };
-    b.runFor(10 * 441 + 200);
-    const TakeResult r = b.save();
-    EXPECT_EQ(r.state, State::Good) << r.why;
-    EXPECT_TRUE(loopFrames(b.saved(), rampSamples(441, 5000), 9 * 441));
+// callback holding it, before it counts the callback's frames as written; a
+// take is often asked for only after that. Asked for in between, or after
+// the callback, a take starts on the sound's first frame: a looped sound's
+// take keeps whole loops, and a sound played once (the sound-card test
+// signal, the sweep) is taken from its first frame, as its analysis needs.
+TEST(RecorderSim, ATakeAskedForJustAfterItsSoundStartedStartsOnItsFirstFrame) {
+    for (const bool once : {false, true})
+        for (const bool midCallback : {true, false}) {
+            SCOPED_TRACE(std::string(once ? "played once" : "looped") +
+                         (midCallback ? ", asked for mid-callback" : ", asked for after it"));
+            RecorderBench b;
+            b.warmUp(3000);
+            b.runFor(100); // mid-loop: the new sound waits 341 frames for the boundary
+            const auto left = rampSamples(once ? 8820 : 441, 5000);
+            auto sound = loopOf(left);
+            sound->loop = !once;
+            b.d.player.post(std::move(sound));
+            const auto ask = [&] {
+                ASSERT_EQ(b.d.player.state().serial, b.d.player.lastPosted());
+                for (const char* c :
+                     {kCloseAll, kOpenCapture, kSeekCapture, kSetCapture, kRecordCapture})
+                    EXPECT_EQ(b.rec.command(c, b.d.latency), 0) << c;
+            };
+            if (midCallback) {
+                b.d.midCallback = [&] {
+                    ASSERT_GT(b.d.player.state().start, b.d.out.written());
+                    ask();
+                };
+            } else {
+                b.runFor(341 + 300);
+                ASSERT_LT(b.d.player.state().start, b.d.out.written());
+                ask();
+            }
+            b.runFor(10 * 441 + 200);
+            const TakeResult r = b.save();
+            EXPECT_EQ(r.state, State::Good) << r.why;
+            const std::int64_t frames = std::ssize(b.saved()) / 2;
+            EXPECT_TRUE(loopFrames(b.saved(), left, frames));
+            EXPECT_GE(frames, 9 * 441);
+            if (!once) {
+                EXPECT_EQ(frames % 441, 0);
+            }
+        }
 }
 
 // Each on a fresh bench, round trip 3000: a loss keeps the whole loops before
